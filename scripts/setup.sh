@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package Tavix needs to build, run and test.
+# Idempotent: only missing packages are installed, and the package index is refreshed once.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+    libltc-dev libplist-dev libpulse-dev libicu-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth pulseaudio pulseaudio-utils xdotool x11-utils x11-apps
+    fonts-dejavu-core desktop-file-utils appstream
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "colorvalue.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace tavix {
+
+enum class ClockMode { clock, countdown, stopwatch, timecode, timeUntil };
+
+/// Every mode, in menu order.
+const std::array<ClockMode, 5>& allClockModes();
+QString rawValue(ClockMode mode);
+std::optional<ClockMode> clockModeFromRawValue(const QString& raw);
+
+enum class TimecodeFrameRate { fps23_976, fps24, fps25, fps29_97, fps29_97DF, fps30 };
+
+/// Every frame rate, in menu order.
+const std::array<TimecodeFrameRate, 6>& allTimecodeFrameRates();
+QString rawValue(TimecodeFrameRate rate);
+std::optional<TimecodeFrameRate> timecodeFrameRateFromRawValue(const QString& raw);
+/// The rate handed to the decoder; both 29.97 rates give exactly 29.97.
+double framesPerSecond(TimecodeFrameRate rate);
+
+struct PointValue {
+    double x = 0;
+    double y = 0;
+    bool operator==(const PointValue&) const = default;
+};
+
+struct SizeValue {
+    double width = 0;
+    double height = 0;
+    bool operator==(const SizeValue&) const = default;
+};
+
+struct CountdownSettings {
+    double duration = 0;
+    double remaining = 0;
+    bool isRunning = false;
+    double warningTime = 0;
+    ColorValue warningForegroundColor = ColorValue::yellow();
+    ColorValue warningOutlineColor = ColorValue::yellow();
+    bool flashWhenDone = false;
+
+    bool operator==(const CountdownSettings&) const = default;
+
+    // Hours, minutes and seconds of the whole seconds of `duration` and `warningTime`, for the editors.
+    // A write recombines the value from the new component and the other two, dropping any fraction;
+    // a write whose sum does not fit 64 bits leaves the value as it was.
+    std::int64_t durationHours() const;
+    std::int64_t durationMinutes() const;
+    std::int64_t durationSeconds() const;
+    void setDurationHours(std::int64_t value);
+    void setDurationMinutes(std::int64_t value);
+    void setDurationSeconds(std::int64_t value);
+    std::int64_t warningTimeHours() const;
+    std::int64_t warningTimeMinutes() const;
+    std::int64_t warningTimeSeconds() const;
+    void setWarningTimeHours(std::int64_t value);
+    void setWarningTimeMinutes(std::int64_t value);
+    void setWarningTimeSeconds(std::int64_t value);
+};
+
+struct StopwatchSettings {
+    double elapsed = 0;
+    bool isRunning = false;
+    bool operator==(const StopwatchSettings&) const = default;
+};
+
+struct TimeUntilSettings {
+    std::int64_t targetHour = 0;
+    std::int64_t targetMinute = 0;
+    std::int64_t targetSecond = 0;
+    ColorValue atTargetForegroundColor;
+    ColorValue atTargetOutlineColor;
+    bool flashAtTarget = false;
+
+    bool operator==(const TimeUntilSettings&) const = default;
+
+    /// The target time of day on the local calendar day of `now`, or none when it cannot be formed.
+    /// Components outside their usual range roll over (hour 25 is 01:00 of the next day).
+    std::optional<QDateTime> targetToday(const QDateTime& now) const;
+};
+
+struct TimecodeSettings {
+    TimecodeFrameRate frameRate = TimecodeFrameRate::fps30;
+    std::optional<QString> audioInputDeviceID;
+    std::int64_t audioChannelIndex = 0;
+    bool operator==(const TimecodeSettings&) const = default;
+};
+
+struct AppSettings {
+    ColorValue defaultForegroundColor = ColorValue::green();
+    ColorValue defaultBackgroundColor = ColorValue::black();
+    ColorValue defaultOutlineColor = ColorValue::green();
+    double defaultOpacity = 1.0;
+    bool defaultAlwaysOnTop = false;
+    double defaultCountdownDuration = 1800;
+    ColorValue defaultTimeUntilAtTargetForegroundColor = ColorValue::red();
+    ColorValue defaultTimeUntilAtTargetOutlineColor = ColorValue::red();
+    bool defaultTimeUntilFlashAtTarget = true;
+    bool operator==(const AppSettings&) const = default;
+};
+
+struct ClockModel {
+    QUuid id;
+    QString name;
+    ClockMode mode = ClockMode::clock;
+    ColorValue foregroundColor;
+    ColorValue backgroundColor;
+    ColorValue outlineColor;
+    double opacity = 1.0;
+    bool alwaysOnTop = false;
+    PointValue windowOrigin;
+    SizeValue windowSize;
+    std::optional<double> timeZoneOffset;
+    std::optional<CountdownSettings> countdown;
+    std::optional<StopwatchSettings> stopwatch;
+    std::optional<TimecodeSettings> timecode;
+    std::optional<TimeUntilSettings> timeUntil;
+
+    bool operator==(const ClockModel&) const = default;
+
+    /// A clock as a new clock starts out, from the current defaults.
+    static ClockModel makeNew(const QUuid& id, const QString& name, const AppSettings& settings);
+};
+
+/// The root record of the state file.
+struct PersistenceContainer {
+    QList<ClockModel> clocks;
+    AppSettings settings;
+    bool operator==(const PersistenceContainer&) const = default;
+};
+
+/// The canonical 36-character upper-case text of a UUID.
+QString uuidText(const QUuid& id);
+/// Parses the 36-character hyphenated form (either letter case); anything else gives none.
+std::optional<QUuid> uuidFromText(const QString& text);
+
+} // namespace tavix

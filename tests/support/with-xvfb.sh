@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs a command with DISPLAY set to a private Xvfb server, which is stopped afterwards.
+# Usage: with-xvfb.sh [--screen WxHxD] command [args...]
+set -euo pipefail
+screen="1920x1080x24"
+if [ "${1:-}" = "--screen" ]; then
+    screen="$2"
+    shift 2
+fi
+fdfile=$(mktemp)
+exec 3>"$fdfile"
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset +extension GLX >/dev/null 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+cleanup() {
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    rm -f "$fdfile"
+}
+trap cleanup EXIT
+for _ in $(seq 1 100); do
+    if [ -s "$fdfile" ]; then
+        break
+    fi
+    sleep 0.05
+done
+display=$(head -n1 "$fdfile" | tr -d '[:space:]')
+if [ -z "$display" ]; then
+    echo "with-xvfb: Xvfb did not start" >&2
+    exit 1
+fi
+export DISPLAY=":$display"
+unset WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
+"$@"
