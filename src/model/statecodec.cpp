@@ -3,8 +3,13 @@
 #include "plistguard.h"
 #include "plistnode.h"
 
+
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 namespace tavix {
 
@@ -12,117 +17,194 @@ namespace {
 
 // ---- Encoding --------------------------------------------------------------------------------
 
+// Writes the XML property list straight into bytes. Both the property-list library's writer (a node
+// per value, printf for every real) and Qt's XML stream writer took 4 to 5 ms for 100 clocks on the
+// main thread; the format is fixed and small, so this writer does it in a fraction of that.
 class Writer {
 public:
-    static plist_t dict() { return plist_new_dict(); }
+    explicit Writer(std::string* out) : m_out(*out) {}
 
-    static void set(plist_t dict, const char* key, plist_t value) { plist_dict_set_item(dict, key, value); }
-    static plist_t real(double value) { return plist_new_real(value); }
-    static plist_t integer(std::int64_t value) { return plist_new_uint(static_cast<std::uint64_t>(value)); }
-    static plist_t boolean(bool value) { return plist_new_bool(value ? 1 : 0); }
-    static plist_t string(const QString& value) { return plist_new_string(value.toUtf8().constData()); }
+    void document(const PersistenceContainer& state) {
+        m_out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n";
+        open("dict");
+        key("clocks");
+        open("array");
+        for (const ClockModel& c : state.clocks) {
+            clock(c);
+        }
+        close("array");
+        key("settings");
+        settings(state.settings);
+        close("dict");
+        m_out += "</plist>\n";
+    }
 
-    static plist_t color(const ColorValue& color) {
+private:
+    void indent() { m_out.append(static_cast<size_t>(m_depth), '\t'); }
+
+    void open(const char* tag) {
+        indent();
+        m_out += '<';
+        m_out += tag;
+        m_out += ">\n";
+        ++m_depth;
+    }
+
+    void close(const char* tag) {
+        --m_depth;
+        indent();
+        m_out += "</";
+        m_out += tag;
+        m_out += ">\n";
+    }
+
+    void element(const char* tag, std::string_view text) {
+        indent();
+        m_out += '<';
+        m_out += tag;
+        m_out += '>';
+        m_out += text;
+        m_out += "</";
+        m_out += tag;
+        m_out += ">\n";
+    }
+
+    void key(const char* name) { element("key", name); }
+
+    void real(const char* name, double value) {
+        key(name);
+        realValue(value);
+    }
+
+    void realValue(double value) {
+        if (std::isnan(value)) {
+            element("real", "nan");
+        } else if (std::isinf(value)) {
+            element("real", value > 0 ? "+infinity" : "-infinity");
+        } else {
+            // The shortest text that reads back as exactly the same double.
+            char text[32];
+            const auto result = std::to_chars(text, text + sizeof text, value);
+            element("real", std::string_view(text, static_cast<size_t>(result.ptr - text)));
+        }
+    }
+
+    void integer(const char* name, std::int64_t value) {
+        key(name);
+        char text[24];
+        const auto result = std::to_chars(text, text + sizeof text, value);
+        element("integer", std::string_view(text, static_cast<size_t>(result.ptr - text)));
+    }
+
+    void boolean(const char* name, bool value) {
+        key(name);
+        indent();
+        m_out += value ? "<true/>\n" : "<false/>\n";
+    }
+
+    void string(const char* name, const QString& value) {
+        key(name);
+        QByteArray text = value.toUtf8();
+        if (text.contains('&') || text.contains('<') || text.contains('>')) {
+            text.replace('&', "&amp;").replace('<', "&lt;").replace('>', "&gt;");
+        }
+        element("string", std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    }
+
+    void beginDict(const char* name) {
+        key(name);
+        open("dict");
+    }
+
+    void color(const char* name, const ColorValue& color) {
         // Named colours are resolved at the moment of writing; afterwards the file's numbers govern.
         const RgbaComponents c = color.components();
-        plist_t node = dict();
-        set(node, "red", real(c.red));
-        set(node, "green", real(c.green));
-        set(node, "blue", real(c.blue));
-        set(node, "alpha", real(c.alpha));
-        return node;
+        beginDict(name);
+        real("red", c.red);
+        real("green", c.green);
+        real("blue", c.blue);
+        real("alpha", c.alpha);
+        close("dict");
     }
 
-    static plist_t pair(double first, double second) {
-        plist_t node = plist_new_array();
-        plist_array_append_item(node, real(first));
-        plist_array_append_item(node, real(second));
-        return node;
+    void pair(const char* name, double first, double second) {
+        key(name);
+        open("array");
+        realValue(first);
+        realValue(second);
+        close("array");
     }
 
-    static plist_t countdown(const CountdownSettings& s) {
-        plist_t node = dict();
-        set(node, "duration", real(s.duration));
-        set(node, "remaining", real(s.remaining));
-        set(node, "isRunning", boolean(s.isRunning));
-        set(node, "warningTime", real(s.warningTime));
-        set(node, "warningForegroundColor", color(s.warningForegroundColor));
-        set(node, "warningOutlineColor", color(s.warningOutlineColor));
-        set(node, "flashWhenDone", boolean(s.flashWhenDone));
-        return node;
-    }
-
-    static plist_t stopwatch(const StopwatchSettings& s) {
-        plist_t node = dict();
-        set(node, "elapsed", real(s.elapsed));
-        set(node, "isRunning", boolean(s.isRunning));
-        return node;
-    }
-
-    static plist_t timecode(const TimecodeSettings& s) {
-        plist_t node = dict();
-        set(node, "frameRate", string(rawValue(s.frameRate)));
-        if (s.audioInputDeviceID) {
-            set(node, "audioInputDeviceID", string(*s.audioInputDeviceID));
-        }
-        set(node, "audioChannelIndex", integer(s.audioChannelIndex));
-        return node;
-    }
-
-    static plist_t timeUntil(const TimeUntilSettings& s) {
-        plist_t node = dict();
-        set(node, "targetHour", integer(s.targetHour));
-        set(node, "targetMinute", integer(s.targetMinute));
-        set(node, "targetSecond", integer(s.targetSecond));
-        set(node, "atTargetForegroundColor", color(s.atTargetForegroundColor));
-        set(node, "atTargetOutlineColor", color(s.atTargetOutlineColor));
-        set(node, "flashAtTarget", boolean(s.flashAtTarget));
-        return node;
-    }
-
-    static plist_t clock(const ClockModel& c) {
-        plist_t node = dict();
-        set(node, "id", string(uuidText(c.id)));
-        set(node, "name", string(c.name));
-        set(node, "mode", string(rawValue(c.mode)));
-        set(node, "foregroundColor", color(c.foregroundColor));
-        set(node, "backgroundColor", color(c.backgroundColor));
-        set(node, "outlineColor", color(c.outlineColor));
-        set(node, "opacity", real(c.opacity));
-        set(node, "alwaysOnTop", boolean(c.alwaysOnTop));
-        set(node, "windowOrigin", pair(c.windowOrigin.x, c.windowOrigin.y));
-        set(node, "windowSize", pair(c.windowSize.width, c.windowSize.height));
+    void clock(const ClockModel& c) {
+        open("dict");
+        string("id", uuidText(c.id));
+        string("name", c.name);
+        string("mode", rawValue(c.mode));
+        color("foregroundColor", c.foregroundColor);
+        color("backgroundColor", c.backgroundColor);
+        color("outlineColor", c.outlineColor);
+        real("opacity", c.opacity);
+        boolean("alwaysOnTop", c.alwaysOnTop);
+        pair("windowOrigin", c.windowOrigin.x, c.windowOrigin.y);
+        pair("windowSize", c.windowSize.width, c.windowSize.height);
         if (c.timeZoneOffset) {
-            set(node, "timeZoneOffset", real(*c.timeZoneOffset));
+            real("timeZoneOffset", *c.timeZoneOffset);
         }
-        if (c.countdown) {
-            set(node, "countdown", countdown(*c.countdown));
+        if (const auto& s = c.countdown) {
+            beginDict("countdown");
+            real("duration", s->duration);
+            real("remaining", s->remaining);
+            boolean("isRunning", s->isRunning);
+            real("warningTime", s->warningTime);
+            color("warningForegroundColor", s->warningForegroundColor);
+            color("warningOutlineColor", s->warningOutlineColor);
+            boolean("flashWhenDone", s->flashWhenDone);
+            close("dict");
         }
-        if (c.stopwatch) {
-            set(node, "stopwatch", stopwatch(*c.stopwatch));
+        if (const auto& s = c.stopwatch) {
+            beginDict("stopwatch");
+            real("elapsed", s->elapsed);
+            boolean("isRunning", s->isRunning);
+            close("dict");
         }
-        if (c.timecode) {
-            set(node, "timecode", timecode(*c.timecode));
+        if (const auto& s = c.timecode) {
+            beginDict("timecode");
+            string("frameRate", rawValue(s->frameRate));
+            if (s->audioInputDeviceID) {
+                string("audioInputDeviceID", *s->audioInputDeviceID);
+            }
+            integer("audioChannelIndex", s->audioChannelIndex);
+            close("dict");
         }
-        if (c.timeUntil) {
-            set(node, "timeUntil", timeUntil(*c.timeUntil));
+        if (const auto& s = c.timeUntil) {
+            beginDict("timeUntil");
+            integer("targetHour", s->targetHour);
+            integer("targetMinute", s->targetMinute);
+            integer("targetSecond", s->targetSecond);
+            color("atTargetForegroundColor", s->atTargetForegroundColor);
+            color("atTargetOutlineColor", s->atTargetOutlineColor);
+            boolean("flashAtTarget", s->flashAtTarget);
+            close("dict");
         }
-        return node;
+        close("dict");
     }
 
-    static plist_t settings(const AppSettings& s) {
-        plist_t node = dict();
-        set(node, "defaultForegroundColor", color(s.defaultForegroundColor));
-        set(node, "defaultBackgroundColor", color(s.defaultBackgroundColor));
-        set(node, "defaultOutlineColor", color(s.defaultOutlineColor));
-        set(node, "defaultOpacity", real(s.defaultOpacity));
-        set(node, "defaultAlwaysOnTop", boolean(s.defaultAlwaysOnTop));
-        set(node, "defaultCountdownDuration", real(s.defaultCountdownDuration));
-        set(node, "defaultTimeUntilAtTargetForegroundColor", color(s.defaultTimeUntilAtTargetForegroundColor));
-        set(node, "defaultTimeUntilAtTargetOutlineColor", color(s.defaultTimeUntilAtTargetOutlineColor));
-        set(node, "defaultTimeUntilFlashAtTarget", boolean(s.defaultTimeUntilFlashAtTarget));
-        return node;
+    void settings(const AppSettings& s) {
+        open("dict");
+        color("defaultForegroundColor", s.defaultForegroundColor);
+        color("defaultBackgroundColor", s.defaultBackgroundColor);
+        color("defaultOutlineColor", s.defaultOutlineColor);
+        real("defaultOpacity", s.defaultOpacity);
+        boolean("defaultAlwaysOnTop", s.defaultAlwaysOnTop);
+        real("defaultCountdownDuration", s.defaultCountdownDuration);
+        color("defaultTimeUntilAtTargetForegroundColor", s.defaultTimeUntilAtTargetForegroundColor);
+        color("defaultTimeUntilAtTargetOutlineColor", s.defaultTimeUntilAtTargetOutlineColor);
+        boolean("defaultTimeUntilFlashAtTarget", s.defaultTimeUntilFlashAtTarget);
+        close("dict");
     }
+
+    std::string& m_out;
+    int m_depth = 0;
 };
 
 // ---- Decoding --------------------------------------------------------------------------------
@@ -378,27 +460,11 @@ private:
 
 } // namespace
 
-std::optional<QByteArray> encodeStateFile(const PersistenceContainer& state, QString* error) {
-    PlistNode root(plist_new_dict());
-    plist_t clocks = plist_new_array();
-    for (const ClockModel& clock : state.clocks) {
-        plist_array_append_item(clocks, Writer::clock(clock));
-    }
-    plist_dict_set_item(root.get(), "clocks", clocks);
-    plist_dict_set_item(root.get(), "settings", Writer::settings(state.settings));
-
-    char* xml = nullptr;
-    uint32_t length = 0;
-    plist_to_xml(root.get(), &xml, &length);
-    if (!xml) {
-        if (error) {
-            *error = QStringLiteral("the property-list writer produced no output");
-        }
-        return std::nullopt;
-    }
-    QByteArray bytes(xml, static_cast<qsizetype>(length));
-    plist_to_xml_free(xml);
-    return bytes;
+std::optional<QByteArray> encodeStateFile(const PersistenceContainer& state, QString*) {
+    std::string text;
+    text.reserve(static_cast<size_t>(1024 + state.clocks.size() * 3200));
+    Writer(&text).document(state);
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 std::optional<PersistenceContainer> decodeStateFile(const QByteArray& bytes, QString* error) {

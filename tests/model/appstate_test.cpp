@@ -1,0 +1,213 @@
+#include "model/appstate.h"
+#include "model/statecodec.h"
+#include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace tavix;
+
+namespace {
+
+struct Store {
+    QTemporaryDir base;
+    std::shared_ptr<StateFile> file = std::make_shared<StateFile>(base.path());
+    std::unique_ptr<AppState> state;
+
+    void start() { state = std::make_unique<AppState>(file); }
+    std::optional<PersistenceContainer> onDisk() {
+        file->flushPendingWrites();
+        return StateFile(base.path()).loadSavedState();
+    }
+    void writeState(const PersistenceContainer& s) { test::writeFile(file->stateFileURL(), *encodeStateFile(s, nullptr)); }
+};
+
+ClockModel namedClock(const QString& name) { return ClockModel::makeNew(QUuid::createUuid(), name, AppSettings{}); }
+
+} // namespace
+
+TEST(AppState, FirstStartMakesClockOneAndWritesItAtOnce) {
+    Store store;
+    store.start();
+    ASSERT_EQ(store.state->clocks().size(), 1);
+    const ClockModel& clock = store.state->clocks()[0];
+    EXPECT_EQ(clock.name, QStringLiteral("Clock 1"));
+    EXPECT_EQ(clock.mode, ClockMode::clock);
+    EXPECT_EQ(clock.windowOrigin, (PointValue{100, 100}));
+    EXPECT_EQ(clock.windowSize, (SizeValue{600, 200}));
+    EXPECT_EQ(clock.foregroundColor, ColorValue::green());
+    const auto disk = store.onDisk();
+    ASSERT_TRUE(disk);
+    ASSERT_EQ(disk->clocks.size(), 1);
+    EXPECT_EQ(disk->clocks[0].id, clock.id);
+}
+
+TEST(AppState, AnEmptySavedListGetsOneClockMadeFromTheSavedDefaults) {
+    Store store;
+    PersistenceContainer saved;
+    saved.settings.defaultOpacity = 0.4;
+    saved.settings.defaultCountdownDuration = 90;
+    saved.settings.defaultBackgroundColor = ColorValue::srgb(0.2, 0.2, 0.2, 1);
+    store.writeState(saved);
+    store.start();
+    ASSERT_EQ(store.state->clocks().size(), 1);
+    EXPECT_EQ(store.state->clocks()[0].opacity, 0.4);
+    EXPECT_EQ(store.state->clocks()[0].countdown->duration, 90);
+    EXPECT_EQ(store.state->clocks()[0].backgroundColor, ColorValue::srgb(0.2, 0.2, 0.2, 1));
+    EXPECT_EQ(store.onDisk()->clocks.size(), 1);
+}
+
+TEST(AppState, AReadableFileIsUsedAsIsAndNothingIsWrittenUntilAChange) {
+    Store store;
+    PersistenceContainer saved;
+    saved.clocks = {namedClock(QStringLiteral("A")), namedClock(QStringLiteral("B"))};
+    store.writeState(saved);
+    const QDateTime before = QFileInfo(store.file->stateFileURL()).lastModified();
+    store.start();
+    QSignalSpy saves(store.state.get(), &AppState::saved);
+    QTest::qWait(AppState::kAutosaveDelayMs + 150);
+    EXPECT_EQ(saves.count(), 0);
+    EXPECT_EQ(QFileInfo(store.file->stateFileURL()).lastModified(), before);
+    ASSERT_EQ(store.state->clocks().size(), 2);
+    EXPECT_EQ(store.state->clocks()[1].name, QStringLiteral("B"));
+}
+
+TEST(AppState, ABurstOfChangesGivesOneSaveAfterTheBurstSettles) {
+    Store store;
+    store.start();
+    QSignalSpy saves(store.state.get(), &AppState::saved);
+    QElapsedTimer sinceLast;
+    for (int i = 0; i < 5; ++i) {
+        ClockModel clock = store.state->clocks()[0];
+        clock.foregroundColor = ColorValue::srgb(i / 10.0, 0, 0, 1);
+        store.state->setClock(0, clock);
+        sinceLast.start();
+        QTest::qWait(20);
+    }
+    ASSERT_TRUE(test::waitUntil([&] { return saves.count() > 0; }, 2000));
+    const qint64 delay = sinceLast.elapsed();
+    QTest::qWait(AppState::kAutosaveDelayMs + 100);
+    EXPECT_EQ(saves.count(), 1);
+    EXPECT_GE(delay, AppState::kAutosaveDelayMs);
+    EXPECT_EQ(store.onDisk()->clocks[0].foregroundColor, ColorValue::srgb(0.4, 0, 0, 1));
+
+    // Settings changes and assignments of an equal value count as changes too.
+    store.state->setSettings(store.state->settings());
+    ASSERT_TRUE(test::waitUntil([&] { return saves.count() == 2; }, 2000));
+}
+
+TEST(AppState, EveryAssignmentNotifiesObservers) {
+    Store store;
+    store.start();
+    QSignalSpy clocks(store.state.get(), &AppState::clocksChanged);
+    QSignalSpy settings(store.state.get(), &AppState::settingsChanged);
+    QSignalSpy quitting(store.state.get(), &AppState::isQuittingAppChanged);
+    store.state->setClocks(store.state->clocks());
+    store.state->setClock(0, store.state->clocks()[0]);
+    store.state->setClock(7, store.state->clocks()[0]); // out of range: no change
+    store.state->setSettings(store.state->settings());
+    store.state->setIsQuittingApp(true);
+    EXPECT_EQ(clocks.count(), 2);
+    EXPECT_EQ(settings.count(), 1);
+    EXPECT_EQ(quitting.count(), 1);
+    EXPECT_TRUE(store.state->isQuittingApp());
+}
+
+TEST(AppState, DefaultNamesTakeTheSmallestFreeNumberComparedAsUnicodeText) {
+    struct Case {
+        QStringList existing;
+        QString expected;
+    };
+    const QList<Case> cases = {
+        {{}, QStringLiteral("Clock 1")},
+        {{QStringLiteral("Clock 1"), QStringLiteral("Clock 3")}, QStringLiteral("Clock 2")},
+        {{QStringLiteral("Clock 1 ")}, QStringLiteral("Clock 1")},
+        {{QStringLiteral("clock 1")}, QStringLiteral("Clock 1")},
+        {{QStringLiteral("Clock 2"), QStringLiteral("Clock 1")}, QStringLiteral("Clock 3")},
+    };
+    for (const Case& c : cases) {
+        Store store;
+        PersistenceContainer saved;
+        for (const QString& name : c.existing) {
+            saved.clocks.append(namedClock(name));
+        }
+        if (saved.clocks.isEmpty()) {
+            saved.clocks.append(namedClock(QStringLiteral("Clock 1")));
+            saved.clocks.clear();
+        }
+        store.writeState(saved);
+        store.start();
+        if (c.existing.isEmpty()) {
+            store.state->removeClock(store.state->clocks()[0].id);
+        }
+        EXPECT_EQ(store.state->nextDefaultClockName(), c.expected) << c.existing.join(QLatin1Char('|')).toStdString();
+    }
+}
+
+TEST(AppState, RenameTrimsAndRefusesEmptyOrTakenNames) {
+    Store store;
+    PersistenceContainer saved;
+    saved.clocks = {namedClock(QStringLiteral("Caf\u00E9")), namedClock(QStringLiteral("Clock 2")),
+                    namedClock(QStringLiteral("Other"))};
+    store.writeState(saved);
+    store.start();
+    const QUuid first = store.state->clocks()[0].id;
+    const QUuid third = store.state->clocks()[2].id;
+    QSignalSpy saves(store.state.get(), &AppState::saved);
+
+    store.state->renameClock(third, QStringLiteral(" \t\n\u2028\u00A0 "));
+    store.state->renameClock(third, QStringLiteral("  Clock 2  "));
+    store.state->renameClock(third, QStringLiteral("Cafe\u0301")); // canonically equal to the first clock's name
+    store.state->renameClock(QUuid::createUuid(), QStringLiteral("Nobody"));
+    EXPECT_EQ(store.state->clocks()[2].name, QStringLiteral("Other"));
+    EXPECT_EQ(saves.count(), 0);
+
+    store.state->renameClock(third, QStringLiteral("\u3000 Studio B \n"));
+    EXPECT_EQ(store.state->clocks()[2].name, QStringLiteral("Studio B"));
+    EXPECT_EQ(saves.count(), 1);
+    store.state->renameClock(first, QStringLiteral("Caf\u00E9")); // its own name: allowed, and saves
+    EXPECT_EQ(saves.count(), 2);
+    EXPECT_EQ(store.onDisk()->clocks[2].name, QStringLiteral("Studio B"));
+}
+
+TEST(AppState, AddFindAndRemoveKeepOrderAndSave) {
+    Store store;
+    store.start();
+    const QUuid one = store.state->clocks()[0].id;
+    const QUuid two = store.state->addClock();
+    EXPECT_EQ(store.state->clocks()[1].name, QStringLiteral("Clock 2"));
+    EXPECT_EQ(store.state->indexOfClock(two), 1);
+    EXPECT_FALSE(store.state->indexOfClock(QUuid::createUuid()));
+    EXPECT_EQ(store.onDisk()->clocks.size(), 2);
+
+    QSignalSpy saves(store.state.get(), &AppState::saved);
+    store.state->removeClock(QUuid::createUuid()); // nothing removed, still saves
+    EXPECT_EQ(saves.count(), 1);
+    store.state->removeClock(one);
+    store.state->removeClock(two);
+    EXPECT_TRUE(store.state->clocks().isEmpty());
+    ASSERT_TRUE(store.onDisk());
+    EXPECT_TRUE(store.onDisk()->clocks.isEmpty());
+
+    // The next start adds Clock 1 again.
+    store.state.reset();
+    store.start();
+    ASSERT_EQ(store.state->clocks().size(), 1);
+    EXPECT_EQ(store.state->clocks()[0].name, QStringLiteral("Clock 1"));
+}
+
+TEST(AppState, AnUnreadableFileIsPreservedAndStartUpUsesDefaults) {
+    Store store;
+    test::writeFile(store.file->stateFileURL(), "{ not a plist");
+    const QStringList lines = test::capturedStdoutLines([&] { store.start(); });
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ")));
+    ASSERT_EQ(store.state->clocks().size(), 1);
+    EXPECT_EQ(store.state->clocks()[0].name, QStringLiteral("Clock 1"));
+    EXPECT_EQ(store.state->settings(), AppSettings{});
+}

@@ -1,0 +1,232 @@
+#include "model/statecodec.h"
+#include "model/statefile.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace tavix;
+using tavix::test::capturedStdoutLines;
+
+namespace {
+
+const QString kPreserved = QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ");
+
+QStringList preservedFiles(const QString& directory) {
+    return QDir(directory).entryList({QStringLiteral("tavix-corrupt-*")}, QDir::Files);
+}
+
+PersistenceContainer stateWithClocks(int count) {
+    PersistenceContainer state;
+    for (int i = 0; i < count; ++i) {
+        ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(i + 1), {});
+        clock.foregroundColor = ColorValue::srgb(0.25, 0.5, 0.75, 1);
+        clock.backgroundColor = ColorValue::srgb(0, 0, 0, 1);
+        clock.outlineColor = ColorValue::srgb(1, 1, 1, 0.5);
+        clock.countdown.reset();
+        clock.timeUntil.reset();
+        state.clocks.append(clock);
+    }
+    state.settings.defaultForegroundColor = ColorValue::srgb(0, 1, 0, 1);
+    state.settings.defaultBackgroundColor = ColorValue::srgb(0, 0, 0, 1);
+    state.settings.defaultOutlineColor = ColorValue::srgb(0, 1, 0, 1);
+    state.settings.defaultTimeUntilAtTargetForegroundColor = ColorValue::srgb(1, 0, 0, 1);
+    state.settings.defaultTimeUntilAtTargetOutlineColor = ColorValue::srgb(1, 0, 0, 1);
+    return state;
+}
+
+// Moves fail on demand, so that an unreadable file cannot be moved aside.
+class FlakyFiles : public FileOperations {
+public:
+    std::atomic<bool> failMoves{false};
+    std::atomic<bool> failWrites{false};
+    bool moveFile(const QString& from, const QString& to, QString* error) override {
+        if (failMoves) {
+            *error = QStringLiteral("Operation not permitted");
+            return false;
+        }
+        return FileOperations::moveFile(from, to, error);
+    }
+    bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error) override {
+        if (failWrites) {
+            *error = QStringLiteral("No space left on device");
+            return false;
+        }
+        return FileOperations::writeFileAtomically(path, bytes, error);
+    }
+};
+
+} // namespace
+
+TEST(StateFile, LivesUnderTavixInTheDataDirectoryWhichItCreates) {
+    QTemporaryDir base;
+    StateFile file(base.filePath(QStringLiteral("deeper/data")));
+    const QString path = file.stateFileURL();
+    EXPECT_EQ(path, base.filePath(QStringLiteral("deeper/data/Tavix/tavix.plist")));
+    EXPECT_TRUE(QFileInfo(base.filePath(QStringLiteral("deeper/data/Tavix"))).isDir());
+}
+
+TEST(StateFile, NoFileGivesNoStateSilently) {
+    QTemporaryDir base;
+    StateFile file(base.path());
+    std::optional<PersistenceContainer> loaded;
+    EXPECT_TRUE(capturedStdoutLines([&] { loaded = file.loadSavedState(); }).isEmpty());
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(preservedFiles(base.filePath(QStringLiteral("Tavix"))).isEmpty());
+}
+
+TEST(StateFile, UnreadableFilesAreMovedAsideUnderDistinctNamesWithOneMessage) {
+    QTemporaryDir base;
+    StateFile file(base.path());
+    const QString dir = base.filePath(QStringLiteral("Tavix"));
+    const QByteArray missingKey = [] {
+        QByteArray bytes = *encodeStateFile(stateWithClocks(2), nullptr);
+        return bytes.replace("<key>defaultOpacity</key>", "<key>defaultOpacityX</key>");
+    }();
+    const QByteArray inputs[] = {QByteArray(), QByteArray("garbage"), missingKey};
+    for (const QByteArray& bytes : inputs) {
+        test::writeFile(file.stateFileURL(), bytes);
+        std::optional<PersistenceContainer> loaded;
+        const QStringList lines = capturedStdoutLines([&] { loaded = file.loadSavedState(); });
+        EXPECT_FALSE(loaded);
+        ASSERT_EQ(lines.size(), 1);
+        EXPECT_TRUE(lines[0].startsWith(kPreserved)) << lines[0].toStdString();
+        EXPECT_GT(lines[0].size(), kPreserved.size());
+        EXPECT_FALSE(QFileInfo::exists(file.stateFileURL()));
+    }
+    // All three within a second or two, and every one kept with its bytes under its own name.
+    const QStringList kept = preservedFiles(dir);
+    ASSERT_EQ(kept.size(), 3);
+    static const QRegularExpression name(QStringLiteral(
+        "^tavix-corrupt-\\d+-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.plist$"));
+    QList<QByteArray> keptBytes;
+    for (const QString& k : kept) {
+        EXPECT_TRUE(name.match(k).hasMatch()) << k.toStdString();
+        keptBytes.append(test::readFile(QDir(dir).filePath(k)));
+    }
+    for (const QByteArray& bytes : inputs) {
+        EXPECT_TRUE(keptBytes.contains(bytes));
+    }
+}
+
+TEST(StateFile, SaveThenLoadGivesEqualRecordsAndFlushWaitsForTheWrite) {
+    QTemporaryDir base;
+    const PersistenceContainer state = stateWithClocks(3);
+    {
+        StateFile file(base.path());
+        file.flushPendingWrites(); // nothing queued: returns at once
+        file.save(state.clocks, state.settings);
+        file.flushPendingWrites();
+        EXPECT_TRUE(QFileInfo::exists(file.stateFileURL()));
+    }
+    StateFile again(base.path());
+    const auto loaded = again.loadSavedState();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(*loaded, state);
+}
+
+TEST(StateFile, QuickSavesEndWithTheLastStateAndTheFileIsWholeAtEveryMoment) {
+    QTemporaryDir base;
+    StateFile file(base.path());
+    const QString path = file.stateFileURL();
+    PersistenceContainer state = stateWithClocks(20);
+    file.save(state.clocks, state.settings);
+    file.flushPendingWrites();
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> reads{0};
+    std::atomic<int> broken{0};
+    std::thread reader([&] {
+        while (!stop) {
+            const QByteArray bytes = test::readFile(path);
+            if (!decodeStateFile(bytes, nullptr)) {
+                ++broken;
+            }
+            ++reads;
+        }
+    });
+    for (int i = 1; i <= 10; ++i) {
+        state.clocks[0].name = QStringLiteral("Save %1").arg(i);
+        state.clocks.append(ClockModel(state.clocks[1]));
+        file.save(state.clocks, state.settings);
+    }
+    file.flushPendingWrites();
+    stop = true;
+    reader.join();
+    EXPECT_EQ(broken, 0) << "of " << reads << " reads";
+    EXPECT_GT(reads, 0);
+    StateFile again(base.path());
+    EXPECT_EQ(again.loadSavedState(), state);
+}
+
+TEST(StateFile, WriteFailureIsReportedAndKeepsThePreviousFile) {
+    QTemporaryDir base;
+    auto files = std::make_shared<FlakyFiles>();
+    StateFile file(base.path(), files);
+    const PersistenceContainer first = stateWithClocks(1);
+    file.save(first.clocks, first.settings);
+    file.flushPendingWrites();
+
+    files->failWrites = true;
+    const PersistenceContainer second = stateWithClocks(2);
+    const QStringList lines = capturedStdoutLines([&] {
+        file.save(second.clocks, second.settings);
+        file.flushPendingWrites();
+    });
+    EXPECT_EQ(lines, QStringList{QStringLiteral("❌ Failed to save app state: No space left on device")});
+    EXPECT_EQ(StateFile(base.path()).loadSavedState(), first);
+
+    files->failWrites = false; // space came back
+    file.save(second.clocks, second.settings);
+    file.flushPendingWrites();
+    EXPECT_EQ(StateFile(base.path()).loadSavedState(), second);
+}
+
+TEST(StateFile, AnUnreadableFileThatCouldNotBeMovedIsNeverOverwrittenUnkept) {
+    QTemporaryDir base;
+    auto files = std::make_shared<FlakyFiles>();
+    StateFile file(base.path(), files);
+    const QString dir = base.filePath(QStringLiteral("Tavix"));
+    test::writeFile(file.stateFileURL(), "the user's only copy");
+
+    files->failMoves = true;
+    QStringList lines = capturedStdoutLines([&] { EXPECT_FALSE(file.loadSavedState()); });
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("❌ Failed to preserve unreadable app state: ")));
+    EXPECT_TRUE(lines[1].startsWith(kPreserved));
+
+    // Neither move nor copy can keep it: the save is refused and the bytes stay where they are.
+    files->failWrites = true;
+    const PersistenceContainer state = stateWithClocks(1);
+    lines = capturedStdoutLines([&] {
+        file.save(state.clocks, state.settings);
+        file.flushPendingWrites();
+    });
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("❌ Failed to save app state: ")));
+    EXPECT_EQ(test::readFile(file.stateFileURL()), QByteArray("the user's only copy"));
+
+    // Copying works again (moves still fail): the bytes are kept aside first, then the state is written.
+    files->failWrites = false;
+    lines = capturedStdoutLines([&] {
+        file.save(state.clocks, state.settings);
+        file.flushPendingWrites();
+    });
+    EXPECT_TRUE(lines.isEmpty());
+    const QStringList kept = preservedFiles(dir);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(test::readFile(QDir(dir).filePath(kept[0])), QByteArray("the user's only copy"));
+    EXPECT_EQ(StateFile(base.path()).loadSavedState(), state);
+
+    // Later saves just write.
+    file.save(state.clocks, state.settings);
+    file.flushPendingWrites();
+    EXPECT_EQ(preservedFiles(dir).size(), 1);
+}
