@@ -12,7 +12,7 @@ namespace {
 
 ClockModel fullClock() {
     AppSettings settings;
-    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Studio \u00C9 \U0001F600"), settings);
+    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Studio \u00C9 \U0001F600 & <A> >"), settings);
     clock.mode = ClockMode::timecode;
     clock.foregroundColor = ColorValue::srgb(0.1, 0.2, 0.3, 0.4);
     clock.backgroundColor = ColorValue::srgb(-0.5, 1.5, 1.0 / 3.0, 1);
