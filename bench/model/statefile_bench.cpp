@@ -16,7 +16,8 @@ namespace {
 PersistenceContainer hundredClocks() {
     PersistenceContainer state;
     for (int i = 0; i < 100; ++i) {
-        ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(i + 1), {});
+        ClockModel clock =
+            ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(i + 1), {});
         clock.mode = allClockModes()[static_cast<size_t>(i) % allClockModes().size()];
         clock.timecode->audioInputDeviceID = QStringLiteral("2913472211");
         state.clocks.append(clock);

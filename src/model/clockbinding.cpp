@@ -6,7 +6,9 @@ namespace tavix {
 
 ClockBinding::ClockBinding(AppState* state, const QUuid& clockID) : m_state(state), m_clockID(clockID) {}
 
-bool ClockBinding::exists() const { return m_state && m_state->indexOfClock(m_clockID).has_value(); }
+bool ClockBinding::exists() const {
+    return m_state && m_state->indexOfClock(m_clockID).has_value();
+}
 
 ClockModel ClockBinding::read() const {
     if (m_state) {

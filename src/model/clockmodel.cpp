@@ -142,16 +142,36 @@ void writeComponent(double& stored, std::int64_t Hms::*component, std::int64_t v
 
 } // namespace
 
-std::int64_t CountdownSettings::durationHours() const { return split(duration).hours; }
-std::int64_t CountdownSettings::durationMinutes() const { return split(duration).minutes; }
-std::int64_t CountdownSettings::durationSeconds() const { return split(duration).seconds; }
-void CountdownSettings::setDurationHours(std::int64_t value) { writeComponent(duration, &Hms::hours, value); }
-void CountdownSettings::setDurationMinutes(std::int64_t value) { writeComponent(duration, &Hms::minutes, value); }
-void CountdownSettings::setDurationSeconds(std::int64_t value) { writeComponent(duration, &Hms::seconds, value); }
-std::int64_t CountdownSettings::warningTimeHours() const { return split(warningTime).hours; }
-std::int64_t CountdownSettings::warningTimeMinutes() const { return split(warningTime).minutes; }
-std::int64_t CountdownSettings::warningTimeSeconds() const { return split(warningTime).seconds; }
-void CountdownSettings::setWarningTimeHours(std::int64_t value) { writeComponent(warningTime, &Hms::hours, value); }
+std::int64_t CountdownSettings::durationHours() const {
+    return split(duration).hours;
+}
+std::int64_t CountdownSettings::durationMinutes() const {
+    return split(duration).minutes;
+}
+std::int64_t CountdownSettings::durationSeconds() const {
+    return split(duration).seconds;
+}
+void CountdownSettings::setDurationHours(std::int64_t value) {
+    writeComponent(duration, &Hms::hours, value);
+}
+void CountdownSettings::setDurationMinutes(std::int64_t value) {
+    writeComponent(duration, &Hms::minutes, value);
+}
+void CountdownSettings::setDurationSeconds(std::int64_t value) {
+    writeComponent(duration, &Hms::seconds, value);
+}
+std::int64_t CountdownSettings::warningTimeHours() const {
+    return split(warningTime).hours;
+}
+std::int64_t CountdownSettings::warningTimeMinutes() const {
+    return split(warningTime).minutes;
+}
+std::int64_t CountdownSettings::warningTimeSeconds() const {
+    return split(warningTime).seconds;
+}
+void CountdownSettings::setWarningTimeHours(std::int64_t value) {
+    writeComponent(warningTime, &Hms::hours, value);
+}
 void CountdownSettings::setWarningTimeMinutes(std::int64_t value) {
     writeComponent(warningTime, &Hms::minutes, value);
 }
@@ -220,11 +240,13 @@ ClockModel ClockModel::makeNew(const QUuid& id, const QString& name, const AppSe
     return clock;
 }
 
-QString uuidText(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+QString uuidText(const QUuid& id) {
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
 
 std::optional<QUuid> uuidFromText(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
     if (text.size() != 36 || !pattern.match(text).hasMatch()) {
         return std::nullopt;
     }

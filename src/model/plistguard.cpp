@@ -10,7 +10,8 @@ namespace {
 
 bool startsWithAt(const QByteArray& bytes, qsizetype at, const char* text) {
     const auto length = static_cast<qsizetype>(std::strlen(text));
-    return at + length <= bytes.size() && std::memcmp(bytes.constData() + at, text, static_cast<size_t>(length)) == 0;
+    return at + length <= bytes.size() &&
+           std::memcmp(bytes.constData() + at, text, static_cast<size_t>(length)) == 0;
 }
 
 // Counts open <array> and <dict> elements. Text inside comments or CDATA may be counted too; that
@@ -41,7 +42,8 @@ bool xmlNestingIsSafe(const QByteArray& bytes, QString* error) {
         } else if (!selfClosing) {
             if (++depth > kMaximumPlistNesting) {
                 if (error) {
-                    *error = QStringLiteral("the property list nests deeper than %1 levels").arg(kMaximumPlistNesting);
+                    *error = QStringLiteral("the property list nests deeper than %1 levels")
+                                 .arg(kMaximumPlistNesting);
                 }
                 return false;
             }
@@ -121,7 +123,8 @@ bool binaryNestingIsSafe(const QByteArray& bytes, QString* error) {
         }
         out.reserve(static_cast<size_t>(refs));
         for (std::uint64_t r = 0; r < refs; ++r) {
-            const std::uint64_t child = readBigEndian(data + position + r * static_cast<std::uint64_t>(refSize), refSize);
+            const std::uint64_t child =
+                readBigEndian(data + position + r * static_cast<std::uint64_t>(refSize), refSize);
             if (child >= objectCount) {
                 return false;
             }
@@ -163,7 +166,8 @@ bool binaryNestingIsSafe(const QByteArray& bytes, QString* error) {
                 return fail(QStringLiteral("the binary property list has a malformed object"));
             }
             if (stack.size() >= static_cast<size_t>(kMaximumPlistNesting)) {
-                return fail(QStringLiteral("the property list nests deeper than %1 levels").arg(kMaximumPlistNesting));
+                return fail(QStringLiteral("the property list nests deeper than %1 levels")
+                                .arg(kMaximumPlistNesting));
             }
             depth[static_cast<size_t>(child)] = kInProgress;
             stack.push_back({child, scratch});

@@ -3,7 +3,6 @@
 #include "plistguard.h"
 #include "plistnode.h"
 
-
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -216,7 +215,8 @@ struct DecodeFailure {
 class Reader {
 public:
     [[noreturn]] void fail(const QString& what) const {
-        throw DecodeFailure{m_path.isEmpty() ? what : QStringLiteral("%1 at %2").arg(what, m_path.join(QString()))};
+        throw DecodeFailure{m_path.isEmpty() ? what
+                                             : QStringLiteral("%1 at %2").arg(what, m_path.join(QString()))};
     }
 
     // Runs `body` with `component` appended to the path shown in error messages.
@@ -319,7 +319,8 @@ public:
             if (plist_get_node_type(node) != PLIST_ARRAY || plist_array_get_size(node) != 2) {
                 fail(QStringLiteral("expected an array of two numbers"));
             }
-            return std::pair{numberValue(plist_array_get_item(node, 0)), numberValue(plist_array_get_item(node, 1))};
+            return std::pair{numberValue(plist_array_get_item(node, 0)),
+                             numberValue(plist_array_get_item(node, 1))};
         });
     }
 
@@ -367,7 +368,8 @@ public:
         const QString rate = string(node, "frameRate");
         const auto frameRate = timecodeFrameRateFromRawValue(rate);
         if (!frameRate) {
-            at(field("frameRate"), [&] { fail(QStringLiteral("unknown frame rate \u201C%1\u201D").arg(rate)); });
+            at(field("frameRate"),
+               [&] { fail(QStringLiteral("unknown frame rate \u201C%1\u201D").arg(rate)); });
         }
         s.frameRate = *frameRate;
         s.audioInputDeviceID = optionalString(node, "audioInputDeviceID");
@@ -414,10 +416,14 @@ public:
         if (plist_t offset = plist_dict_get_item(node, "timeZoneOffset")) {
             c.timeZoneOffset = at(field("timeZoneOffset"), [&] { return numberValue(offset); });
         }
-        c.countdown = optionalRecord<CountdownSettings>(node, "countdown", [&](plist_t n) { return countdown(n); });
-        c.stopwatch = optionalRecord<StopwatchSettings>(node, "stopwatch", [&](plist_t n) { return stopwatch(n); });
-        c.timecode = optionalRecord<TimecodeSettings>(node, "timecode", [&](plist_t n) { return timecode(n); });
-        c.timeUntil = optionalRecord<TimeUntilSettings>(node, "timeUntil", [&](plist_t n) { return timeUntil(n); });
+        c.countdown =
+            optionalRecord<CountdownSettings>(node, "countdown", [&](plist_t n) { return countdown(n); });
+        c.stopwatch =
+            optionalRecord<StopwatchSettings>(node, "stopwatch", [&](plist_t n) { return stopwatch(n); });
+        c.timecode =
+            optionalRecord<TimecodeSettings>(node, "timecode", [&](plist_t n) { return timecode(n); });
+        c.timeUntil =
+            optionalRecord<TimeUntilSettings>(node, "timeUntil", [&](plist_t n) { return timeUntil(n); });
         return c;
     }
 
@@ -450,7 +456,8 @@ public:
                    [&] { state.clocks.append(clock(plist_array_get_item(clocks, i))); });
             }
         });
-        at(QStringLiteral("settings"), [&] { state.settings = settings(expectDict(require(root, "settings"))); });
+        at(QStringLiteral("settings"),
+           [&] { state.settings = settings(expectDict(require(root, "settings"))); });
         return state;
     }
 

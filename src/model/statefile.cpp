@@ -107,7 +107,8 @@ std::optional<PersistenceContainer> StateFile::loadSavedState() {
     if (!preserveUnreadableStateFile(path)) {
         *m_unreadableFileAtPath = true;
     }
-    printDiagnostic(QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ") + error);
+    printDiagnostic(QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ") +
+                    error);
     return std::nullopt;
 }
 
@@ -133,10 +134,11 @@ void StateFile::save(const QList<ClockModel>& clocks, const AppSettings& setting
         QString writeError;
         if (*unreadable) {
             if (!keepUnreadableBytes(*files, path, &writeError)) {
-                printDiagnostic(QStringLiteral("❌ Failed to save app state: ") +
-                                QStringLiteral("the unreadable state file could not be kept aside, so it is not "
-                                               "overwritten (%1)")
-                                    .arg(writeError));
+                printDiagnostic(
+                    QStringLiteral("❌ Failed to save app state: ") +
+                    QStringLiteral("the unreadable state file could not be kept aside, so it is not "
+                                   "overwritten (%1)")
+                        .arg(writeError));
                 return;
             }
             *unreadable = false;

@@ -24,10 +24,14 @@ struct Store {
         file->flushPendingWrites();
         return StateFile(base.path()).loadSavedState();
     }
-    void writeState(const PersistenceContainer& s) { test::writeFile(file->stateFileURL(), *encodeStateFile(s, nullptr)); }
+    void writeState(const PersistenceContainer& s) {
+        test::writeFile(file->stateFileURL(), *encodeStateFile(s, nullptr));
+    }
 };
 
-ClockModel namedClock(const QString& name) { return ClockModel::makeNew(QUuid::createUuid(), name, AppSettings{}); }
+ClockModel namedClock(const QString& name) {
+    return ClockModel::makeNew(QUuid::createUuid(), name, AppSettings{});
+}
 
 } // namespace
 
@@ -145,7 +149,8 @@ TEST(AppState, DefaultNamesTakeTheSmallestFreeNumberComparedAsUnicodeText) {
         if (c.existing.isEmpty()) {
             store.state->removeClock(store.state->clocks()[0].id);
         }
-        EXPECT_EQ(store.state->nextDefaultClockName(), c.expected) << c.existing.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(store.state->nextDefaultClockName(), c.expected)
+            << c.existing.join(QLatin1Char('|')).toStdString();
     }
 }
 
@@ -162,7 +167,8 @@ TEST(AppState, RenameTrimsAndRefusesEmptyOrTakenNames) {
 
     store.state->renameClock(third, QStringLiteral(" \t\n\u2028\u00A0 "));
     store.state->renameClock(third, QStringLiteral("  Clock 2  "));
-    store.state->renameClock(third, QStringLiteral("Cafe\u0301")); // canonically equal to the first clock's name
+    store.state->renameClock(third,
+                             QStringLiteral("Cafe\u0301")); // canonically equal to the first clock's name
     store.state->renameClock(QUuid::createUuid(), QStringLiteral("Nobody"));
     EXPECT_EQ(store.state->clocks()[2].name, QStringLiteral("Other"));
     EXPECT_EQ(saves.count(), 0);
@@ -206,7 +212,8 @@ TEST(AppState, AnUnreadableFileIsPreservedAndStartUpUsesDefaults) {
     test::writeFile(store.file->stateFileURL(), "{ not a plist");
     const QStringList lines = test::capturedStdoutLines([&] { store.start(); });
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ")));
+    EXPECT_TRUE(lines[0].startsWith(
+        QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ")));
     ASSERT_EQ(store.state->clocks().size(), 1);
     EXPECT_EQ(store.state->clocks()[0].name, QStringLiteral("Clock 1"));
     EXPECT_EQ(store.state->settings(), AppSettings{});

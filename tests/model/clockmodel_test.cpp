@@ -60,8 +60,9 @@ TEST(ClockRecords, CountdownComponentsOfHandEditedExtremeValuesAreSafe) {
         double stored;
         std::int64_t hours;
     };
-    for (const Case& c : {Case{kNaN, 0}, Case{kInf, kMax / 3600}, Case{-kInf, -(kMax / 3600)}, Case{1e300, kMax / 3600},
-                          Case{-1e300, -(kMax / 3600)}, Case{0x1p63, kMax / 3600}}) {
+    for (const Case& c :
+         {Case{kNaN, 0}, Case{kInf, kMax / 3600}, Case{-kInf, -(kMax / 3600)}, Case{1e300, kMax / 3600},
+          Case{-1e300, -(kMax / 3600)}, Case{0x1p63, kMax / 3600}}) {
         CountdownSettings s;
         s.duration = c.stored;
         EXPECT_EQ(s.durationHours(), c.hours) << c.stored;
@@ -120,7 +121,8 @@ TEST(ClockRecords, ColoursCompareByKindAndComponents) {
     EXPECT_EQ(ColorValue::green(), ColorValue::green());
     EXPECT_NE(ColorValue::green(), ColorValue::red());
     const RgbaComponents g = ColorValue::green().components();
-    // A named colour is not equal to a component colour of the same numbers: it is resolved only when written.
+    // A named colour is not equal to a component colour of the same numbers: it is resolved only when
+    // written.
     EXPECT_NE(ColorValue::green(), ColorValue::srgb(g.red, g.green, g.blue, g.alpha));
     EXPECT_EQ(ColorValue::srgb(1, 0.5, 0, 0.25), ColorValue::srgb(1, 0.5, 0, 0.25));
     EXPECT_NE(ColorValue::srgb(1, 0.5, 0, 0.25), ColorValue::srgb(1, 0.5, 0, 0.26));

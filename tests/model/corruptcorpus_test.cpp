@@ -54,5 +54,7 @@ TEST(CorruptStateFiles, AFileTooLargeToBeStateIsKeptAsideUnread) {
     EXPECT_FALSE(loaded);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains(QStringLiteral("too large")));
-    EXPECT_EQ(QDir(base.filePath(QStringLiteral("Tavix"))).entryList({QStringLiteral("tavix-corrupt-*")}).size(), 1);
+    EXPECT_EQ(
+        QDir(base.filePath(QStringLiteral("Tavix"))).entryList({QStringLiteral("tavix-corrupt-*")}).size(),
+        1);
 }

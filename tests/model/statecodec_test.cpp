@@ -12,7 +12,8 @@ namespace {
 
 ClockModel fullClock() {
     AppSettings settings;
-    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Studio \u00C9 \U0001F600 & <A> >"), settings);
+    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(),
+                                           QStringLiteral("Studio \u00C9 \U0001F600 & <A> >"), settings);
     clock.mode = ClockMode::timecode;
     clock.foregroundColor = ColorValue::srgb(0.1, 0.2, 0.3, 0.4);
     clock.backgroundColor = ColorValue::srgb(-0.5, 1.5, 1.0 / 3.0, 1);
@@ -59,8 +60,9 @@ PersistenceContainer fullState() {
         }
     }
     AppSettings& s = state.settings;
-    for (ColorValue* c : {&s.defaultForegroundColor, &s.defaultBackgroundColor, &s.defaultOutlineColor,
-                          &s.defaultTimeUntilAtTargetForegroundColor, &s.defaultTimeUntilAtTargetOutlineColor}) {
+    for (ColorValue* c :
+         {&s.defaultForegroundColor, &s.defaultBackgroundColor, &s.defaultOutlineColor,
+          &s.defaultTimeUntilAtTargetForegroundColor, &s.defaultTimeUntilAtTargetOutlineColor}) {
         resolve(*c);
     }
     return state;
@@ -114,7 +116,8 @@ TEST(StateCodec, NamedColoursAreWrittenAsTheirPaletteComponents) {
     const auto decoded = decodeStateFile(*encodeStateFile(state, nullptr), nullptr);
     ASSERT_TRUE(decoded);
     const RgbaComponents green = paletteComponents(NamedColor::green);
-    EXPECT_EQ(decoded->clocks[0].foregroundColor, ColorValue::srgb(green.red, green.green, green.blue, green.alpha));
+    EXPECT_EQ(decoded->clocks[0].foregroundColor,
+              ColorValue::srgb(green.red, green.green, green.blue, green.alpha));
     EXPECT_EQ(decoded->clocks[0].backgroundColor, ColorValue::srgb(0, 0, 0, 1));
 }
 
@@ -150,24 +153,29 @@ TEST(StateCodec, AnyMissingKeyWrongTypeOrBadValueFailsTheWholeRead) {
         {"no clocks", [](plist_t r) { plist_dict_remove_item(r, "clocks"); }, "clocks"},
         {"no settings", [](plist_t r) { plist_dict_remove_item(r, "settings"); }, "settings"},
         {"settings lacks one key",
-         [](plist_t r) { plist_dict_remove_item(plist_dict_get_item(r, "settings"), "defaultTimeUntilFlashAtTarget"); },
+         [](plist_t r) {
+             plist_dict_remove_item(plist_dict_get_item(r, "settings"), "defaultTimeUntilFlashAtTarget");
+         },
          "defaultTimeUntilFlashAtTarget"},
         {"clock lacks its name", [](plist_t r) { plist_dict_remove_item(clockNode(r), "name"); }, "name"},
-        {"clocks is a dictionary", [](plist_t r) { plist_dict_set_item(r, "clocks", plist_new_dict()); }, "clocks"},
+        {"clocks is a dictionary", [](plist_t r) { plist_dict_set_item(r, "clocks", plist_new_dict()); },
+         "clocks"},
         {"a clock is a string",
          [](plist_t r) { plist_array_set_item(plist_dict_get_item(r, "clocks"), plist_new_string("x"), 1); },
          "clocks[1]"},
-        {"opacity is a string", [](plist_t r) { plist_dict_set_item(clockNode(r), "opacity", plist_new_string("1")); },
-         "opacity"},
+        {"opacity is a string",
+         [](plist_t r) { plist_dict_set_item(clockNode(r), "opacity", plist_new_string("1")); }, "opacity"},
         {"alwaysOnTop is a number",
-         [](plist_t r) { plist_dict_set_item(clockNode(r), "alwaysOnTop", plist_new_uint(1)); }, "alwaysOnTop"},
+         [](plist_t r) { plist_dict_set_item(clockNode(r), "alwaysOnTop", plist_new_uint(1)); },
+         "alwaysOnTop"},
         {"targetHour is a real",
          [](plist_t r) {
-             plist_dict_set_item(plist_dict_get_item(clockNode(r), "timeUntil"), "targetHour", plist_new_real(18.5));
+             plist_dict_set_item(plist_dict_get_item(clockNode(r), "timeUntil"), "targetHour",
+                                 plist_new_real(18.5));
          },
          "targetHour"},
-        {"unknown mode", [](plist_t r) { plist_dict_set_item(clockNode(r), "mode", plist_new_string("Clock")); },
-         "mode"},
+        {"unknown mode",
+         [](plist_t r) { plist_dict_set_item(clockNode(r), "mode", plist_new_string("Clock")); }, "mode"},
         {"frame rate without its space",
          [](plist_t r) {
              plist_dict_set_item(plist_dict_get_item(clockNode(r), "timecode"), "frameRate",
@@ -175,7 +183,9 @@ TEST(StateCodec, AnyMissingKeyWrongTypeOrBadValueFailsTheWholeRead) {
          },
          "frameRate"},
         {"timecode without a channel",
-         [](plist_t r) { plist_dict_remove_item(plist_dict_get_item(clockNode(r), "timecode"), "audioChannelIndex"); },
+         [](plist_t r) {
+             plist_dict_remove_item(plist_dict_get_item(clockNode(r), "timecode"), "audioChannelIndex");
+         },
          "audioChannelIndex"},
         {"device id is a number",
          [](plist_t r) {
@@ -183,29 +193,39 @@ TEST(StateCodec, AnyMissingKeyWrongTypeOrBadValueFailsTheWholeRead) {
                                  plist_new_uint(73));
          },
          "audioInputDeviceID"},
-        {"bad UUID", [](plist_t r) { plist_dict_set_item(clockNode(r), "id", plist_new_string("1234")); }, "id"},
+        {"bad UUID", [](plist_t r) { plist_dict_set_item(clockNode(r), "id", plist_new_string("1234")); },
+         "id"},
         {"origin with three numbers",
-         [](plist_t r) { plist_array_append_item(plist_dict_get_item(clockNode(r), "windowOrigin"), plist_new_real(1)); },
+         [](plist_t r) {
+             plist_array_append_item(plist_dict_get_item(clockNode(r), "windowOrigin"), plist_new_real(1));
+         },
          "windowOrigin"},
         {"size holding a string",
          [](plist_t r) {
-             plist_array_set_item(plist_dict_get_item(clockNode(r), "windowSize"), plist_new_string("wide"), 0);
+             plist_array_set_item(plist_dict_get_item(clockNode(r), "windowSize"), plist_new_string("wide"),
+                                  0);
          },
          "windowSize"},
         {"colour without alpha",
-         [](plist_t r) { plist_dict_remove_item(plist_dict_get_item(clockNode(r), "outlineColor"), "alpha"); },
+         [](plist_t r) {
+             plist_dict_remove_item(plist_dict_get_item(clockNode(r), "outlineColor"), "alpha");
+         },
          "outlineColor"},
         {"colour component is text",
          [](plist_t r) {
-             plist_dict_set_item(plist_dict_get_item(clockNode(r), "backgroundColor"), "red", plist_new_string("0"));
+             plist_dict_set_item(plist_dict_get_item(clockNode(r), "backgroundColor"), "red",
+                                 plist_new_string("0"));
          },
          "backgroundColor"},
         {"countdown is an array",
          [](plist_t r) { plist_dict_set_item(clockNode(r), "countdown", plist_new_array()); }, "countdown"},
         {"stopwatch lacks isRunning",
-         [](plist_t r) { plist_dict_remove_item(plist_dict_get_item(clockNode(r), "stopwatch"), "isRunning"); },
+         [](plist_t r) {
+             plist_dict_remove_item(plist_dict_get_item(clockNode(r), "stopwatch"), "isRunning");
+         },
          "isRunning"},
-        {"offset is a date", [](plist_t r) { plist_dict_set_item(clockNode(r), "timeZoneOffset", plist_new_date(0, 0)); },
+        {"offset is a date",
+         [](plist_t r) { plist_dict_set_item(clockNode(r), "timeZoneOffset", plist_new_date(0, 0)); },
          "timeZoneOffset"},
     };
     const QByteArray good = *encodeStateFile(fullState(), nullptr);
@@ -214,7 +234,8 @@ TEST(StateCodec, AnyMissingKeyWrongTypeOrBadValueFailsTheWholeRead) {
         c.spoil(root.get());
         QString error;
         EXPECT_FALSE(decodeStateFile(toXml(root.get()), &error)) << c.name;
-        EXPECT_TRUE(error.contains(QString::fromUtf8(c.errorMentions))) << c.name << ": " << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.errorMentions)))
+            << c.name << ": " << error.toStdString();
     }
 }
 
@@ -233,7 +254,8 @@ TEST(StateCodec, JunkTruncationAndDeepNestingFailWithoutCrashing) {
     };
     for (int depth : {65, 100000}) {
         QByteArray deep = "<plist version=\"1.0\">";
-        deep += QByteArray("<dict><key>a</key>").repeated(depth) + "<true/>" + QByteArray("</dict>").repeated(depth);
+        deep += QByteArray("<dict><key>a</key>").repeated(depth) + "<true/>" +
+                QByteArray("</dict>").repeated(depth);
         deep += "</plist>";
         inputs.push_back(deep);
     }

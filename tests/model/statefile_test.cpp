@@ -26,7 +26,8 @@ QStringList preservedFiles(const QString& directory) {
 PersistenceContainer stateWithClocks(int count) {
     PersistenceContainer state;
     for (int i = 0; i < count; ++i) {
-        ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(i + 1), {});
+        ClockModel clock =
+            ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(i + 1), {});
         clock.foregroundColor = ColorValue::srgb(0.25, 0.5, 0.75, 1);
         clock.backgroundColor = ColorValue::srgb(0, 0, 0, 1);
         clock.outlineColor = ColorValue::srgb(1, 1, 1, 0.5);
