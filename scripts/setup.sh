@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     libltc-dev libplist-dev libpulse-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth pulseaudio pulseaudio-utils xdotool x11-utils x11-apps
+    xvfb xauth pulseaudio pulseaudio-utils xdotool x11-utils x11-apps libxcb1-dev
     fonts-dejavu-core desktop-file-utils appstream
 )
 

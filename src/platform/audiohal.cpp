@@ -1,7 +1,11 @@
 #include "audiohal.h"
 
+#include "pulseaudiohal.h"
+
 namespace tavix {
 
-std::unique_ptr<AudioHal> makeSystemAudioHal() { return nullptr; }
+std::unique_ptr<AudioHal> makeSystemAudioHal() {
+    return std::make_unique<PulseAudioHal>();
+}
 
 } // namespace tavix

@@ -37,12 +37,16 @@ public:
     void disappear();
 
     /// Timecode settings used when a clock has none.
-    static TimecodeSettings defaultSettings() { return TimecodeSettings{TimecodeFrameRate::fps30, std::nullopt, 0}; }
+    static TimecodeSettings defaultSettings() {
+        return TimecodeSettings{TimecodeFrameRate::fps30, std::nullopt, 0};
+    }
 
 Q_SIGNALS:
     void managerChanged();
 
 private:
+    void createManager(const TimecodeSettings& settings);
+
     AudioHal* m_hal;
     TimecodeRuntime* m_runtime;
     std::unique_ptr<TimecodeInputManager> m_manager;

@@ -1,0 +1,109 @@
+// Writes a prepared state file for the window benchmark and the documentation screenshots.
+// Usage: tavix_makestate OUT.plist (bench20 | modes)
+//   bench20  twenty windows, a mix of modes, five countdowns running, tiled on a 1920x1080 screen
+//   modes    one window per mode, for screenshots
+#include "model/clockmodel.h"
+#include "model/statecodec.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cstdio>
+
+using namespace tavix;
+
+namespace {
+
+ClockModel makeClock(int index, ClockMode mode, double x, double y, double width, double height) {
+    ClockModel clock =
+        ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(index + 1), {});
+    clock.mode = mode;
+    clock.windowOrigin = {x, y};
+    clock.windowSize = {width, height};
+    return clock;
+}
+
+QList<ClockModel> bench20() {
+    const ClockMode modes[] = {ClockMode::clock, ClockMode::countdown, ClockMode::stopwatch,
+                               ClockMode::timeUntil};
+    QList<ClockModel> clocks;
+    int countdowns = 0;
+    for (int i = 0; i < 20; ++i) {
+        const double x = (i % 5) * 384;
+        const double y = 1080 - (i / 5 + 1) * 270;
+        ClockModel clock = makeClock(i, modes[i % 4], x, y, 380, 260);
+        if (clock.mode == ClockMode::countdown && countdowns < 5) {
+            clock.countdown->isRunning = true;
+            clock.countdown->remaining = 600 + 37 * i;
+            ++countdowns;
+        }
+        if (clock.mode == ClockMode::stopwatch) {
+            clock.stopwatch = StopwatchSettings{12.0 * i, false};
+        }
+        clocks.append(clock);
+    }
+    // Five running countdowns: the fifth-mode slots above give exactly five.
+    return clocks;
+}
+
+QList<ClockModel> modes() {
+    QList<ClockModel> clocks;
+    ClockModel wall = makeClock(0, ClockMode::clock, 40, 820, 620, 220);
+    wall.name = QStringLiteral("Studio");
+    clocks.append(wall);
+
+    ClockModel countdown = makeClock(1, ClockMode::countdown, 680, 820, 620, 220);
+    countdown.name = QStringLiteral("Segment");
+    countdown.countdown->remaining = 754;
+    clocks.append(countdown);
+
+    ClockModel warning = makeClock(2, ClockMode::countdown, 1300, 820, 600, 220);
+    warning.name = QStringLiteral("Overtime");
+    warning.countdown->remaining = -42;
+    warning.countdown->flashWhenDone = false;
+    warning.countdown->isRunning = false;
+    clocks.append(warning);
+
+    ClockModel stopwatch = makeClock(3, ClockMode::stopwatch, 40, 560, 620, 220);
+    stopwatch.name = QStringLiteral("Rehearsal");
+    stopwatch.stopwatch = StopwatchSettings{3723.4, false};
+    stopwatch.foregroundColor = ColorValue::srgb(0.95, 0.95, 0.95, 1);
+    stopwatch.outlineColor = ColorValue::srgb(0.45, 0.45, 0.48, 1);
+    clocks.append(stopwatch);
+
+    ClockModel until = makeClock(4, ClockMode::timeUntil, 680, 560, 620, 220);
+    until.name = QStringLiteral("Doors");
+    until.foregroundColor = ColorValue::srgb(0.1, 0.1, 0.1, 1);
+    until.backgroundColor = ColorValue::srgb(0.96, 0.96, 0.94, 1);
+    until.outlineColor = ColorValue::srgb(0.2, 0.45, 0.9, 1);
+    clocks.append(until);
+
+    ClockModel timecode = makeClock(5, ClockMode::timecode, 1300, 560, 600, 220);
+    timecode.name = QStringLiteral("LTC");
+    timecode.foregroundColor = ColorValue::srgb(1.0, 0.62, 0.1, 1);
+    timecode.outlineColor = ColorValue::srgb(1.0, 0.62, 0.1, 1);
+    clocks.append(timecode);
+    return clocks;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s OUT.plist (bench20 | modes)\n", argv[0]);
+        return 2;
+    }
+    const QByteArray scene(argv[2]);
+    PersistenceContainer state;
+    state.clocks = scene == "bench20" ? bench20() : modes();
+    QString error;
+    const auto bytes = encodeStateFile(state, &error);
+    QFile file(QString::fromLocal8Bit(argv[1]));
+    if (!bytes || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(*bytes) != bytes->size()) {
+        std::fprintf(stderr, "could not write %s: %s\n", argv[1], qPrintable(error));
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,197 @@
+#include "fittedtext.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavix {
+
+namespace {
+
+// Every digit has the same advance, so the layout only depends on where the digits are.
+QString shapeOf(const QString& text) {
+    QString shape = text;
+    for (QChar& c : shape) {
+        if (c.isDigit()) {
+            c = QLatin1Char('0');
+        }
+    }
+    return shape;
+}
+
+// The box the text needs, relative to its baseline origin: the advance and the ink together.
+QRectF layoutBox(const QFont& font, const QString& shape) {
+    const QFontMetricsF metrics(font);
+    const QRectF ink = metrics.tightBoundingRect(shape);
+    const qreal advance = metrics.horizontalAdvance(shape);
+    const qreal left = std::min<qreal>(0, ink.left());
+    const qreal right = std::max(advance, ink.right());
+    return QRectF(QPointF(left, ink.top()), QPointF(right, ink.bottom()));
+}
+
+} // namespace
+
+FittedText::FittedText(QWidget* parent) : QWidget(parent), m_font(displayFont(kMinimumPixelSize)) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setMinimumSize(1, 1);
+}
+
+QFont FittedText::displayFont(int pixelSize) {
+    // DejaVu Sans: its digits all have one width, so a running clock never jitters, and its zero
+    // is plain; the monospaced faces at hand mark it with a dot or a slash, which reads worse
+    // across a room.
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif, QFont::PreferAntialias);
+    font.setBold(true);
+    font.setPixelSize(pixelSize);
+    font.setKerning(false);
+    return font;
+}
+
+void FittedText::setText(const QString& text) {
+    if (text == m_text && size() == m_fittedSize) {
+        return;
+    }
+    const QString previous = m_text;
+    m_text = text;
+    const QString shape = shapeOf(text);
+    if (shape != m_shape || size() != m_fittedSize) {
+        m_shape = shape;
+        refit();
+        m_cells.clear();
+    }
+    if (m_cells.size() != text.size() || previous.size() != text.size()) {
+        update();
+        return;
+    }
+    // Same shape, same places: only the characters that changed need painting.
+    QRectF dirty;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) != previous.at(i)) {
+            dirty |=
+                QRectF(QPointF(m_cells[i].first, m_box.top()), QPointF(m_cells[i].second, m_box.bottom()));
+        }
+    }
+    if (!dirty.isNull()) {
+        update(dirty.toAlignedRect().adjusted(-4, -4, 4, 4));
+    }
+}
+
+void FittedText::setColor(const QColor& color) {
+    if (color != m_color) {
+        m_color = color;
+        m_glyphs.clear();
+        m_cells.clear();
+        update();
+    }
+}
+
+void FittedText::setTextVisible(bool visible) {
+    if (visible != m_textVisible) {
+        m_textVisible = visible;
+        m_cells.clear();
+        update();
+    }
+}
+
+void FittedText::setInset(int inset) {
+    if (inset != m_inset) {
+        m_inset = inset;
+        refit();
+        update();
+    }
+}
+
+void FittedText::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    refit();
+}
+
+void FittedText::refit() {
+    ++m_fitCount;
+    m_fittedSize = size();
+    m_cells.clear();
+    const QRectF area = QRectF(rect()).adjusted(m_inset, m_inset, -m_inset, -m_inset);
+    if (m_shape.isEmpty() || area.width() <= 0 || area.height() <= 0) {
+        m_font = displayFont(kMinimumPixelSize);
+        m_box = {};
+        return;
+    }
+    const QRectF base = layoutBox(displayFont(kBasePixelSize), m_shape);
+    const qreal scale = std::min(area.width() / base.width(), area.height() / base.height());
+    int pixelSize =
+        std::clamp(static_cast<int>(std::floor(kBasePixelSize * scale)), kMinimumPixelSize, kBasePixelSize);
+    // Hinting makes small sizes a little wider than the scaled base: step down until it fits.
+    QRectF box = layoutBox(displayFont(pixelSize), m_shape);
+    while (pixelSize > kMinimumPixelSize && (box.width() > area.width() || box.height() > area.height())) {
+        --pixelSize;
+        box = layoutBox(displayFont(pixelSize), m_shape);
+    }
+    m_font = displayFont(pixelSize);
+    m_glyphs.clear();
+    // Centre the box; whole pixels keep the glyph edges crisp.
+    const QPointF origin(std::round(area.center().x() - (box.left() + box.right()) / 2),
+                         std::round(area.center().y() - (box.top() + box.bottom()) / 2));
+    m_baseline = origin;
+    m_box = box.translated(origin);
+}
+
+void FittedText::paintEvent(QPaintEvent*) {
+    if (!m_textVisible || m_text.isEmpty()) {
+        return;
+    }
+    if (size() != m_fittedSize) {
+        refit(); // resized while hidden: no resize event was delivered
+    }
+    if (devicePixelRatioF() != m_glyphRatio) {
+        m_glyphs.clear();
+        m_glyphRatio = devicePixelRatioF();
+    }
+    QPainter painter(this);
+    qreal x = m_baseline.x();
+    m_cells.clear();
+    for (qsizetype i = 0; i < m_text.size(); ++i) {
+        const qsizetype length = (m_text.at(i).isHighSurrogate() && i + 1 < m_text.size()) ? 2 : 1;
+        const Glyph& g = glyph(m_text.mid(i, length));
+        const QPointF at(std::round(x + g.offset.x()), m_baseline.y() + g.offset.y());
+        painter.drawImage(at, g.image);
+        const QPair<qreal, qreal> cell(
+            std::min(x, at.x()), std::max(x + g.advance, at.x() + g.image.deviceIndependentSize().width()));
+        for (qsizetype k = 0; k < length; ++k) {
+            m_cells.append(cell);
+        }
+        x += g.advance;
+        i += length - 1;
+    }
+}
+
+const FittedText::Glyph& FittedText::glyph(const QString& character) {
+    auto it = m_glyphs.find(character);
+    if (it != m_glyphs.end()) {
+        return *it;
+    }
+    const QFontMetricsF metrics(m_font);
+    const QRectF bounds = metrics.boundingRect(character).adjusted(-2, -2, 2, 2);
+    const qreal ratio = devicePixelRatioF();
+    Glyph g;
+    g.advance = metrics.horizontalAdvance(character);
+    g.offset = QPointF(std::floor(bounds.left()), std::floor(bounds.top()));
+    const QSize pixels(static_cast<int>(std::ceil((bounds.right() - g.offset.x()) * ratio)),
+                       static_cast<int>(std::ceil((bounds.bottom() - g.offset.y()) * ratio)));
+    g.image = QImage(pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    g.image.setDevicePixelRatio(ratio);
+    g.image.fill(Qt::transparent);
+    QPainter painter(&g.image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setFont(m_font);
+    painter.setPen(m_color);
+    painter.drawText(-g.offset, character);
+    painter.end();
+    return *m_glyphs.insert(character, std::move(g));
+}
+
+} // namespace tavix

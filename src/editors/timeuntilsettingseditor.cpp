@@ -1,0 +1,71 @@
+#include "timeuntilsettingseditor.h"
+
+#include "colorwell.h"
+#include "editorstyle.h"
+#include "timefieldeditor.h"
+#include "toggle.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace tavix {
+
+namespace {
+
+constexpr IntRange kHourOfDay{0, 23};
+constexpr IntRange kMinutesOrSeconds{0, 59};
+
+} // namespace
+
+TimeUntilSettingsEditor::TimeUntilSettingsEditor(Binding<TimeUntilSettings> settings, double labelWidth,
+                                                 ColorPanel* colorPanel, QWidget* parent)
+    : QWidget(parent), m_settings(std::move(settings)) {
+    QVBoxLayout* layout = makeSectionLayout(this);
+    const Binding<TimeUntilSettings> record = m_settings;
+    using T = TimeUntilSettings;
+    m_targetFields = {
+        new TimeUntilFieldEditor(QStringLiteral("H"), memberBinding(record, &T::targetHour), kHourOfDay),
+        new TimeUntilFieldEditor(QStringLiteral("M"), memberBinding(record, &T::targetMinute),
+                                 kMinutesOrSeconds),
+        new TimeUntilFieldEditor(QStringLiteral("S"), memberBinding(record, &T::targetSecond),
+                                 kMinutesOrSeconds)};
+    QHBoxLayout* target = makeControlsRow(8);
+    for (TimeFieldEditor* field : m_targetFields) {
+        target->addWidget(field, 0, Qt::AlignVCenter);
+    }
+    layout->addWidget(makeLabelRow(QStringLiteral("Target"), labelWidth, target, true, 0));
+    layout->addWidget(
+        makeHelpLine(QStringLiteral("Counts down to this time today, then goes negative."), labelWidth));
+
+    m_wells = {new ColorWell(QStringLiteral("Text"), QStringLiteral("Text colour at target"),
+                             memberBinding(record, &T::atTargetForegroundColor), colorPanel),
+               new ColorWell(QStringLiteral("Outline"), QStringLiteral("Outline colour at target"),
+                             memberBinding(record, &T::atTargetOutlineColor), colorPanel)};
+    layout->addWidget(makeLabelRow(QStringLiteral("Colour"), labelWidth,
+                                   makeWellsRow({m_wells.begin(), m_wells.end()}), true, 0));
+
+    m_flash = new Toggle(QStringLiteral("Flash Overtime"));
+    connect(m_flash, &Toggle::clicked, this, [record](bool on) {
+        TimeUntilSettings settings = record.get();
+        settings.flashAtTarget = on;
+        record.set(settings);
+    });
+    QHBoxLayout* flash = makeControlsRow(0);
+    flash->addWidget(m_flash);
+    layout->addWidget(makeLabelRow(QString(), labelWidth, flash, true, 0));
+
+    refresh();
+}
+
+void TimeUntilSettingsEditor::refresh() {
+    for (TimeFieldEditor* field : m_targetFields) {
+        field->refresh();
+    }
+    for (ColorWell* well : m_wells) {
+        well->refresh();
+    }
+    m_flash->setChecked(m_settings.get().flashAtTarget);
+}
+
+} // namespace tavix

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "audioinputdevicemanager.h"
+#include "ltcdecoderwrapper.h"
+#include "model/clockmodel.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QTimer;
+
+namespace tavix {
+
+class AudioHal;
+class MainThreadInbox;
+class SerialQueue;
+class TimecodeRuntime;
+
+/// Connects one timecode clock's settings to its runtime: resolves the device, refuses built-in
+/// microphones, captures, and for every block meters the channel, decodes it and publishes level
+/// and time on the main thread. While started it watches the capture and, if the device or the
+/// sound server goes away, tries again every 2 s until the same device is back.
+/// Main thread only; the block work runs on the manager's one serial queue.
+class TimecodeInputManager : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kRetryIntervalMs = 2000;
+
+    /// `hal` may be null: the manager then never captures.
+    TimecodeInputManager(AudioHal* hal, TimecodeRuntime* runtime, TimecodeSettings settings,
+                         QObject* parent = nullptr);
+    /// Releases the capture (which stops it) and the decoder; leaves the runtime as it is.
+    ~TimecodeInputManager() override;
+
+    const TimecodeSettings& settings() const { return m_settings; }
+    /// Used by the next start().
+    void setSettings(const TimecodeSettings& settings) { m_settings = settings; }
+
+    /// Stops, then captures when the settings name a usable device; otherwise leaves level 0.
+    void start();
+    /// Ends the capture, if any, and sets the level to 0. The decoder and its last time survive.
+    void stop();
+
+    TimecodeRuntime* runtime() const { return m_runtime; }
+    /// The capture of the last start(); null when stopped or when the settings named no usable device.
+    AudioInputDeviceManager* inputManager() const { return m_inputManager.get(); }
+    bool isCapturing() const { return m_inputManager && m_inputManager->isCapturing(); }
+    /// True between the loss of a capture and its resumption.
+    bool isRetrying() const { return m_supervision == Supervision::retrying; }
+    /// How often a capture is checked and, once lost, tried again (tests shorten it).
+    void setRetryIntervalMs(int intervalMs);
+
+    /// Waits until every block handed over so far has been handled, then runs its posts now.
+    void waitForPendingBlocks();
+    /// The decoder's last time, read on the block queue.
+    std::optional<DecodedTimecode> lastDecoded() const;
+
+    /// An unsigned 32-bit decimal: optional "+" ("-" only before all-zero digits), then ASCII
+    /// digits and nothing else.
+    static std::optional<std::uint32_t> parseDeviceID(const QString& text);
+    /// Names that mark a built-in microphone on a device of fewer than 3 channels.
+    static bool isBuiltInMicrophone(const AudioInputDeviceInfo& device);
+    /// The listed device that the settings name, unless it is a built-in microphone.
+    static std::optional<AudioInputDeviceInfo>
+    resolveDevice(const TimecodeSettings& settings, const std::vector<AudioInputDeviceInfo>& devices);
+
+private:
+    struct HandlerState;
+    enum class Supervision { off, watching, retrying };
+
+    void beginCapture(AudioDeviceID deviceID);
+    void releaseCapture(bool announce);
+    void applyLevel(std::uint64_t generation, float level);
+    void applyTime(const DecodedTimecode& time);
+    void superviseCapture();
+
+    AudioHal* m_hal;
+    QPointer<TimecodeRuntime> m_runtime;
+    TimecodeSettings m_settings;
+    std::unique_ptr<AudioInputDeviceManager> m_inputManager;
+    // One queue for the manager's life, so that blocks of an old capture never overlap blocks of
+    // the next one on the decoder.
+    std::shared_ptr<SerialQueue> m_queue;
+    std::shared_ptr<HandlerState> m_handlerState;
+    MainThreadInbox* m_inbox;
+    QTimer* m_supervisionTimer;
+    Supervision m_supervision = Supervision::off;
+    // Level posts of a capture that is no longer the current one are dropped.
+    std::uint64_t m_captureGeneration = 0;
+};
+
+} // namespace tavix

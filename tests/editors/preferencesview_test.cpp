@@ -1,0 +1,125 @@
+#include "editortestsupport.h"
+
+#include "editors/preferencesview.h"
+#include "testsupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tavix {
+namespace {
+
+struct PreferencesFixture : test::EditorFixture {
+    QList<QUuid> opened;
+    std::unique_ptr<PreferencesView> view;
+
+    PreferencesFixture() {
+        view = std::make_unique<PreferencesView>(
+            state.get(), [this](const QUuid& id) { opened << id; }, 160);
+        view->show();
+        view->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    }
+    QStringList rowNames() const {
+        QStringList names;
+        for (const auto& row : view->clockRows()) {
+            names << row.name->text();
+        }
+        return names;
+    }
+    const PreferencesView::ClockRow& row(int i) const {
+        return view->clockRows().at(static_cast<std::size_t>(i));
+    }
+};
+
+TEST(PreferencesView, ListFollowsClocksAddedRenamedAndRemovedElsewhere) {
+    PreferencesFixture f;
+    EXPECT_EQ(f.view->width(), 480);
+    EXPECT_EQ(f.rowNames(), QStringList{QStringLiteral("Clock 1")});
+    EXPECT_EQ(f.row(0).mode->text(), QStringLiteral("Time"));
+
+    const QUuid second = f.state->addClock();
+    f.state->renameClock(f.firstClockID(), QStringLiteral("Stage"));
+    f.change([](ClockModel& c) { c.mode = ClockMode::timeUntil; });
+    EXPECT_EQ(f.rowNames(), (QStringList{QStringLiteral("Stage"), QStringLiteral("Clock 2")}));
+    EXPECT_EQ(f.row(0).mode->text(), QStringLiteral("Time Until"));
+    EXPECT_EQ(f.row(1).open->toolTip(), QStringLiteral("Open / Reopen This Clock"));
+    EXPECT_EQ(f.row(1).remove->toolTip(), QStringLiteral("Remove Clock"));
+
+    f.state->removeClock(f.firstClockID());
+    EXPECT_EQ(f.rowNames(), QStringList{QStringLiteral("Clock 2")});
+    EXPECT_EQ(f.row(0).id, second);
+    EXPECT_FALSE(f.view->noClocksText()->isVisible());
+}
+
+TEST(PreferencesView, NameBoxWritesEachKeystrokeAndRenamesOnReturn) {
+    PreferencesFixture f;
+    const QUuid other = f.state->addClock();
+    QLineEdit* box = f.row(0).name;
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("  Stage  "));
+    EXPECT_EQ(f.clock().name, QStringLiteral("  Stage  "));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(f.clock().name, QStringLiteral("Stage"));
+    EXPECT_EQ(box->text(), QStringLiteral("Stage"));
+
+    // A refused rename (another clock's name) leaves the typed text in place.
+    QLineEdit* otherBox = f.row(1).name;
+    otherBox->setFocus();
+    otherBox->selectAll();
+    QTest::keyClicks(otherBox, QStringLiteral("Stage"));
+    QTest::keyClick(otherBox, Qt::Key_Return);
+    EXPECT_EQ(f.state->clocks().at(*f.state->indexOfClock(other)).name, QStringLiteral("Stage"));
+}
+
+TEST(PreferencesView, OpenRemoveAndAddWithTheKeyboardShortcut) {
+    PreferencesFixture f;
+    const QUuid first = f.firstClockID();
+    QTest::mouseClick(f.row(0).open, Qt::LeftButton);
+    EXPECT_EQ(f.opened, QList<QUuid>{first});
+
+    QTest::mouseClick(f.row(0).remove, Qt::LeftButton);
+    ASSERT_TRUE(test::waitUntil([&f] { return f.state->clocks().isEmpty(); }));
+    EXPECT_TRUE(f.view->noClocksText()->isVisible());
+    EXPECT_TRUE(f.view->clockRows().empty());
+
+    QTest::keyClick(f.view->windowHandle(), Qt::Key_N, Qt::ControlModifier);
+    // A button's shortcut clicks it the animated way, a moment later.
+    ASSERT_TRUE(test::waitUntil([&f] { return f.state->clocks().size() == 1; }));
+    EXPECT_EQ(f.state->clocks().front().name, QStringLiteral("Clock 1"));
+    EXPECT_EQ(f.opened, (QList<QUuid>{first, f.state->clocks().front().id}));
+    EXPECT_FALSE(f.view->noClocksText()->isVisible());
+    QTest::mouseClick(f.view->addClockButton(), Qt::LeftButton);
+    EXPECT_EQ(f.rowNames(), (QStringList{QStringLiteral("Clock 1"), QStringLiteral("Clock 2")}));
+}
+
+TEST(PreferencesView, DefaultsShowTruncatedTextAndSnapToTheirSteps) {
+    PreferencesFixture f;
+    AppSettings settings = f.state->settings();
+    settings.defaultOpacity = 0.57;
+    settings.defaultCountdownDuration = 30;
+    f.state->setSettings(settings);
+    EXPECT_EQ(f.view->opacityText()->text(), QStringLiteral("56%"));
+    EXPECT_EQ(f.view->countdownStartText()->text(), QStringLiteral("0:00"));
+    // Showing an out-of-range start writes nothing; moving the slider brings it into whole minutes.
+    EXPECT_EQ(f.state->settings().defaultCountdownDuration, 30);
+    f.view->countdownStartSlider()->setFocus();
+    QTest::keyClick(f.view->countdownStartSlider(), Qt::Key_Right);
+    EXPECT_EQ(f.state->settings().defaultCountdownDuration, 120);
+    QTest::keyClick(f.view->countdownStartSlider(), Qt::Key_End);
+    EXPECT_EQ(f.state->settings().defaultCountdownDuration, 7200);
+    EXPECT_EQ(f.view->countdownStartText()->text(), QStringLiteral("2:00"));
+
+    QTest::mouseClick(reinterpret_cast<QWidget*>(f.view->alwaysOnTopToggle()), Qt::LeftButton);
+    EXPECT_TRUE(f.state->settings().defaultAlwaysOnTop);
+    EXPECT_EQ(f.state->clocks().front().alwaysOnTop, false);
+}
+
+} // namespace
+} // namespace tavix

@@ -1,0 +1,162 @@
+#include "editortestsupport.h"
+
+#include "editors/clocksettingspopover.h"
+#include "editors/levelbar.h"
+#include "editors/popover.h"
+#include "editors/timecodesettingseditor.h"
+#include "platform/scriptedaudiohal.h"
+#include "testsupport.h"
+#include "timecode/timecoderuntime.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace tavix {
+namespace {
+
+ScriptedAudioDevice device(std::uint32_t id, const char* name, std::vector<std::uint32_t> streams) {
+    return ScriptedAudioDevice(id, QString::fromUtf8(name), std::move(streams));
+}
+
+struct TimecodeFixture : test::EditorFixture {
+    ScriptedAudioHal hal;
+    TimecodeRuntime runtime;
+    QWidget anchor;
+    QPointer<Popover> popover;
+    QPointer<ClockSettingsPopover> panel;
+    TimecodeSettingsEditor* editor = nullptr;
+
+    TimecodeFixture() {
+        hal.setAccessGranted(true);
+        hal.setDevices({device(41, "USB Line Interface", {2, 2}), device(7, "audio interface", {2}),
+                        device(12, "Built-in Microphone", {1})});
+    }
+    void open(std::optional<TimecodeSettings> stored) {
+        change([&stored](ClockModel& c) {
+            c.mode = ClockMode::timecode;
+            c.timecode = stored;
+        });
+        anchor.show();
+        panel = new ClockSettingsPopover(binding(), &runtime, 90, &hal);
+        popover = Popover::open(&anchor, panel);
+        editor = qobject_cast<TimecodeSettingsEditor*>(panel->modeSection());
+        ASSERT_NE(editor, nullptr);
+        ASSERT_TRUE(test::waitUntil([this] { return !editor->staging().isLoading(); }));
+        popover->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(popover.data()));
+    }
+    static QStringList items(const QComboBox* menu) {
+        QStringList texts;
+        for (int i = 0; i < menu->count(); ++i) {
+            texts << menu->itemText(i);
+        }
+        return texts;
+    }
+    void choose(QComboBox* menu, const QString& text) {
+        menu->setFocus();
+        const int target = menu->findText(text);
+        ASSERT_GE(target, 0) << text.toStdString();
+        while (menu->currentIndex() != target) {
+            QTest::keyClick(menu, menu->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+        }
+    }
+    bool closed() const {
+        return test::waitUntil([this] { return popover.isNull(); }, 1000);
+    }
+};
+
+TEST(TimecodeSettingsEditor, ListsDevicesSortedAndKeepsTheStoredChannel) {
+    TimecodeFixture f;
+    f.open(TimecodeSettings{TimecodeFrameRate::fps24, QStringLiteral("41"), 3});
+    EXPECT_EQ(
+        TimecodeFixture::items(f.editor->deviceMenu()),
+        (QStringList{QStringLiteral("audio interface (2 ch)"), QStringLiteral("Built-in Microphone (1 ch)"),
+                     QStringLiteral("USB Line Interface (4 ch)")}));
+    EXPECT_EQ(f.editor->deviceMenu()->currentText(), QStringLiteral("USB Line Interface (4 ch)"));
+    // Channel 3 of the 4-channel device survives the list arriving after the stored choices.
+    EXPECT_EQ(f.editor->channelMenu()->currentText(), QStringLiteral("Ch 4"));
+    EXPECT_EQ(f.editor->frameRateMenu()->currentText(), QStringLiteral("24"));
+    EXPECT_TRUE(f.editor->applyButton()->isEnabled());
+    EXPECT_FALSE(f.editor->warningRow()->isVisible());
+}
+
+TEST(TimecodeSettingsEditor, ReturnAppliesAllThreeChoicesAndCloses) {
+    TimecodeFixture f;
+    f.open(std::nullopt);
+    // The fallback record was created; its missing device gives way to the first listed one.
+    EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps30, std::nullopt, 0}));
+    EXPECT_EQ(f.editor->deviceMenu()->currentText(), QStringLiteral("audio interface (2 ch)"));
+    f.choose(f.editor->deviceMenu(), QStringLiteral("USB Line Interface (4 ch)"));
+    f.choose(f.editor->channelMenu(), QStringLiteral("Ch 3"));
+    f.choose(f.editor->frameRateMenu(), QStringLiteral("29.97 DF"));
+    EXPECT_EQ(f.clock().timecode->audioInputDeviceID, std::nullopt);
+    QTest::keyClick(f.editor->frameRateMenu(), Qt::Key_Return);
+    EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("41"), 2}));
+    EXPECT_TRUE(f.closed());
+}
+
+TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
+    const TimecodeSettings stored{TimecodeFrameRate::fps25, QStringLiteral("41"), 3};
+    {
+        TimecodeFixture f;
+        f.open(stored);
+        f.choose(f.editor->deviceMenu(), QStringLiteral("audio interface (2 ch)"));
+        // The arrow keys pass the 1-channel device on the way, which pulls the channel to the first.
+        EXPECT_EQ(f.editor->channelMenu()->currentText(), QStringLiteral("Ch 1"));
+        QTest::keyClick(f.editor->deviceMenu(), Qt::Key_Escape);
+        EXPECT_TRUE(f.closed());
+        EXPECT_EQ(f.clock().timecode, stored);
+    }
+    {
+        TimecodeFixture f;
+        f.open(stored);
+        f.choose(f.editor->deviceMenu(), QStringLiteral("Built-in Microphone (1 ch)"));
+        EXPECT_TRUE(f.editor->warningRow()->isVisible());
+        EXPECT_TRUE(f.editor->applyButton()->isEnabled());
+        QTest::mouseClick(f.editor->applyButton(), Qt::LeftButton);
+        EXPECT_FALSE(f.closed());
+        EXPECT_EQ(f.clock().timecode, stored);
+    }
+    {
+        TimecodeFixture f;
+        f.hal.setDevices({});
+        f.open(stored);
+        EXPECT_EQ(f.editor->deviceMenu()->count(), 0);
+        EXPECT_EQ(TimecodeFixture::items(f.editor->channelMenu()), QStringList{QStringLiteral("\u2014")});
+        EXPECT_FALSE(f.editor->channelMenu()->isEnabled());
+        EXPECT_FALSE(f.editor->applyButton()->isEnabled());
+        QTest::keyClick(f.editor->frameRateMenu(), Qt::Key_Return);
+        EXPECT_FALSE(f.closed());
+        EXPECT_EQ(f.clock().timecode, stored);
+    }
+}
+
+TEST(TimecodeSettingsEditor, RefreshListsAgainAndLiveValuesFollowTheRuntime) {
+    TimecodeFixture f;
+    f.open(TimecodeSettings{TimecodeFrameRate::fps25, QStringLiteral("7"), 1});
+    f.hal.setDevices({device(7, "audio interface", {2}), device(99, "Another Cable", {8})});
+    QTest::mouseClick(f.editor->refreshButton(), Qt::LeftButton);
+    ASSERT_TRUE(test::waitUntil([&f] { return f.editor->deviceMenu()->count() == 2; }));
+    EXPECT_EQ(f.editor->deviceMenu()->itemText(0), QStringLiteral("Another Cable (8 ch)"));
+    EXPECT_EQ(f.editor->channelMenu()->currentText(), QStringLiteral("Ch 2"));
+
+    f.runtime.setLevel(1.7f);
+    f.runtime.setLiveTime(1, 2, 3, 4);
+    EXPECT_EQ(f.editor->levelBar()->targetFraction(), 1.0);
+    EXPECT_EQ(f.editor->decodedText()->text(), QStringLiteral("01:02:03:04"));
+    f.runtime.setLevel(-0.2f);
+    EXPECT_EQ(f.editor->levelBar()->targetFraction(), 0.0);
+    EXPECT_EQ(LevelBar::fractionForLevel(std::nan("")), 0.0);
+    EXPECT_EQ(LevelBar::fractionForLevel(0.25), 0.25);
+}
+
+} // namespace
+} // namespace tavix

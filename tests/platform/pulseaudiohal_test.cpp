@@ -1,0 +1,55 @@
+#include "platform/pulseaudiohal.h"
+
+#include "testsupport.h"
+#include "timecode/audioinputdevicemanager.h"
+#include "timecode/timecodeinputmanager.h"
+#include "timecode/timecoderuntime.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavix;
+
+TEST(PulseAudioHal, DeviceIDsAreThePosixCksumOfTheSourceName) {
+    // Values printed by `printf %s NAME | cksum`, so that a person can work an id out by hand.
+    const std::vector<std::pair<QByteArray, AudioDeviceID>> cases = {
+        {"", 4294967295u},
+        {"a", 1220704766u},
+        {"ltcout.monitor", 1241085600u},
+        {"alsa_input.usb-Focusrite_Scarlett_2i2_USB-00.analog-stereo", 4275960432u},
+        {QStringLiteral("bluez_input.Mikrofon-Ü").toUtf8(), 4257071769u},
+        {QByteArray(300, 'x'), 3786917833u},
+    };
+    for (const auto& [name, id] : cases) {
+        EXPECT_EQ(PulseAudioHal::deviceIDForSourceName(name), id) << name.constData();
+    }
+}
+
+TEST(PulseAudioHal, WithoutARunningServerNothingIsListedOrCapturedAndNothingCrashes) {
+    const QByteArray saved = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", "unix:/nonexistent/tavix-test/native");
+    {
+        PulseAudioHal hal;
+        EXPECT_EQ(hal.authorizationStatus(), AudioAuthorizationStatus::authorized);
+        std::vector<AudioInputDeviceInfo> devices;
+        EXPECT_EQ(test::capturedStdoutLines([&] { devices = listInputDevices(hal); }),
+                  QStringList{QStringLiteral("⚠️ listInputDevices: couldn't get device list size (-6)")});
+        EXPECT_TRUE(devices.empty());
+
+        TimecodeRuntime runtime;
+        TimecodeInputManager manager(&hal, &runtime,
+                                     {TimecodeFrameRate::fps25, QStringLiteral("1241085600"), 0});
+        test::capturedStdoutLines([&] { manager.start(); });
+        EXPECT_FALSE(manager.isCapturing());
+
+        // A capture asked for directly fails at the device, as a vanished device would.
+        AudioInputDeviceManager capture(hal);
+        const QStringList lines =
+            test::capturedStdoutLines([&] { capture.startCapture(1241085600, nullptr, {}); });
+        EXPECT_EQ(lines, QStringList{QStringLiteral("❌ set current device failed -6")});
+    }
+    if (saved.isNull()) {
+        qunsetenv("PULSE_SERVER");
+    } else {
+        qputenv("PULSE_SERVER", saved);
+    }
+}
