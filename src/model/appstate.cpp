@@ -115,19 +115,31 @@ void AppState::save() {
 }
 
 void AppState::startAutosave() {
-    // The timer is a child of the store, so it can never fire for a store that is gone.
-    m_autosave = new QTimer(this);
-    m_autosave->setSingleShot(true);
-    m_autosave->setTimerType(Qt::PreciseTimer);
-    m_autosave->setInterval(kAutosaveDelayMs);
-    connect(m_autosave, &QTimer::timeout, this, [self = QPointer<AppState>(this)] {
-        if (self) {
-            self->save();
+    // The timers are children of the store, so they can never fire for a store that is gone.
+    auto makeTimer = [this](int intervalMs) {
+        auto* timer = new QTimer(this);
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->setInterval(intervalMs);
+        connect(timer, &QTimer::timeout, this, [self = QPointer<AppState>(this)] {
+            if (self) {
+                self->m_autosave->stop();
+                self->m_autosaveDeadline->stop();
+                self->save();
+            }
+        });
+        return timer;
+    };
+    m_autosave = makeTimer(kAutosaveDelayMs);
+    m_autosaveDeadline = makeTimer(kAutosaveMaximumDelayMs);
+    auto changed = [this] {
+        m_autosave->start(); // each change restarts the quiet period...
+        if (!m_autosaveDeadline->isActive()) {
+            m_autosaveDeadline->start(); // ...but not the wait of the oldest unsaved change
         }
-    });
-    auto restart = [this] { m_autosave->start(); };
-    connect(this, &AppState::clocksChanged, m_autosave, restart);
-    connect(this, &AppState::settingsChanged, m_autosave, restart);
+    };
+    connect(this, &AppState::clocksChanged, this, changed);
+    connect(this, &AppState::settingsChanged, this, changed);
 }
 
 } // namespace tavix

@@ -44,6 +44,9 @@ public:
     StateFile& stateFile() { return *m_stateFile; }
 
     static constexpr int kAutosaveDelayMs = 250;
+    /// A steady stream of changes (several running countdowns ticking at different phases) would
+    /// postpone the debounced save for ever; no change waits longer than this to reach the disk.
+    static constexpr int kAutosaveMaximumDelayMs = 750;
 
 Q_SIGNALS:
     void clocksChanged();
@@ -60,6 +63,7 @@ private:
     AppSettings m_settings;
     bool m_isQuittingApp = false;
     QTimer* m_autosave = nullptr;
+    QTimer* m_autosaveDeadline = nullptr;
 };
 
 /// Names compare as Unicode text: canonically equivalent sequences are equal.

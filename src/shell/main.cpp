@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavix"));
-    QApplication::setDesktopFileName(QStringLiteral("tavix"));
+    QApplication::setDesktopFileName(QStringLiteral("org.tavix.Tavix"));
     QApplication::setWindowIcon(tavix::applicationIcon());
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(darkPalette());

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 namespace tavix {
@@ -41,6 +42,8 @@ TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioHa
 
 TavixApp::~TavixApp() {
     delete m_settingsWindow.data();
+    // A device listing may still run on the thread pool with the audio layer; it must end first.
+    QThreadPool::globalInstance()->waitForDone();
     // Windows go before the store they read.
     m_windows.reset();
 }
