@@ -144,34 +144,21 @@ TEST(AppState, EveryAssignmentNotifiesObservers) {
 }
 
 TEST(AppState, DefaultNamesTakeTheSmallestFreeNumberComparedAsUnicodeText) {
-    struct Case {
-        QStringList existing;
-        QString expected;
-    };
-    const QList<Case> cases = {
+    Store store;
+    store.start();
+    const QList<std::pair<QStringList, QString>> cases = {
         {{}, QStringLiteral("Clock 1")},
         {{QStringLiteral("Clock 1"), QStringLiteral("Clock 3")}, QStringLiteral("Clock 2")},
-        {{QStringLiteral("Clock 1 ")}, QStringLiteral("Clock 1")},
-        {{QStringLiteral("clock 1")}, QStringLiteral("Clock 1")},
+        {{QStringLiteral("Clock 1 "), QStringLiteral("clock 1")}, QStringLiteral("Clock 1")},
         {{QStringLiteral("Clock 2"), QStringLiteral("Clock 1")}, QStringLiteral("Clock 3")},
     };
-    for (const Case& c : cases) {
-        Store store;
-        PersistenceContainer saved;
-        for (const QString& name : c.existing) {
-            saved.clocks.append(namedClock(name));
+    for (const auto& [existing, expected] : cases) {
+        QList<ClockModel> clocks;
+        for (const QString& name : existing) {
+            clocks.append(namedClock(name));
         }
-        if (saved.clocks.isEmpty()) {
-            saved.clocks.append(namedClock(QStringLiteral("Clock 1")));
-            saved.clocks.clear();
-        }
-        store.writeState(saved);
-        store.start();
-        if (c.existing.isEmpty()) {
-            store.state->removeClock(store.state->clocks()[0].id);
-        }
-        EXPECT_EQ(store.state->nextDefaultClockName(), c.expected)
-            << c.existing.join(QLatin1Char('|')).toStdString();
+        store.state->setClocks(clocks);
+        EXPECT_EQ(store.state->nextDefaultClockName(), expected) << existing.join(QLatin1Char('|')).toStdString();
     }
 }
 

@@ -26,21 +26,9 @@ QStringList preservedFiles(const QString& directory) {
 PersistenceContainer stateWithClocks(int count) {
     PersistenceContainer state;
     for (int i = 0; i < count; ++i) {
-        ClockModel clock =
-            ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(i + 1), {});
-        clock.foregroundColor = ColorValue::srgb(0.25, 0.5, 0.75, 1);
-        clock.backgroundColor = ColorValue::srgb(0, 0, 0, 1);
-        clock.outlineColor = ColorValue::srgb(1, 1, 1, 0.5);
-        clock.countdown.reset();
-        clock.timeUntil.reset();
-        state.clocks.append(clock);
+        state.clocks.append(ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(i + 1), {}));
     }
-    state.settings.defaultForegroundColor = ColorValue::srgb(0, 1, 0, 1);
-    state.settings.defaultBackgroundColor = ColorValue::srgb(0, 0, 0, 1);
-    state.settings.defaultOutlineColor = ColorValue::srgb(0, 1, 0, 1);
-    state.settings.defaultTimeUntilAtTargetForegroundColor = ColorValue::srgb(1, 0, 0, 1);
-    state.settings.defaultTimeUntilAtTargetOutlineColor = ColorValue::srgb(1, 0, 0, 1);
-    return state;
+    return *decodeStateFile(*encodeStateFile(state, nullptr), nullptr); // colours as they read back
 }
 
 // Moves fail on demand, so that an unreadable file cannot be moved aside.
