@@ -2,6 +2,7 @@
 //   build/bench/tavix_model_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 #include "model/appstate.h"
 #include "model/statecodec.h"
+#include "platform/allocatortuning.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -63,6 +64,7 @@ BENCHMARK(LoadHundredClocks)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
+    tavix::tuneAllocatorForStateSaves(); // as the application does
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

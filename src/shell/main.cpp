@@ -1,6 +1,7 @@
 #include "display/symbols.h"
 #include "display/timesource.h"
 #include "model/statefile.h"
+#include "platform/allocatortuning.h"
 #include "platform/audiohal.h"
 #include "platform/paths.h"
 #include "platformchoice.h"
@@ -46,6 +47,7 @@ QPalette darkPalette() {
 } // namespace
 
 int main(int argc, char** argv) {
+    tavix::tuneAllocatorForStateSaves();
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));

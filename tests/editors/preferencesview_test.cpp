@@ -1,13 +1,11 @@
 #include "editortestsupport.h"
 
 #include "editors/preferencesview.h"
-#include "testsupport.h"
+#include "editors/toggle.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -61,20 +59,15 @@ TEST(PreferencesView, NameBoxWritesEachKeystrokeAndRenamesOnReturn) {
     PreferencesFixture f;
     const QUuid other = f.state->addClock();
     QLineEdit* box = f.row(0).name;
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClicks(box, QStringLiteral("  Stage  "));
+    test::retype(box, QStringLiteral("  Stage  "));
     EXPECT_EQ(f.clock().name, QStringLiteral("  Stage  "));
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_EQ(f.clock().name, QStringLiteral("Stage"));
     EXPECT_EQ(box->text(), QStringLiteral("Stage"));
 
     // A refused rename (another clock's name) leaves the typed text in place.
-    QLineEdit* otherBox = f.row(1).name;
-    otherBox->setFocus();
-    otherBox->selectAll();
-    QTest::keyClicks(otherBox, QStringLiteral("Stage"));
-    QTest::keyClick(otherBox, Qt::Key_Return);
+    test::retype(f.row(1).name, QStringLiteral("Stage"));
+    QTest::keyClick(f.row(1).name, Qt::Key_Return);
     EXPECT_EQ(f.state->clocks().at(*f.state->indexOfClock(other)).name, QStringLiteral("Stage"));
 }
 
@@ -116,7 +109,7 @@ TEST(PreferencesView, DefaultsShowTruncatedTextAndSnapToTheirSteps) {
     EXPECT_EQ(f.state->settings().defaultCountdownDuration, 7200);
     EXPECT_EQ(f.view->countdownStartText()->text(), QStringLiteral("2:00"));
 
-    QTest::mouseClick(reinterpret_cast<QWidget*>(f.view->alwaysOnTopToggle()), Qt::LeftButton);
+    QTest::mouseClick(f.view->alwaysOnTopToggle(), Qt::LeftButton);
     EXPECT_TRUE(f.state->settings().defaultAlwaysOnTop);
     EXPECT_EQ(f.state->clocks().front().alwaysOnTop, false);
 }

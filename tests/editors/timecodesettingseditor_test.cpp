@@ -5,19 +5,12 @@
 #include "editors/popover.h"
 #include "editors/timecodesettingseditor.h"
 #include "platform/scriptedaudiohal.h"
-#include "testsupport.h"
 #include "timecode/timecoderuntime.h"
 
-#include <QComboBox>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 namespace tavix {
 namespace {
@@ -31,7 +24,6 @@ struct TimecodeFixture : test::EditorFixture {
     TimecodeRuntime runtime;
     QWidget anchor;
     QPointer<Popover> popover;
-    QPointer<ClockSettingsPopover> panel;
     TimecodeSettingsEditor* editor = nullptr;
 
     TimecodeFixture() {
@@ -45,7 +37,7 @@ struct TimecodeFixture : test::EditorFixture {
             c.timecode = stored;
         });
         anchor.show();
-        panel = new ClockSettingsPopover(binding(), &runtime, 90, &hal);
+        auto* panel = new ClockSettingsPopover(binding(), &runtime, 90, &hal);
         popover = Popover::open(&anchor, panel);
         editor = qobject_cast<TimecodeSettingsEditor*>(panel->modeSection());
         ASSERT_NE(editor, nullptr);
@@ -53,33 +45,22 @@ struct TimecodeFixture : test::EditorFixture {
         popover->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(popover.data()));
     }
-    static QStringList items(const QComboBox* menu) {
-        QStringList texts;
-        for (int i = 0; i < menu->count(); ++i) {
-            texts << menu->itemText(i);
-        }
-        return texts;
-    }
-    void choose(QComboBox* menu, const QString& text) {
-        menu->setFocus();
-        const int target = menu->findText(text);
-        ASSERT_GE(target, 0) << text.toStdString();
-        while (menu->currentIndex() != target) {
-            QTest::keyClick(menu, menu->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
-        }
-    }
-    bool closed() const {
-        return test::waitUntil([this] { return popover.isNull(); }, 1000);
+    static void choose(QComboBox* menu, const QString& text) {
+        ASSERT_GE(menu->findText(text), 0) << text.toStdString();
+        test::chooseByKeys(menu, menu->findText(text));
     }
 };
 
 TEST(TimecodeSettingsEditor, ListsDevicesSortedAndKeepsTheStoredChannel) {
     TimecodeFixture f;
     f.open(TimecodeSettings{TimecodeFrameRate::fps24, QStringLiteral("41"), 3});
-    EXPECT_EQ(
-        TimecodeFixture::items(f.editor->deviceMenu()),
-        (QStringList{QStringLiteral("audio interface (2 ch)"), QStringLiteral("Built-in Microphone (1 ch)"),
-                     QStringLiteral("USB Line Interface (4 ch)")}));
+    QStringList devices;
+    for (int i = 0; i < f.editor->deviceMenu()->count(); ++i) {
+        devices << f.editor->deviceMenu()->itemText(i);
+    }
+    EXPECT_EQ(devices, (QStringList{QStringLiteral("audio interface (2 ch)"),
+                                    QStringLiteral("Built-in Microphone (1 ch)"),
+                                    QStringLiteral("USB Line Interface (4 ch)")}));
     EXPECT_EQ(f.editor->deviceMenu()->currentText(), QStringLiteral("USB Line Interface (4 ch)"));
     // Channel 3 of the 4-channel device survives the list arriving after the stored choices.
     EXPECT_EQ(f.editor->channelMenu()->currentText(), QStringLiteral("Ch 4"));
@@ -94,13 +75,13 @@ TEST(TimecodeSettingsEditor, ReturnAppliesAllThreeChoicesAndCloses) {
     // The fallback record was created; its missing device gives way to the first listed one.
     EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps30, std::nullopt, 0}));
     EXPECT_EQ(f.editor->deviceMenu()->currentText(), QStringLiteral("audio interface (2 ch)"));
-    f.choose(f.editor->deviceMenu(), QStringLiteral("USB Line Interface (4 ch)"));
-    f.choose(f.editor->channelMenu(), QStringLiteral("Ch 3"));
-    f.choose(f.editor->frameRateMenu(), QStringLiteral("29.97 DF"));
+    TimecodeFixture::choose(f.editor->deviceMenu(), QStringLiteral("USB Line Interface (4 ch)"));
+    TimecodeFixture::choose(f.editor->channelMenu(), QStringLiteral("Ch 3"));
+    TimecodeFixture::choose(f.editor->frameRateMenu(), QStringLiteral("29.97 DF"));
     EXPECT_EQ(f.clock().timecode->audioInputDeviceID, std::nullopt);
     QTest::keyClick(f.editor->frameRateMenu(), Qt::Key_Return);
     EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("41"), 2}));
-    EXPECT_TRUE(f.closed());
+    EXPECT_TRUE(test::closes(f.popover));
 }
 
 TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
@@ -108,33 +89,33 @@ TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
     {
         TimecodeFixture f;
         f.open(stored);
-        f.choose(f.editor->deviceMenu(), QStringLiteral("audio interface (2 ch)"));
+        TimecodeFixture::choose(f.editor->deviceMenu(), QStringLiteral("audio interface (2 ch)"));
         // The arrow keys pass the 1-channel device on the way, which pulls the channel to the first.
         EXPECT_EQ(f.editor->channelMenu()->currentText(), QStringLiteral("Ch 1"));
         QTest::keyClick(f.editor->deviceMenu(), Qt::Key_Escape);
-        EXPECT_TRUE(f.closed());
+        EXPECT_TRUE(test::closes(f.popover));
         EXPECT_EQ(f.clock().timecode, stored);
     }
     {
         TimecodeFixture f;
         f.open(stored);
-        f.choose(f.editor->deviceMenu(), QStringLiteral("Built-in Microphone (1 ch)"));
+        TimecodeFixture::choose(f.editor->deviceMenu(), QStringLiteral("Built-in Microphone (1 ch)"));
         EXPECT_TRUE(f.editor->warningRow()->isVisible());
         EXPECT_TRUE(f.editor->applyButton()->isEnabled());
         QTest::mouseClick(f.editor->applyButton(), Qt::LeftButton);
-        EXPECT_FALSE(f.closed());
+        EXPECT_FALSE(test::closes(f.popover));
         EXPECT_EQ(f.clock().timecode, stored);
     }
-    {
+    // Nothing to apply: no devices at all, or a stored channel the listed device does not have.
+    for (const auto& [devices, menuShows] : std::vector<std::pair<std::vector<ScriptedAudioDevice>, QString>>{
+             {{}, QStringLiteral("\u2014")}, {{device(41, "USB Line Interface", {2})}, QString()}}) {
         TimecodeFixture f;
-        f.hal.setDevices({});
+        f.hal.setDevices(devices);
         f.open(stored);
-        EXPECT_EQ(f.editor->deviceMenu()->count(), 0);
-        EXPECT_EQ(TimecodeFixture::items(f.editor->channelMenu()), QStringList{QStringLiteral("\u2014")});
-        EXPECT_FALSE(f.editor->channelMenu()->isEnabled());
+        EXPECT_EQ(f.editor->channelMenu()->currentText(), menuShows);
         EXPECT_FALSE(f.editor->applyButton()->isEnabled());
         QTest::keyClick(f.editor->frameRateMenu(), Qt::Key_Return);
-        EXPECT_FALSE(f.closed());
+        EXPECT_FALSE(test::closes(f.popover));
         EXPECT_EQ(f.clock().timecode, stored);
     }
 }
@@ -154,8 +135,6 @@ TEST(TimecodeSettingsEditor, RefreshListsAgainAndLiveValuesFollowTheRuntime) {
     EXPECT_EQ(f.editor->decodedText()->text(), QStringLiteral("01:02:03:04"));
     f.runtime.setLevel(-0.2f);
     EXPECT_EQ(f.editor->levelBar()->targetFraction(), 0.0);
-    EXPECT_EQ(LevelBar::fractionForLevel(std::nan("")), 0.0);
-    EXPECT_EQ(LevelBar::fractionForLevel(0.25), 0.25);
 }
 
 } // namespace

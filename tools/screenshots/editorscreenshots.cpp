@@ -1,5 +1,5 @@
 // Renders the clock settings popover in each mode and the settings window to PNG files, for the
-// documentation. Run under a display: tests/editors/make-screenshots.sh <output folder>.
+// documentation. Run under a display: tools/screenshots/make-screenshots.sh <output folder>.
 #include "editors/clocksettingspopover.h"
 #include "editors/popover.h"
 #include "editors/preferencesview.h"
