@@ -16,6 +16,19 @@
 
 namespace tavix {
 
+namespace {
+
+/// The settings hold a valid device id that is not among `devices`.
+bool namesUnlistedDevice(const TimecodeSettings& settings, const std::vector<AudioInputDeviceInfo>& devices) {
+    const auto id = settings.audioInputDeviceID
+                        ? TimecodeInputManager::parseDeviceID(*settings.audioInputDeviceID)
+                        : std::nullopt;
+    return id && std::none_of(devices.begin(), devices.end(),
+                              [&id](const AudioInputDeviceInfo& d) { return d.deviceID == *id; });
+}
+
+} // namespace
+
 struct TimecodeInputManager::HandlerState {
     std::atomic<bool> retired = false;     // set when the owner goes; later blocks are ignored
     TimecodeInputManager* owner = nullptr; // dereferenced only by tasks that the owner's inbox runs
@@ -106,9 +119,16 @@ void TimecodeInputManager::start() {
     if (m_hal == nullptr) {
         return;
     }
-    const auto device = resolveDevice(m_settings, listInputDevices(*m_hal));
+    const std::vector<AudioInputDeviceInfo> devices = listInputDevices(*m_hal);
+    const auto device = resolveDevice(m_settings, devices);
     if (!device) {
-        return; // stop() has already set the level to 0
+        // stop() has already set the level to 0. An interface not plugged in yet, or a sound
+        // server not started yet, is looked for again as after a lost capture.
+        if (namesUnlistedDevice(m_settings, devices)) {
+            m_supervision = Supervision::retrying;
+            m_supervisionTimer->start();
+        }
+        return;
     }
     beginCapture(device->deviceID);
     if (isCapturing()) {

@@ -25,7 +25,9 @@ class TimecodeRuntime;
 /// Connects one timecode clock's settings to its runtime: resolves the device, refuses built-in
 /// microphones, captures, and for every block meters the channel, decodes it and publishes level
 /// and time on the main thread. While started it watches the capture and, if the device or the
-/// sound server goes away, tries again every 2 s until the same device is back.
+/// sound server goes away, tries again every 2 s until the same device is back. A device that the
+/// settings name but that is not listed at start (not plugged in yet, no sound server yet) is
+/// looked for in the same way.
 /// Main thread only; the block work runs on the manager's one serial queue.
 class TimecodeInputManager : public QObject {
     Q_OBJECT
@@ -43,7 +45,8 @@ public:
     /// Used by the next start().
     void setSettings(const TimecodeSettings& settings) { m_settings = settings; }
 
-    /// Stops, then captures when the settings name a usable device; otherwise leaves level 0.
+    /// Stops, then captures when the settings name a usable device; otherwise leaves level 0 and,
+    /// when the named device is not listed, looks for it every 2 s until stop().
     void start();
     /// Ends the capture, if any, and sets the level to 0. The decoder and its last time survive.
     void stop();
@@ -52,7 +55,8 @@ public:
     /// The capture of the last start(); null when stopped or when the settings named no usable device.
     AudioInputDeviceManager* inputManager() const { return m_inputManager.get(); }
     bool isCapturing() const { return m_inputManager && m_inputManager->isCapturing(); }
-    /// True between the loss of a capture and its resumption.
+    /// True while the named device is looked for: after a capture was lost, or after a start()
+    /// that did not find it listed.
     bool isRetrying() const { return m_supervision == Supervision::retrying; }
     /// How often a capture is checked and, once lost, tried again (tests shorten it).
     void setRetryIntervalMs(int intervalMs);

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <spawn.h>
@@ -243,7 +244,8 @@ TEST_F(PulseLive, AServerThatRefusesTheClientCountsAsNoAccess) {
                            .arg(port, serverCookie));
     }
     ASSERT_FALSE(module.isEmpty());
-    const QByteArray savedServer = qgetenv("PULSE_SERVER");
+    const std::optional<QByteArray> savedServer =
+        qEnvironmentVariableIsSet("PULSE_SERVER") ? std::optional(qgetenv("PULSE_SERVER")) : std::nullopt;
     qputenv("PULSE_SERVER", "tcp:127.0.0.1:" + port.toLatin1());
     qputenv("PULSE_COOKIE", clientCookie.toLocal8Bit());
     {
@@ -254,7 +256,12 @@ TEST_F(PulseLive, AServerThatRefusesTheClientCountsAsNoAccess) {
             QStringList{QStringLiteral("🔒 listInputDevices: microphone not authorized (no devices listed). "
                                        "Call requestAuthorization() first.")});
     }
-    qputenv("PULSE_SERVER", savedServer);
+    // An empty PULSE_SERVER is not the same as none: it would cut the later tests off the server.
+    if (savedServer) {
+        qputenv("PULSE_SERVER", *savedServer);
+    } else {
+        qunsetenv("PULSE_SERVER");
+    }
     qunsetenv("PULSE_COOKIE");
     pactl(QStringLiteral("unload-module ") + module);
 }

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 
 using namespace tavix;
 
@@ -37,6 +39,15 @@ struct Rig {
                     }
                 }
             });
+    }
+    /// Waits for `count` more device listings, that is for that many retries.
+    bool waitForListings(int count) {
+        const auto listings = [this] {
+            const auto log = hal.callLog();
+            return std::count(log.begin(), log.end(), ScriptedAudioStep::deviceListSize);
+        };
+        const auto target = listings() + count;
+        return test::waitUntil([&] { return listings() >= target; });
     }
     QStringList deliver(std::vector<std::uint32_t> frames) {
         return test::capturedStdoutLines([&] {
@@ -105,14 +116,21 @@ TEST(TimecodeInputManager, ResolvesTheNamedDeviceAndRefusesBuiltInMicrophones) {
 }
 
 TEST(TimecodeInputManager, UnusableSettingsCaptureNothingAndZeroTheLevel) {
-    for (const char* id : {"", "abc", "74"}) {
+    // Only a valid id that is not listed may still turn up; a refused microphone stays refused.
+    const std::vector<std::tuple<const char*, const char*, bool>> cases = {{"", "Line In", false},
+                                                                           {"abc", "Line In", false},
+                                                                           {"74", "Line In", true},
+                                                                           {"73", "Internal Mic", false}};
+    for (const auto& [id, name, waits] : cases) {
         Rig rig(settingsFor(id));
+        rig.hal.setDevices({ScriptedAudioDevice{73, QString::fromLatin1(name), {2}}});
         rig.runtime.setLevel(0.5f);
         const QStringList lines = test::capturedStdoutLines([&] { rig.manager->start(); });
         EXPECT_TRUE(lines.isEmpty()) << id;
         EXPECT_EQ(rig.runtime.level(), 0.0f);
         EXPECT_EQ(rig.manager->inputManager(), nullptr);
         EXPECT_EQ(rig.hal.liveUnitCount(), 0);
+        EXPECT_EQ(rig.manager->isRetrying(), waits) << id;
     }
     TimecodeRuntime runtime;
     TimecodeInputManager withoutLayer(nullptr, &runtime, settingsFor("73"));
@@ -198,7 +216,7 @@ TEST(TimecodeInputManager, ALostCaptureIsAnnouncedOnceAndResumesWhenTheDeviceIsB
         rig.hal.loseRunningUnit();
         rig.hal.setDevices({});
         EXPECT_TRUE(test::waitUntil([&] { return rig.manager->isRetrying(); }));
-        test::waitUntil([] { return false; }, 100); // several quiet retries
+        EXPECT_TRUE(rig.waitForListings(3)); // quiet retries
     });
     EXPECT_EQ(lines,
               QStringList{QStringLiteral("⚠️ TimecodeInputManager: capture from deviceID 73 lost; trying "
@@ -219,4 +237,41 @@ TEST(TimecodeInputManager, ALostCaptureIsAnnouncedOnceAndResumesWhenTheDeviceIsB
     // A stop ends the watch: losing the device afterwards is not announced.
     test::capturedStdoutLines([&] { rig.manager->stop(); });
     EXPECT_TRUE(test::capturedStdoutLines([&] { test::waitUntil([] { return false; }, 100); }).isEmpty());
+}
+
+TEST(TimecodeInputManager, ADeviceNamedBeforeTheServerOrTheDeviceIsThereIsCapturedWhenItAppears) {
+    Rig rig(settingsFor("73"));
+    rig.manager->setRetryIntervalMs(10);
+    rig.hal.setStatus(ScriptedAudioStep::deviceListSize, -6); // no sound server yet
+    QStringList lines = test::capturedStdoutLines([&] {
+        rig.manager->start();
+        EXPECT_TRUE(rig.manager->isRetrying());
+        EXPECT_TRUE(rig.waitForListings(3));
+        rig.hal.setStatus(ScriptedAudioStep::deviceListSize, kAudioNoError);
+        rig.hal.setDevices({}); // a server, but the interface is not plugged in yet
+        EXPECT_TRUE(rig.waitForListings(3));
+    });
+    // The failed listing of the start is printed once; the retries are quiet.
+    EXPECT_EQ(lines,
+              QStringList{QStringLiteral("⚠️ listInputDevices: couldn't get device list size (-6)")});
+    EXPECT_FALSE(rig.manager->isCapturing());
+
+    lines = test::capturedStdoutLines([&] {
+        rig.hal.setDevices({ScriptedAudioDevice{73, QStringLiteral("Line In"), {2}}});
+        EXPECT_TRUE(test::waitUntil([&] { return rig.manager->isCapturing(); }));
+    });
+    EXPECT_EQ(lines.last(),
+              QStringLiteral("✅ AudioInputDeviceManager: capturing from deviceID 73 • sr:48000.0 ch:2"));
+    EXPECT_TRUE(lines.filter(QStringLiteral("⚠️")).isEmpty());
+    rig.constantChannels({0.25f, 0.0f});
+    rig.deliver({512});
+    EXPECT_EQ(rig.runtime.level(), 1.0f);
+
+    // The display going away or new settings stop the manager, which ends the wait.
+    rig.manager->setSettings(settingsFor("74"));
+    test::capturedStdoutLines([&] { rig.manager->start(); });
+    EXPECT_TRUE(rig.manager->isRetrying());
+    rig.manager->stop();
+    EXPECT_FALSE(rig.manager->isRetrying());
+    EXPECT_EQ(rig.hal.liveUnitCount(), 0);
 }
