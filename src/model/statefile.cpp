@@ -81,8 +81,23 @@ SerialQueue& StateFile::queue() {
     return *m_queue;
 }
 
+// A kill in the middle of a write leaves its temporary file behind; nothing else will ever use it.
+// Files younger than a few seconds may belong to a write still in progress and are left alone.
+static void removeStaleTemporaryFiles(const QString& path) {
+    const QFileInfo info(path);
+    const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-10);
+    const QFileInfoList leftovers =
+        info.dir().entryInfoList({info.fileName() + QStringLiteral(".tmp-*")}, QDir::Files | QDir::Hidden);
+    for (const QFileInfo& leftover : leftovers) {
+        if (leftover.lastModified().toUTC() < cutoff) {
+            QFile::remove(leftover.absoluteFilePath());
+        }
+    }
+}
+
 std::optional<PersistenceContainer> StateFile::loadSavedState() {
     const QString path = stateFileURL();
+    removeStaleTemporaryFiles(path);
     if (!QFileInfo::exists(path)) {
         return std::nullopt;
     }

@@ -64,12 +64,14 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(darkPalette());
 
+    // A desktop session ends its programs by signal: end the event loop, and so save, as on Quit.
+    // The handler goes in before anything is loaded, so that a signal during start-up waits for the
+    // event loop instead of killing the process.
+    tavix::SignalNotifier signalNotifier({SIGTERM, SIGINT, SIGHUP});
+
     tavix::SystemTimeSource time;
     tavix::TavixApp tavix(std::make_shared<tavix::StateFile>(tavix::applicationSupportDirectory()),
                           tavix::makeSystemAudioHal(), time);
-
-    // A desktop session ends its programs by signal: end the event loop, and so save, as on Quit.
-    tavix::SignalNotifier signalNotifier({SIGTERM, SIGINT, SIGHUP});
     QObject::connect(&signalNotifier, &tavix::SignalNotifier::received, &tavix, &tavix::TavixApp::quit);
 
     tavix.enableTray();

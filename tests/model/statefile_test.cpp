@@ -62,13 +62,24 @@ TEST(StateFile, LivesUnderTavixInTheDataDirectoryWhichItCreates) {
     EXPECT_TRUE(QFileInfo(base.filePath(QStringLiteral("deeper/data/Tavix"))).isDir());
 }
 
-TEST(StateFile, NoFileGivesNoStateSilently) {
+TEST(StateFile, NoFileGivesNoStateSilentlyAndOldTemporaryFilesAreCleanedUp) {
     QTemporaryDir base;
     StateFile file(base.path());
+    // Left by writes that a kill interrupted: an old one goes, a fresh one may still be in use.
+    const QString old = file.stateFileURL() + QStringLiteral(".tmp-AAAAAA");
+    const QString fresh = file.stateFileURL() + QStringLiteral(".tmp-BBBBBB");
+    test::writeFile(old, "partial");
+    test::writeFile(fresh, "partial");
+    QFile oldFile(old);
+    ASSERT_TRUE(oldFile.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(oldFile.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    oldFile.close();
     std::optional<PersistenceContainer> loaded;
     EXPECT_TRUE(capturedStdoutLines([&] { loaded = file.loadSavedState(); }).isEmpty());
     EXPECT_FALSE(loaded);
     EXPECT_TRUE(preservedFiles(base.filePath(QStringLiteral("Tavix"))).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(old));
+    EXPECT_TRUE(QFileInfo::exists(fresh));
 }
 
 TEST(StateFile, UnreadableFilesAreMovedAsideUnderDistinctNamesWithOneMessage) {
