@@ -6,6 +6,7 @@
 #include "platform/unicodetext.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -38,8 +39,25 @@ TimeFieldEditor::TimeFieldEditor(const QString& label, Binding<std::int64_t> val
         refresh();
     });
 
+    m_textBox->installEventFilter(this);
+
     m_state.firstAppearance();
     refresh();
+}
+
+bool TimeFieldEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_textBox && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            const int delta = key == Qt::Key_Up ? 1 : -1;
+            if (delta > 0 ? m_state.canStepUp() : m_state.canStepDown()) {
+                m_state.step(delta);
+                refresh();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TimeFieldEditor::refresh() {

@@ -29,6 +29,10 @@ public:
     Stepper* stepper() const { return m_stepper; }
     const TimeFieldState& state() const { return m_state; }
 
+protected:
+    /// Up and Down in the text box step the value, as the stepper does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void onTextEdited(const QString& text);
 

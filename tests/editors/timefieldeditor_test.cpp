@@ -14,7 +14,7 @@ namespace {
 
 // Sequences of typing, pasting, Return, stepper and outside changes on one field over 0...59.
 TEST(TimeFieldEditor, TypingPastingReturnStepperAndOutsideChanges) {
-    enum class Op { type, paste, enter, up, down, outside, leave };
+    enum class Op { type, paste, enter, up, down, keyUpInBox, outside, leave };
     struct Step {
         Op op;
         QString text; // typed or pasted text, or the outside value
@@ -57,9 +57,11 @@ TEST(TimeFieldEditor, TypingPastingReturnStepperAndOutsideChanges) {
           {Op::down, {}, QStringLiteral("58"), 58},
           outside(75),
           {Op::down, {}, QStringLiteral("58"), 58}}},
-        {"the stepper steps from the value, not from typed text",
+        {"the stepper and Up in the box step from the value, not from typed text",
          5,
-         {{Op::type, QStringLiteral("40"), QStringLiteral("40"), 5}, {Op::up, {}, QStringLiteral("6"), 6}}},
+         {{Op::type, QStringLiteral("40"), QStringLiteral("40"), 5},
+          {Op::up, {}, QStringLiteral("6"), 6},
+          {Op::keyUpInBox, {}, QStringLiteral("7"), 7}}},
     };
     for (const auto& [name, start, steps] : cases) {
         SCOPED_TRACE(name);
@@ -88,6 +90,9 @@ TEST(TimeFieldEditor, TypingPastingReturnStepperAndOutsideChanges) {
                 break;
             case Op::down:
                 QTest::keyClick(editor.stepper(), Qt::Key_Down);
+                break;
+            case Op::keyUpInBox:
+                QTest::keyClick(box, Qt::Key_Up);
                 break;
             case Op::outside:
                 value = step.text.toLongLong();
