@@ -26,7 +26,9 @@ void TimecodeRuntime::setLiveTime(int hours, int minutes, int seconds, int frame
     Q_EMIT changed();
 }
 
-TimecodeRuntime::Time TimecodeRuntime::displayedTime() const { return m_holdEnabled ? m_frozen : m_live; }
+TimecodeRuntime::Time TimecodeRuntime::displayedTime() const {
+    return m_holdEnabled ? m_frozen : m_live;
+}
 
 QString TimecodeRuntime::displayString() const {
     const Time t = displayedTime();

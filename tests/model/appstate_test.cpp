@@ -158,7 +158,8 @@ TEST(AppState, DefaultNamesTakeTheSmallestFreeNumberComparedAsUnicodeText) {
             clocks.append(namedClock(name));
         }
         store.state->setClocks(clocks);
-        EXPECT_EQ(store.state->nextDefaultClockName(), expected) << existing.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(store.state->nextDefaultClockName(), expected)
+            << existing.join(QLatin1Char('|')).toStdString();
     }
 }
 

@@ -11,7 +11,9 @@ using namespace tavix;
 
 namespace {
 
-ColorValue rgba(double r, double g, double b, double a) { return ColorValue::srgb(r, g, b, a); }
+ColorValue rgba(double r, double g, double b, double a) {
+    return ColorValue::srgb(r, g, b, a);
+}
 
 // Every field present, every colour made of components (as colours read back), awkward values.
 PersistenceContainer fullState() {
@@ -28,12 +30,13 @@ PersistenceContainer fullState() {
     clock.windowOrigin = {-1234.5, 987.25};
     clock.windowSize = {360, 150.125};
     clock.timeZoneOffset = -19800;
-    clock.countdown = CountdownSettings{-1e308, std::numeric_limits<double>::infinity(), true, 60,
-                                        rgba(1, 0.8, 0, 1), rgba(1, 0.8, 0, 0.5), false};
+    clock.countdown = CountdownSettings{
+        -1e308, std::numeric_limits<double>::infinity(), true, 60, rgba(1, 0.8, 0, 1), rgba(1, 0.8, 0, 0.5),
+        false};
     clock.stopwatch = StopwatchSettings{12.25, true};
     clock.timecode = TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("4011"), -1};
-    clock.timeUntil = TimeUntilSettings{30, std::numeric_limits<std::int64_t>::min(), 0, rgba(1, 0, 0, 1),
-                                        rgba(0.5, 0, 0, 1), true};
+    clock.timeUntil = TimeUntilSettings{
+        30, std::numeric_limits<std::int64_t>::min(), 0, rgba(1, 0, 0, 1), rgba(0.5, 0, 0, 1), true};
     ClockModel sparse = clock;
     sparse.id = QUuid::createUuid();
     sparse.name.clear();
@@ -43,8 +46,15 @@ PersistenceContainer fullState() {
     sparse.timecode.reset();
     sparse.timeUntil.reset();
     state.clocks = {clock, sparse};
-    state.settings = {rgba(0, 1, 0, 1), rgba(0, 0, 0, 1), rgba(0, 0.5, 0, 1), 0.35, true, 30,
-                      rgba(1, 0, 0, 1), rgba(1, 0.1, 0, 1), false};
+    state.settings = {rgba(0, 1, 0, 1),
+                      rgba(0, 0, 0, 1),
+                      rgba(0, 0.5, 0, 1),
+                      0.35,
+                      true,
+                      30,
+                      rgba(1, 0, 0, 1),
+                      rgba(1, 0.1, 0, 1),
+                      false};
     return state;
 }
 
@@ -63,7 +73,9 @@ QByteArray serialise(plist_t root, bool binary) {
     return bytes;
 }
 
-plist_t firstClock(plist_t root) { return plist_array_get_item(plist_dict_get_item(root, "clocks"), 0); }
+plist_t firstClock(plist_t root) {
+    return plist_array_get_item(plist_dict_get_item(root, "clocks"), 0);
+}
 
 } // namespace
 

@@ -26,7 +26,8 @@ QStringList preservedFiles(const QString& directory) {
 PersistenceContainer stateWithClocks(int count) {
     PersistenceContainer state;
     for (int i = 0; i < count; ++i) {
-        state.clocks.append(ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(i + 1), {}));
+        state.clocks.append(
+            ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(i + 1), {}));
     }
     return *decodeStateFile(*encodeStateFile(state, nullptr), nullptr); // colours as they read back
 }
@@ -72,7 +73,8 @@ TEST(StateFile, NoFileGivesNoStateSilentlyAndOldTemporaryFilesAreCleanedUp) {
     test::writeFile(fresh, "partial");
     QFile oldFile(old);
     ASSERT_TRUE(oldFile.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(oldFile.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    ASSERT_TRUE(
+        oldFile.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
     oldFile.close();
     std::optional<PersistenceContainer> loaded;
     EXPECT_TRUE(capturedStdoutLines([&] { loaded = file.loadSavedState(); }).isEmpty());
