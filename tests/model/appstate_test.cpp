@@ -215,15 +215,3 @@ TEST(AppState, AddFindAndRemoveKeepOrderAndSave) {
     ASSERT_EQ(store.state->clocks().size(), 1);
     EXPECT_EQ(store.state->clocks()[0].name, QStringLiteral("Clock 1"));
 }
-
-TEST(AppState, AnUnreadableFileIsPreservedAndStartUpUsesDefaults) {
-    Store store;
-    test::writeFile(store.file->stateFileURL(), "{ not a plist");
-    const QStringList lines = test::capturedStdoutLines([&] { store.start(); });
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].startsWith(
-        QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ")));
-    ASSERT_EQ(store.state->clocks().size(), 1);
-    EXPECT_EQ(store.state->clocks()[0].name, QStringLiteral("Clock 1"));
-    EXPECT_EQ(store.state->settings(), AppSettings{});
-}

@@ -118,22 +118,6 @@ TEST(StateFile, UnreadableFilesAreMovedAsideUnderDistinctNamesWithOneMessage) {
     }
 }
 
-TEST(StateFile, SaveThenLoadGivesEqualRecordsAndFlushWaitsForTheWrite) {
-    QTemporaryDir base;
-    const PersistenceContainer state = stateWithClocks(3);
-    {
-        StateFile file(base.path());
-        file.flushPendingWrites(); // nothing queued: returns at once
-        file.save(state.clocks, state.settings);
-        file.flushPendingWrites();
-        EXPECT_TRUE(QFileInfo::exists(file.stateFileURL()));
-    }
-    StateFile again(base.path());
-    const auto loaded = again.loadSavedState();
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(*loaded, state);
-}
-
 TEST(StateFile, QuickSavesEndWithTheLastStateAndTheFileIsWholeAtEveryMoment) {
     QTemporaryDir base;
     StateFile file(base.path());

@@ -103,12 +103,6 @@ TEST(PlatformChoice, X11IsPreferredOnlyWhenBothAreThereAndNothingWasChosen) {
     EXPECT_EQ(chooseQtPlatform({}, wayland, x11, arguments), std::nullopt);
 }
 
-TEST(ClockWindowManager, AWindowSavedOutsideEveryScreenOpensOnThePrimaryScreen) {
-    Shell shell;
-    shell.edit([](ClockModel& c) { c.windowOrigin = {-50000, 40000}; });
-    EXPECT_TRUE(primary().contains(shell.open()->frameGeometry())) << "a monitor was unplugged";
-}
-
 TEST(ClockWindowManager, AHiddenOrMinimisedWindowIsBroughtBackNotDuplicated) {
     Shell shell;
     ClockWindow* window = shell.open();

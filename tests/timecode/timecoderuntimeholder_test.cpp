@@ -113,15 +113,3 @@ TEST(TimecodeRuntimeHolder, AppearSettingsChangeAndDisappearDriveOneManager) {
     EXPECT_EQ(manager->settings(), TimecodeRuntimeHolder::defaultSettings());
     EXPECT_EQ(window.hal.liveUnitCount(), 0);
 }
-
-TEST(TimecodeRuntimeHolder, ReleasingTheHolderStopsItsCapture) {
-    Window window;
-    window.setTimecode(kLineIn);
-    window.holder->settingsChanged(kLineIn); // before any appear: makes the manager
-    ASSERT_TRUE(window.holder->manager() && window.holder->manager()->isCapturing());
-    window.hal.deliverInputCallbacks({512, 512});
-    window.holder->manager()->waitForPendingBlocks();
-    EXPECT_EQ(test::capturedStdoutLines([&] { window.holder.reset(); }),
-              QStringList{QStringLiteral("🛑 AudioInputDeviceManager: stopped")});
-    EXPECT_EQ(window.hal.liveUnitCount(), 0);
-}
