@@ -1,8 +1,11 @@
 # Compiler settings shared by every target of the project.
 
 add_compile_options(-Wall -Wextra -Wpedantic -Werror)
+add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-Woverloaded-virtual> $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>)
 add_compile_definitions(
     QT_NO_CAST_FROM_ASCII
+    QT_NO_CAST_TO_ASCII
+    QT_NO_CAST_FROM_BYTEARRAY
     QT_NO_CONTEXTLESS_CONNECT
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
 )
