@@ -1,6 +1,7 @@
 # Compiler settings shared by every target of the project.
 
-add_compile_options(-Wall -Wextra -Wpedantic -Werror)
+add_compile_options(-Wall -Wextra -Wpedantic -Werror -pthread)
+add_link_options(-pthread)
 add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-Woverloaded-virtual> $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>)
 add_compile_definitions(
     QT_NO_CAST_FROM_ASCII

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+    build-essential cmake ninja-build pkg-config clang clang-format clang-tidy libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     libltc-dev libplist-dev libpulse-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev

@@ -30,7 +30,7 @@ bool isInternalDeviceName(const QString& name) {
 }
 
 QString channelMenuTitle(std::int64_t channelIndex) {
-    return QStringLiteral("Ch ") + QString::asprintf("%lld", static_cast<long long>(channelIndex + 1));
+    return QStringLiteral("Ch ") + QString::number(channelIndex + 1);
 }
 
 QString frameRateMenuTitle(TimecodeFrameRate rate) {

@@ -18,6 +18,6 @@ std::optional<QByteArray> encodeStateFile(const PersistenceContainer& state, QSt
 std::optional<PersistenceContainer> decodeStateFile(const QByteArray& bytes, QString* error);
 
 /// Larger files are refused unread: a real state file holds a few kilobytes per clock.
-inline constexpr qsizetype kMaximumStateFileBytes = 64 * 1024 * 1024;
+inline constexpr qsizetype kMaximumStateFileBytes = qsizetype{64} * 1024 * 1024;
 
 } // namespace tavix
