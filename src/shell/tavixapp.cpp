@@ -2,6 +2,8 @@
 
 #include "clockwindowmanager.h"
 #include "display/clockwindow.h"
+#include "display/runningtimers.h"
+#include "display/tickscheduler.h"
 #include "display/symbols.h"
 #include "editors/preferencesview.h"
 #include "model/appstate.h"
@@ -21,7 +23,9 @@ TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioHa
                    QObject* parent)
     : QObject(parent), m_stateFile(std::move(stateFile)), m_hal(std::move(hal)),
       m_state(std::make_unique<AppState>(m_stateFile)),
-      m_windows(std::make_unique<ClockWindowManager>(*m_state, m_hal.get(), time)),
+      m_timers(std::make_unique<RunningTimers>(*m_state, time)),
+      m_ticks(std::make_unique<TickScheduler>(time)),
+      m_windows(std::make_unique<ClockWindowManager>(*m_timers, *m_ticks, m_hal.get())),
       m_newWindow(new QAction(QStringLiteral("New Window"), this)),
       m_settings(new QAction(QStringLiteral("Settings\u2026"), this)),
       m_quit(new QAction(QStringLiteral("Quit"), this)) {

@@ -27,7 +27,7 @@ struct Rig : test::Store {
     explicit Rig(const std::function<void(ClockModel&)>& setUp = [](ClockModel&) {})
         : Store(QTime(14, 30, 5)) {
         edit(setUp);
-        window = std::make_unique<ClockWindow>(&state, id(), nullptr, time);
+        window = std::make_unique<ClockWindow>(timers, ticks, id(), nullptr);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->resize(600, 200);
         window->show();
