@@ -67,6 +67,24 @@ TEST(FittedText, IsAsLargeAsFitsNeverClippedAndRefitsOnlyWhenTheShapeChanges) {
     EXPECT_EQ(widget.fitCount(), fits + 1);
 }
 
+TEST(FittedText, DisplaysOfOneSizeAndColourShareTheirGlyphsUntilTheLastGoes) {
+    const int before = FittedText::glyphSetCount();
+    {
+        std::vector<std::unique_ptr<FittedText>> displays;
+        for (int i = 0; i < 5; ++i) {
+            displays.push_back(std::make_unique<FittedText>());
+            displays.back()->resize(300, 100);
+            displays.back()->setText(QStringLiteral("12:34"));
+            displays.back()->grab();
+        }
+        EXPECT_EQ(FittedText::glyphSetCount(), before + 1);
+        displays.back()->setColor(Qt::red);
+        displays.back()->grab();
+        EXPECT_EQ(FittedText::glyphSetCount(), before + 2);
+    }
+    EXPECT_EQ(FittedText::glyphSetCount(), before);
+}
+
 TEST(FittedText, EveryDigitHasTheSameWidthSoRunningClocksDoNotJitter) {
     for (const int size : {12, 150, 1000}) {
         const QFontMetricsF metrics(FittedText::displayFont(size));
