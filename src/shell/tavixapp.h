@@ -57,6 +57,9 @@ public:
     void enableTray();
 
 private:
+    /// Without a tray, closing the last clock window (no settings window shown) ends Tavix.
+    void quitIfNothingIsLeft();
+
     std::shared_ptr<StateFile> m_stateFile;
     std::unique_ptr<AudioHal> m_hal;
     std::unique_ptr<AppState> m_state;
