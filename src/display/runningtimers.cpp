@@ -209,10 +209,17 @@ void RunningTimers::chargeDowntime() {
     const double now = wallSecondsAt(m_time.elapsedNanoseconds());
     double ahead = 0;
     double longest = 0;
+    bool undated = false;
     const QList<ClockModel> clocks = m_state.clocks();
     for (const ClockModel& clock : clocks) {
         const auto at = measuredAt(clock);
-        if (!hasCountingTimer(clock) || !at || !std::isfinite(*at)) {
+        if (!hasCountingTimer(clock)) {
+            continue;
+        }
+        if (!at || !std::isfinite(*at)) {
+            // Written by an older Tavix: nothing to charge, but from now on the file says when.
+            undated = true;
+            write(clock.id, clock.mode, *storedValue(clock, clock.mode), m_time.elapsedNanoseconds());
             continue;
         }
         double charge = now - *at;
@@ -227,6 +234,9 @@ void RunningTimers::chargeDowntime() {
         const double value = *storedValue(clock, clock.mode);
         write(clock.id, clock.mode, clock.mode == ClockMode::countdown ? value - charge : value + charge,
               m_time.elapsedNanoseconds());
+    }
+    if (undated) {
+        m_state.save();
     }
     if (ahead > 0) {
         printDiagnostic(
