@@ -82,7 +82,8 @@ TickEngine::TickEngine(ClockBinding clock, RunningTimers& timers, TickScheduler&
 }
 
 TickEngine::~TickEngine() {
-    m_ticks.disarm(this);
+    // A window deleted while shown gets no hide event: it no longer shows its clock either way.
+    stopTicking();
 }
 
 int TickEngine::tickDelayMs(const ClockModel& clock, const QDateTime& wallNow) {
