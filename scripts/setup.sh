@@ -9,7 +9,7 @@ packages=(
     libltc-dev libplist-dev libpulse-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth pulseaudio pulseaudio-utils xdotool x11-utils x11-apps libxcb1-dev
-    fonts-dejavu-core desktop-file-utils appstream python3
+    fonts-dejavu-core desktop-file-utils appstream python3 stress-ng
 )
 
 missing=()

@@ -1,6 +1,8 @@
 // Writes a prepared state file for the window benchmark and the documentation screenshots.
-// Usage: tavix_makestate OUT.plist (bench20 | modes)
+// Usage: tavix_makestate OUT.plist (bench20 | bench100 | many:N | modes)
 //   bench20  twenty windows, a mix of modes, five countdowns running, tiled on a 1920x1080 screen
+//   bench100 the same mix, 100 windows tiled 10x10 on a 3840x2700 screen, 25 countdowns running
+//   many:N   N small clocks of every mode (a quarter of them counting), cascaded on 1920x1080
 //   modes    one window per mode, for screenshots
 #include "model/clockmodel.h"
 #include "model/statecodec.h"
@@ -23,16 +25,16 @@ ClockModel makeClock(int index, ClockMode mode, double x, double y, double width
     return clock;
 }
 
-QList<ClockModel> bench20() {
+QList<ClockModel> tiled(int count, int columns, double screenHeight) {
     const ClockMode modes[] = {ClockMode::clock, ClockMode::countdown, ClockMode::stopwatch,
                                ClockMode::timeUntil};
     QList<ClockModel> clocks;
     int countdowns = 0;
-    for (int i = 0; i < 20; ++i) {
-        const double x = (i % 5) * 384;
-        const double y = 1080 - (i / 5 + 1) * 270;
+    for (int i = 0; i < count; ++i) {
+        const double x = (i % columns) * 384;
+        const double y = screenHeight - (i / columns + 1) * 270;
         ClockModel clock = makeClock(i, modes[i % 4], x, y, 380, 260);
-        if (clock.mode == ClockMode::countdown && countdowns < 5) {
+        if (clock.mode == ClockMode::countdown && countdowns < count / 4) {
             clock.countdown->isRunning = true;
             clock.countdown->remaining = 600 + 37 * i;
             ++countdowns;
@@ -42,7 +44,20 @@ QList<ClockModel> bench20() {
         }
         clocks.append(clock);
     }
-    // Five running countdowns: the fifth-mode slots above give exactly five.
+    // One running countdown in every four clocks.
+    return clocks;
+}
+
+QList<ClockModel> many(int count) {
+    const ClockMode modes[] = {ClockMode::clock, ClockMode::countdown, ClockMode::stopwatch,
+                               ClockMode::timeUntil};
+    QList<ClockModel> clocks;
+    clocks.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        ClockModel clock = makeClock(i, modes[i % 4], (i * 7) % 1500, (i * 5) % 900, 360, 150);
+        clock.countdown->isRunning = clock.mode == ClockMode::countdown;
+        clocks.append(clock);
+    }
     return clocks;
 }
 
@@ -91,12 +106,20 @@ QList<ClockModel> modes() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s OUT.plist (bench20 | modes)\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUT.plist (bench20 | bench100 | many:N | modes)\n", argv[0]);
         return 2;
     }
     const QByteArray scene(argv[2]);
     PersistenceContainer state;
-    state.clocks = scene == "bench20" ? bench20() : modes();
+    if (scene == "bench20") {
+        state.clocks = tiled(20, 5, 1080);
+    } else if (scene == "bench100") {
+        state.clocks = tiled(100, 10, 2700);
+    } else if (scene.startsWith("many:")) {
+        state.clocks = many(scene.mid(5).toInt());
+    } else {
+        state.clocks = modes();
+    }
     QString error;
     const auto bytes = encodeStateFile(state, &error);
     QFile file(QString::fromLocal8Bit(argv[1]));

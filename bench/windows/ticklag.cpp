@@ -2,7 +2,9 @@
 // wall clock, the milliseconds past the whole second at which the new text is set; for every
 // mode, how late the tick fired against the moment it was armed for.
 // Usage: tavix_ticklag [SECONDS]   (default 20)
+#include "display/runningtimers.h"
 #include "display/tickengine.h"
+#include "display/tickscheduler.h"
 #include "display/timesource.h"
 #include "model/appstate.h"
 
@@ -46,10 +48,12 @@ int main(int argc, char** argv) {
     state.setClocks(clocks);
 
     SystemTimeSource time;
+    RunningTimers timers(state, time);
+    TickScheduler ticks(time);
     std::vector<double> wallPhase, wallLate, countdownLate, stopwatchLate;
     std::vector<TickEngine*> engines;
     for (int i = 0; i < 3; ++i) {
-        auto* engine = new TickEngine(ClockBinding(&state, clocks[i].id), time, &app);
+        auto* engine = new TickEngine(ClockBinding(&state, clocks[i].id), timers, ticks, &app);
         QObject::connect(engine, &TickEngine::ticked, &app, [&, engine, i] {
             if (engine->lastTickLatenessMs() > 500) {
                 return; // a Start/Pause, not a timer tick

@@ -5,6 +5,7 @@
 #include "editors/popover.h"
 #include "fittedtext.h"
 #include "moderules.h"
+#include "runningtimers.h"
 #include "symbols.h"
 #include "tickengine.h"
 #include "timecode/timecoderuntimeholder.h"
@@ -44,10 +45,10 @@ qreal windowOpacityFor(double opacity) {
 
 } // namespace
 
-ClockWindow::ClockWindow(AppState* state, const QUuid& clockID, AudioHal* hal, TimeSource& time,
+ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioHal* hal,
                          QWidget* parent)
-    : QWidget(parent, Qt::Window), m_clock(state, clockID), m_hal(hal),
-      m_engine(new TickEngine(m_clock, time, this)), m_holder(new TimecodeRuntimeHolder(hal, this)),
+    : QWidget(parent, Qt::Window), m_clock(&timers.appState(), clockID), m_hal(hal),
+      m_engine(new TickEngine(m_clock, timers, ticks, this)), m_holder(new TimecodeRuntimeHolder(hal, this)),
       m_modeSymbol(new QLabel(this)), m_settingsButton(new QToolButton(this)),
       m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
       m_message(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
@@ -106,9 +107,13 @@ ClockWindow::ClockWindow(AppState* state, const QUuid& clockID, AudioHal* hal, T
     connect(m_startPause, &QPushButton::clicked, m_engine, &TickEngine::startPause);
     connect(m_reset, &QPushButton::clicked, m_engine, &TickEngine::reset);
     connect(m_engine, &TickEngine::ticked, this, [this] { refresh(true); });
-    if (state) {
-        connect(state, &AppState::clocksChanged, this, [this] { refresh(false); });
-    }
+    AppState* state = &timers.appState();
+    connect(state, &AppState::clockChanged, this, [this](const QUuid& id) {
+        if (id == m_clock.clockID()) {
+            refresh(false);
+        }
+    });
+    connect(state, &AppState::clockListChanged, this, [this] { refresh(false); });
     refresh(true);
 }
 
@@ -229,14 +234,14 @@ void ClockWindow::refresh(bool ticked) {
     if (m_refreshing) {
         return;
     }
-    ClockModel clock = m_clock.read();
+    ClockModel clock = m_engine->shownClock();
     if (!ticked && m_haveLast && clock == m_last) {
-        return; // another clock changed
+        return; // nothing that shows changed
     }
     m_refreshing = true;
     if (clock.mode == ClockMode::stopwatch && !clock.stopwatch) {
         m_engine->currentStopwatch();
-        clock = m_clock.read();
+        clock = m_engine->shownClock();
     }
     const bool windowSettingsChanged = !m_haveLast || clock.name != m_last.name ||
                                        clock.opacity != m_last.opacity ||
@@ -271,33 +276,32 @@ void ClockWindow::refresh(bool ticked) {
 }
 
 void ClockWindow::paintEvent(QPaintEvent* event) {
-    // Background and outline change rarely but sit under every repaint of the time: draw them
-    // once into an image and copy from it.
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels = size() * ratio;
-    if (m_chrome.size() != pixels ||
-        m_chromeKey != std::make_tuple(m_backgroundColor, m_outlineColor, outlineRect())) {
-        m_chromeKey = std::make_tuple(m_backgroundColor, m_outlineColor, outlineRect());
-        m_chrome = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        m_chrome.setDevicePixelRatio(ratio);
-        m_chrome.fill(m_backgroundColor);
-        QPainter chrome(&m_chrome);
-        chrome.setRenderHint(QPainter::Antialiasing);
-        const qreal half = kOutlineWidth / 2.0;
-        const QRectF outline = QRectF(outlineRect()).adjusted(half, half, -half, -half);
-        QPainterPath path;
-        path.addRoundedRect(outline, kOutlineRadius - half, kOutlineRadius - half);
-        chrome.setPen(QPen(m_outlineColor, kOutlineWidth));
-        chrome.setBrush(Qt::NoBrush);
-        chrome.drawPath(path);
-    }
     QPainter painter(this);
     // The clock's background replaces what is there, alpha included: the window is translucent.
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect& area : event->region()) {
-        painter.drawImage(area, m_chrome,
-                          QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+        painter.fillRect(area, m_backgroundColor);
     }
+    // A tick repaints a few digits well inside the outline: only a repaint that reaches the
+    // stroke (or a corner, where it curves inward) draws it.
+    const QRect dirty = event->region().boundingRect();
+    const QRect outline = outlineRect();
+    const bool clearOfStroke =
+        outline.adjusted(kOutlineWidth, kOutlineRadius, -kOutlineWidth, -kOutlineRadius).contains(dirty) ||
+        outline.adjusted(kOutlineRadius, kOutlineWidth, -kOutlineRadius, -kOutlineWidth).contains(dirty);
+    if (clearOfStroke) {
+        return;
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setClipRegion(event->region());
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal half = kOutlineWidth / 2.0;
+    QPainterPath path;
+    path.addRoundedRect(QRectF(outline).adjusted(half, half, -half, -half), kOutlineRadius - half,
+                        kOutlineRadius - half);
+    painter.setPen(QPen(m_outlineColor, kOutlineWidth));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
 }
 
 void ClockWindow::showEvent(QShowEvent* event) {

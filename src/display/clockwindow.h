@@ -4,12 +4,10 @@
 #include "model/clockbinding.h"
 #include "timecodeclockview.h"
 
-#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
 #include <optional>
-#include <tuple>
 
 class QLabel;
 class QPushButton;
@@ -19,9 +17,10 @@ namespace tavix {
 
 class AudioHal;
 class FittedText;
+class RunningTimers;
 class TickEngine;
+class TickScheduler;
 class TimecodeRuntimeHolder;
-class TimeSource;
 
 /// The top-level window of one clock: its display in the clock's mode and colours, the outline,
 /// the control row, the mode symbol and the settings button. Finds its clock in the store by id
@@ -32,8 +31,9 @@ class ClockWindow : public QWidget {
     Q_OBJECT
 
 public:
-    /// `hal` may be null (no audio input). `time` must outlive the window.
-    ClockWindow(AppState* state, const QUuid& clockID, AudioHal* hal, TimeSource& time,
+    /// `hal` may be null (no audio input). `timers` (and its store) and `ticks` must outlive the
+    /// window.
+    ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioHal* hal,
                 QWidget* parent = nullptr);
     ~ClockWindow() override;
 
@@ -109,8 +109,6 @@ private:
     bool m_haveLast = false;
     bool m_refreshing = false;
     bool m_shown = false;
-    QImage m_chrome;
-    std::tuple<QColor, QColor, QRect> m_chromeKey;
     QColor m_backgroundColor;
     QColor m_outlineColor;
     QColor m_tint;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <tuple>
 
 namespace tavix {
 
@@ -33,6 +35,72 @@ QRectF layoutBox(const QFont& font, const QString& shape) {
 }
 
 } // namespace
+
+class FittedText::GlyphSet {
+public:
+    GlyphSet(int pixelSize, QColor color, qreal ratio)
+        : font(displayFont(pixelSize)), color(color), ratio(ratio) {}
+
+    const Glyph& glyph(const QString& character) {
+        auto it = glyphs.find(character);
+        if (it == glyphs.end()) {
+            it = glyphs.insert(character, draw(character));
+        }
+        return *it;
+    }
+
+    using Key = std::tuple<int, QRgb, qreal>;
+    static std::shared_ptr<GlyphSet> get(int pixelSize, const QColor& color, qreal ratio) {
+        auto& sets = registry();
+        const Key key(pixelSize, color.rgba(), ratio);
+        if (auto existing = sets[key].lock()) {
+            return existing;
+        }
+        // Forget the sets no display uses any more before adding one.
+        std::erase_if(sets, [](const auto& entry) { return entry.second.expired(); });
+        auto set = std::make_shared<GlyphSet>(pixelSize, color, ratio);
+        sets[key] = set;
+        return set;
+    }
+
+    static std::map<Key, std::weak_ptr<GlyphSet>>& registry() {
+        static std::map<Key, std::weak_ptr<GlyphSet>> sets;
+        return sets;
+    }
+
+private:
+    Glyph draw(const QString& character) const {
+        const QFontMetricsF metrics(font);
+        const QRectF bounds = metrics.boundingRect(character).adjusted(-2, -2, 2, 2);
+        Glyph g;
+        g.advance = metrics.horizontalAdvance(character);
+        g.offset = QPointF(std::floor(bounds.left()), std::floor(bounds.top()));
+        const QSize pixels(static_cast<int>(std::ceil((bounds.right() - g.offset.x()) * ratio)),
+                           static_cast<int>(std::ceil((bounds.bottom() - g.offset.y()) * ratio)));
+        g.image = QImage(pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        g.image.setDevicePixelRatio(ratio);
+        g.image.fill(Qt::transparent);
+        QPainter painter(&g.image);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(font);
+        painter.setPen(color);
+        painter.drawText(-g.offset, character);
+        return g;
+    }
+
+    QFont font;
+    QColor color;
+    qreal ratio;
+    QHash<QString, Glyph> glyphs;
+};
+
+int FittedText::glyphSetCount() {
+    int count = 0;
+    for (const auto& entry : GlyphSet::registry()) {
+        count += entry.second.expired() ? 0 : 1;
+    }
+    return count;
+}
 
 FittedText::FittedText(QWidget* parent) : QWidget(parent), m_font(displayFont(kMinimumPixelSize)) {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -84,7 +152,7 @@ void FittedText::setText(const QString& text) {
 void FittedText::setColor(const QColor& color) {
     if (color != m_color) {
         m_color = color;
-        m_glyphs.clear();
+        m_glyphs.reset();
         m_cells.clear();
         update();
     }
@@ -132,7 +200,7 @@ void FittedText::refit() {
         box = layoutBox(displayFont(pixelSize), m_shape);
     }
     m_font = displayFont(pixelSize);
-    m_glyphs.clear();
+    m_glyphs.reset();
     // Centre the box; whole pixels keep the glyph edges crisp.
     const QPointF origin(std::round(area.center().x() - (box.left() + box.right()) / 2),
                          std::round(area.center().y() - (box.top() + box.bottom()) / 2));
@@ -148,7 +216,7 @@ void FittedText::paintEvent(QPaintEvent*) {
         refit(); // resized while hidden: no resize event was delivered
     }
     if (devicePixelRatioF() != m_glyphRatio) {
-        m_glyphs.clear();
+        m_glyphs.reset();
         m_glyphRatio = devicePixelRatioF();
     }
     QPainter painter(this);
@@ -170,28 +238,10 @@ void FittedText::paintEvent(QPaintEvent*) {
 }
 
 const FittedText::Glyph& FittedText::glyph(const QString& character) {
-    auto it = m_glyphs.find(character);
-    if (it != m_glyphs.end()) {
-        return *it;
+    if (!m_glyphs) {
+        m_glyphs = GlyphSet::get(m_font.pixelSize(), m_color, devicePixelRatioF());
     }
-    const QFontMetricsF metrics(m_font);
-    const QRectF bounds = metrics.boundingRect(character).adjusted(-2, -2, 2, 2);
-    const qreal ratio = devicePixelRatioF();
-    Glyph g;
-    g.advance = metrics.horizontalAdvance(character);
-    g.offset = QPointF(std::floor(bounds.left()), std::floor(bounds.top()));
-    const QSize pixels(static_cast<int>(std::ceil((bounds.right() - g.offset.x()) * ratio)),
-                       static_cast<int>(std::ceil((bounds.bottom() - g.offset.y()) * ratio)));
-    g.image = QImage(pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    g.image.setDevicePixelRatio(ratio);
-    g.image.fill(Qt::transparent);
-    QPainter painter(&g.image);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setFont(m_font);
-    painter.setPen(m_color);
-    painter.drawText(-g.offset, character);
-    painter.end();
-    return *m_glyphs.insert(character, std::move(g));
+    return m_glyphs->glyph(character);
 }
 
 } // namespace tavix

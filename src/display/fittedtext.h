@@ -7,6 +7,8 @@
 #include <QRectF>
 #include <QWidget>
 
+#include <memory>
+
 namespace tavix {
 
 /// A one-line numeric display set as large as the widget allows: bold, equal-width digits, never
@@ -46,7 +48,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+public:
     /// One character drawn once at the fitted size, so a tick only copies pixels: at these sizes
     /// the text would otherwise be rasterised from outlines on every paint.
     struct Glyph {
@@ -54,6 +56,13 @@ private:
         QPointF offset;
         qreal advance = 0;
     };
+    /// The glyphs of one size, colour and pixel ratio, shared by every display that draws them (a
+    /// wall of same-sized clocks draws its digits once) and freed with the last one.
+    class GlyphSet;
+    /// How many glyph sets are alive (for tests and measurements).
+    static int glyphSetCount();
+
+private:
     const Glyph& glyph(const QString& character);
     void refit();
 
@@ -66,7 +75,7 @@ private:
     QRectF m_box;
     QPointF m_baseline;
     QSize m_fittedSize;
-    QHash<QString, Glyph> m_glyphs;
+    std::shared_ptr<GlyphSet> m_glyphs;
     // Where each character of the painted text starts and ends, so that a tick repaints only the
     // characters that changed.
     QList<QPair<qreal, qreal>> m_cells;

@@ -1,6 +1,8 @@
 #include "tickengine.h"
 
 #include "moderules.h"
+#include "runningtimers.h"
+#include "tickscheduler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -66,14 +68,22 @@ int toDelayMs(double seconds) {
 
 } // namespace
 
-TickEngine::TickEngine(ClockBinding clock, TimeSource& time, QObject* parent)
-    : QObject(parent), m_clock(std::move(clock)), m_time(time), m_now(time.wallNow()),
-      m_lastTickElapsedNs(time.elapsedNanoseconds()) {
-    m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &TickEngine::tick);
+TickEngine::TickEngine(ClockBinding clock, RunningTimers& timers, TickScheduler& ticks, QObject* parent)
+    : QObject(parent), m_clock(std::move(clock)), m_timers(timers), m_ticks(ticks), m_time(ticks.time()),
+      m_now(m_time.wallNow()) {
     if (AppState* state = m_clock.appState()) {
-        connect(state, &AppState::clocksChanged, this, &TickEngine::onClocksChanged);
+        connect(state, &AppState::clockChanged, this, [this](const QUuid& id) {
+            if (id == m_clock.clockID()) {
+                onClockChanged();
+            }
+        });
+        connect(state, &AppState::clockListChanged, this, &TickEngine::onClockChanged);
     }
+}
+
+TickEngine::~TickEngine() {
+    // A window deleted while shown gets no hide event: it no longer shows its clock either way.
+    stopTicking();
 }
 
 int TickEngine::tickDelayMs(const ClockModel& clock, const QDateTime& wallNow) {
@@ -110,112 +120,81 @@ int TickEngine::tickDelayMs(const ClockModel& clock, const QDateTime& wallNow) {
     return 1000;
 }
 
-TickEngine::ScheduleKey TickEngine::scheduleKey(const ClockModel& clock, bool exists) {
+TickEngine::ScheduleKey TickEngine::scheduleKey(const ClockModel& clock) const {
     ScheduleKey key;
     key.mode = clock.mode;
     key.countdownRunning = clock.countdown && clock.countdown->isRunning;
     key.stopwatchRunning = clock.stopwatch && clock.stopwatch->isRunning;
     key.offset = clock.timeZoneOffset;
     key.timeUntil = clock.timeUntil;
-    key.exists = exists;
+    key.exists = m_clock.exists();
+    key.anchor = m_timers.anchor(m_clock.clockID());
     return key;
 }
 
 void TickEngine::startTicking() {
     m_ticking = true;
-    m_lastTickElapsedNs = m_time.elapsedNanoseconds();
+    m_timers.setShown(m_clock.clockID(), true);
+    const std::int64_t now = m_time.elapsedNanoseconds();
+    m_timers.settle(m_clock.clockID(), now);
     m_now = m_time.wallNow();
-    schedule();
+    m_shownAtNs = now;
+    schedule(now);
+}
+
+ClockModel TickEngine::shownClock() const {
+    return m_timers.withValueAt(m_clock.read(), m_shownAtNs);
 }
 
 void TickEngine::stopTicking() {
-    m_ticking = false;
-    m_timer.stop();
-}
-
-double TickEngine::takeStepSeconds() {
-    const std::int64_t current = m_time.elapsedNanoseconds();
-    const double delta = static_cast<double>(current - m_lastTickElapsedNs) / 1e9;
-    m_lastTickElapsedNs = current;
-    return std::max(delta, 0.0);
+    if (m_ticking) {
+        m_ticking = false;
+        m_timers.setShown(m_clock.clockID(), false);
+    }
+    m_ticks.disarm(this);
 }
 
 void TickEngine::tick() {
-    m_lastLatenessMs = static_cast<double>(m_time.elapsedNanoseconds() - m_dueElapsedNs) / 1e6;
-    const double step = takeStepSeconds();
-    m_now = m_time.wallNow();
+    const std::int64_t current = m_time.elapsedNanoseconds();
+    const std::int64_t late = current - m_dueElapsedNs;
+    m_lastLatenessMs = static_cast<double>(late) / 1e6;
+    // A little late, show what was due at the tick's place: a countdown above zero ticks just
+    // before its next second, so showing the actual instant would skip that second.
+    const std::int64_t shownAt =
+        m_dueElapsedNs > 0 && late >= 0 && late <= kLatenessAbsorbedNs ? m_dueElapsedNs : current;
+    m_now = m_time.wallNow().addMSecs(-(current - shownAt) / 1'000'000);
+    m_shownAtNs = shownAt;
+    m_timers.settle(m_clock.clockID(), shownAt);
     const ClockModel clock = m_clock.read();
     switch (clock.mode) {
     case ClockMode::timeUntil:
         m_flashVisible = updateTimeUntilFlash(clock, m_now, m_flashVisible);
         break;
-    case ClockMode::stopwatch:
-        if (auto next = advanceStopwatch(clock, step)) {
-            m_clock.write(*next);
-        }
-        break;
     case ClockMode::countdown:
-        if (auto next = advanceCountdown(clock, step)) {
-            m_clock.write(*next);
-        }
-        m_flashVisible = updateCountdownFlash(m_clock.read(), m_flashVisible);
+        m_flashVisible = updateCountdownFlash(clock, m_flashVisible);
         break;
+    case ClockMode::stopwatch:
     case ClockMode::clock:
     case ClockMode::timecode:
         break;
     }
     if (m_ticking) {
-        schedule();
+        schedule(shownAt);
     }
     Q_EMIT ticked();
 }
 
-void TickEngine::chargeElapsed() {
-    const double step = takeStepSeconds();
-    const ClockModel clock = m_clock.read();
-    if (clock.mode == ClockMode::countdown) {
-        if (auto next = advanceCountdown(clock, step)) {
-            m_clock.write(*next);
-        }
-    } else if (clock.mode == ClockMode::stopwatch) {
-        if (auto next = advanceStopwatch(clock, step)) {
-            m_clock.write(*next);
-        }
-    }
-}
-
 void TickEngine::startPause() {
-    // Whatever ran since the last tick belongs to the run being paused; a run being started is
-    // charged from now on.
-    chargeElapsed();
-    const ClockModel clock = m_clock.read();
-    if (clock.mode == ClockMode::countdown) {
-        if (auto next = toggleCountdown(clock)) {
-            m_clock.write(*next);
-        }
-    } else if (clock.mode == ClockMode::stopwatch) {
-        m_clock.write(toggleStopwatch(clock));
-    }
+    m_shownAtNs = m_time.elapsedNanoseconds();
     m_now = m_time.wallNow();
-    if (m_ticking) {
-        schedule();
-    }
+    m_timers.startPause(m_clock.clockID());
     Q_EMIT ticked();
 }
 
 void TickEngine::reset() {
-    const ClockModel clock = m_clock.read();
-    m_lastTickElapsedNs = m_time.elapsedNanoseconds();
-    if (clock.mode == ClockMode::countdown) {
-        if (auto next = resetCountdown(clock)) {
-            m_clock.write(*next);
-        }
-    } else if (clock.mode == ClockMode::stopwatch) {
-        m_clock.write(resetStopwatch(clock));
-    }
-    if (m_ticking) {
-        schedule();
-    }
+    m_shownAtNs = m_time.elapsedNanoseconds();
+    m_now = m_time.wallNow();
+    m_timers.reset(m_clock.clockID());
     Q_EMIT ticked();
 }
 
@@ -228,25 +207,29 @@ StopwatchSettings TickEngine::currentStopwatch() {
     return *clock.stopwatch;
 }
 
-void TickEngine::schedule() {
-    const ClockModel clock = m_clock.read();
-    m_key = scheduleKey(clock, m_clock.exists());
-    m_scheduledDelayMs = tickDelayMs(clock, m_time.wallNow());
-    // Nothing on screen depends on the phase of an idle tick, so let the system batch it.
-    m_timer.setTimerType(isPhaseSensitive(clock) ? Qt::PreciseTimer : Qt::CoarseTimer);
-    m_dueElapsedNs = m_time.elapsedNanoseconds() + std::int64_t{m_scheduledDelayMs} * 1'000'000;
-    m_timer.start(m_scheduledDelayMs);
+void TickEngine::schedule(std::int64_t fromNs) {
+    const std::int64_t current = m_time.elapsedNanoseconds();
+    const ClockModel stored = m_clock.read();
+    m_key = scheduleKey(stored);
+    const QDateTime wallAtFrom = m_time.wallNow().addMSecs(-(current - fromNs) / 1'000'000);
+    const ClockModel clock = m_timers.withValueAt(stored, fromNs);
+    const int delayMs = tickDelayMs(clock, wallAtFrom);
+    m_dueElapsedNs = fromNs + std::int64_t{delayMs} * 1'000'000;
+    m_scheduledDelayMs = static_cast<int>((m_dueElapsedNs - current) / 1'000'000);
+    // Nothing on screen depends on the phase of an idle tick, so let it run with another.
+    m_ticks.arm(this, m_dueElapsedNs, isPhaseSensitive(clock));
 }
 
-void TickEngine::onClocksChanged() {
+void TickEngine::onClockChanged() {
     if (!m_ticking) {
         return;
     }
-    // A change of mode, of running state, of offset or of target moves the next change of the
-    // shown value: re-place the pending tick without ticking.
-    const ClockModel clock = m_clock.read();
-    if (scheduleKey(clock, m_clock.exists()) != m_key) {
-        schedule();
+    // A change of mode, of running state, of offset or of target, or a nudge, moves the next
+    // change of the shown value: re-place the pending tick without ticking.
+    if (scheduleKey(m_clock.read()) != m_key) {
+        m_now = m_time.wallNow();
+        m_shownAtNs = m_time.elapsedNanoseconds();
+        schedule(m_shownAtNs);
     }
 }
 

@@ -5,38 +5,45 @@
 
 #include <QDateTime>
 #include <QObject>
-#include <QTimer>
 
 #include <cstdint>
 #include <optional>
 
 namespace tavix {
 
-/// The one-second tick of a clock window: advances running countdowns and stopwatches by the time
-/// measured on the elapsed clock, drives the flash phase and renews `now` for the wall clock and
-/// time-until displays. Each tick is placed just after the shown value changes (just before, for
-/// a countdown above zero), so the display turns over within a few milliseconds of the real second
-/// while ticks stay about one second apart.
+class RunningTimers;
+class TickScheduler;
+
+/// The one-second tick of a clock window: brings the clock's running countdown or stopwatch up to
+/// date in the store (RunningTimers keeps the time, measured on the elapsed clock), drives the
+/// flash phase and renews `now` for the wall clock and time-until displays. Each tick is placed
+/// just after the shown value changes (just before, for a countdown above zero), so the display
+/// turns over within a few milliseconds of the real second while ticks stay about one second apart.
+/// A tick that runs late by up to kLatenessAbsorbedNs shows what was due at its place, so the
+/// shown seconds never skip or repeat; the time is not lost, the next tick catches up.
 /// Main thread only.
 class TickEngine : public QObject {
     Q_OBJECT
 
 public:
-    TickEngine(ClockBinding clock, TimeSource& time, QObject* parent = nullptr);
+    /// `timers` and `ticks` must outlive the engine.
+    TickEngine(ClockBinding clock, RunningTimers& timers, TickScheduler& ticks, QObject* parent = nullptr);
+    ~TickEngine() override;
 
     const ClockBinding& clock() const { return m_clock; }
     QDateTime now() const { return m_now; }
     bool flashVisible() const { return m_flashVisible; }
     bool isTicking() const { return m_ticking; }
+    /// The clock as the display shows it: a counting timer's value at the instant of the last tick
+    /// (or operation), not at the moment of reading, so that a save in between moves nothing.
+    ClockModel shownClock() const;
 
     void startTicking();
     void stopTicking();
     void tick();
 
-    /// Start/Pause of the countdown or stopwatch of the clock's mode. Start restarts the tick phase,
-    /// so the first step is charged from the press; Pause charges the time run since the last tick.
+    /// Start/Pause and Reset of the clock's countdown or stopwatch (RunningTimers), shown at once.
     void startPause();
-    /// Reset of the countdown or stopwatch of the clock's mode.
     void reset();
 
     /// The clock's stopwatch, stored first when the clock has none.
@@ -57,17 +64,17 @@ public:
     static constexpr double kBeforeChangeSeconds = 0.010;
     /// Realigning never shortens a tick interval below this.
     static constexpr double kMinimumIntervalSeconds = 0.005;
+    /// A tick this late or less shows the value due at its place.
+    static constexpr std::int64_t kLatenessAbsorbedNs = 200'000'000;
 
 Q_SIGNALS:
     /// After every tick and every Start/Pause/Reset: redraw from the store and the engine.
     void ticked();
 
 private:
-    void schedule();
-    void onClocksChanged();
-    /// Charges the time since the last tick to a running countdown or stopwatch.
-    void chargeElapsed();
-    double takeStepSeconds();
+    /// Arms the next tick, placed from the shown instant `fromNs` (elapsed clock).
+    void schedule(std::int64_t fromNs);
+    void onClockChanged();
 
     struct ScheduleKey {
         ClockMode mode = ClockMode::clock;
@@ -76,16 +83,18 @@ private:
         std::optional<double> offset;
         std::optional<TimeUntilSettings> timeUntil;
         bool exists = false;
+        std::optional<std::pair<double, std::int64_t>> anchor;
         bool operator==(const ScheduleKey&) const = default;
     };
-    static ScheduleKey scheduleKey(const ClockModel& clock, bool exists);
+    ScheduleKey scheduleKey(const ClockModel& clock) const;
 
     ClockBinding m_clock;
+    RunningTimers& m_timers;
+    TickScheduler& m_ticks;
     TimeSource& m_time;
-    QTimer m_timer;
     QDateTime m_now;
-    std::int64_t m_lastTickElapsedNs = 0;
     std::int64_t m_dueElapsedNs = 0;
+    std::int64_t m_shownAtNs = 0;
     bool m_flashVisible = true;
     bool m_ticking = false;
     int m_scheduledDelayMs = 0;

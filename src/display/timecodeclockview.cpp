@@ -43,7 +43,12 @@ TimecodeClockView::TimecodeClockView(ClockBinding clock, TimecodeRuntimeHolder* 
         connect(m_runtime, &TimecodeRuntime::changed, this, &TimecodeClockView::refresh);
     }
     if (AppState* state = m_clock.appState()) {
-        connect(state, &AppState::clocksChanged, this, &TimecodeClockView::onClocksChanged);
+        connect(state, &AppState::clockChanged, this, [this](const QUuid& id) {
+            if (id == m_clock.clockID()) {
+                onClocksChanged();
+            }
+        });
+        connect(state, &AppState::clockListChanged, this, &TimecodeClockView::onClocksChanged);
     }
     refresh();
 }

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace tavix {
 
 namespace {
@@ -114,16 +116,31 @@ bool Popover::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     }
+    case QEvent::ShortcutOverride:
+        // An open drop-down list (a popup of the popover's own menus) takes this Escape; it may be
+        // gone by the time the key press itself is delivered.
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            m_escapeClosesPopup = m_escapeClosesPopup || QApplication::activePopupWidget() != nullptr;
+        }
+        break;
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
         const auto* widget = qobject_cast<QWidget*>(watched);
         if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && widget &&
             widget->window() == this) {
+            if (std::exchange(m_escapeClosesPopup, false) || QApplication::activePopupWidget()) {
+                break;
+            }
             close();
             return true;
         }
         break;
     }
+    case QEvent::KeyRelease:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            m_escapeClosesPopup = false;
+        }
+        break;
     case QEvent::ApplicationStateChange:
         // Another application took the input: a click elsewhere on the desktop.
         if (QGuiApplication::applicationState() != Qt::ApplicationActive) {

@@ -6,7 +6,8 @@
 namespace tavix {
 
 /// A small panel window anchored below a widget, holding one content widget. It closes on Escape
-/// and on a click anywhere outside it, but stays open while windows of its own content are used
+/// (unless a drop-down list of its own is open: that Escape closes the list only) and on a click
+/// anywhere outside it, but stays open while windows of its own content are used
 /// (a colour dialog, a menu's popup list). It deletes itself (and its content) when it closes.
 /// A content widget with a `dismissRequested()` signal closes it through that signal too.
 /// Main thread only.
@@ -39,6 +40,7 @@ private:
     QPointer<QWidget> m_anchor;
     QWidget* m_content;
     bool m_dismissed = false;
+    bool m_escapeClosesPopup = false;
 };
 
 } // namespace tavix

@@ -175,6 +175,15 @@ QWidget* PreferencesView::makeDefaultsSection() {
     start->addWidget(
         makeSecondaryLabel(QStringLiteral("Default time for new countdown clocks."), captionFont()));
     layout->addWidget(makeLabelRow(QStringLiteral("Countdown Start"), m_labelWidth, start, false, 0, true));
+
+    m_keepCounting = new Toggle(QStringLiteral("Running timers keep counting while closed"));
+    m_keepCounting->setToolTip(QStringLiteral("A running countdown or stopwatch goes on counting while its "
+                                              "window is closed and while Tavix is not running."));
+    connect(m_keepCounting, &Toggle::clicked, this,
+            [this](bool on) { writeSettings([on](AppSettings& s) { s.runningTimersKeepCounting = on; }); });
+    QHBoxLayout* timers = makeControlsRow(0);
+    timers->addWidget(m_keepCounting);
+    layout->addWidget(makeLabelRow(QStringLiteral("Timers"), m_labelWidth, timers, false, 0));
     return section;
 }
 
@@ -228,6 +237,7 @@ void PreferencesView::refreshSettings() {
     m_opacity->setValue(ClockSettingsPopover::sliderPositionForOpacity(settings.defaultOpacity));
     m_opacityText->setText(percentageText(settings.defaultOpacity));
     m_alwaysOnTop->setChecked(settings.defaultAlwaysOnTop);
+    m_keepCounting->setChecked(settings.runningTimersKeepCounting);
     m_countdownStart->setValue(startSliderPosition(settings.defaultCountdownDuration));
     m_countdownStartText->setText(tavix::countdownStartText(settings.defaultCountdownDuration));
     m_refreshing = false;

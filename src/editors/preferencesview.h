@@ -49,6 +49,7 @@ public:
     QSlider* opacitySlider() const { return m_opacity; }
     QLabel* opacityText() const { return m_opacityText; }
     Toggle* alwaysOnTopToggle() const { return m_alwaysOnTop; }
+    Toggle* keepCountingToggle() const { return m_keepCounting; }
     QSlider* countdownStartSlider() const { return m_countdownStart; }
     QLabel* countdownStartText() const { return m_countdownStartText; }
     QLabel* noClocksText() const { return m_noClocks; }
@@ -78,6 +79,7 @@ private:
     QSlider* m_opacity = nullptr;
     QLabel* m_opacityText = nullptr;
     Toggle* m_alwaysOnTop = nullptr;
+    Toggle* m_keepCounting = nullptr;
     QSlider* m_countdownStart = nullptr;
     QLabel* m_countdownStartText = nullptr;
 

@@ -45,7 +45,23 @@ TimeFieldEditor::TimeFieldEditor(const QString& label, Binding<std::int64_t> val
     refresh();
 }
 
+void TimeFieldEditor::commitTyping() {
+    if (m_state.isUserEditing()) {
+        m_state.returnPressed();
+        refresh();
+    }
+}
+
+void TimeFieldEditor::hideEvent(QHideEvent* event) {
+    // The panel closes (Escape, a click on Start in the clock window): keep what was typed.
+    commitTyping();
+    QWidget::hideEvent(event);
+}
+
 bool TimeFieldEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_textBox && event->type() == QEvent::FocusOut) {
+        commitTyping();
+    }
     if (watched == m_textBox && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {

@@ -12,8 +12,9 @@ namespace tavix {
 class Stepper;
 
 /// One hours, minutes or seconds field: a narrow numeric text box, a stepper and the unit label.
-/// Typing shows only numeric characters and changes nothing until Return; Return and the stepper
-/// commit a value clamped to the range and then run `onEditCommitted`.
+/// Typing shows only numeric characters and changes nothing until it is committed: by Return, by
+/// the field losing the focus or by the field being hidden (its panel closing). A commit, like the
+/// stepper, writes a value clamped to the range and then runs `onEditCommitted`.
 /// Main thread only.
 class TimeFieldEditor : public QWidget {
     Q_OBJECT
@@ -32,8 +33,11 @@ public:
 protected:
     /// Up and Down in the text box step the value, as the stepper does.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    /// Takes a typed value as Return does; nothing when nothing was typed.
+    void commitTyping();
     void onTextEdited(const QString& text);
 
     TimeFieldState m_state;

@@ -49,6 +49,9 @@ struct CountdownSettings {
     ColorValue warningForegroundColor = ColorValue::yellow();
     ColorValue warningOutlineColor = ColorValue::yellow();
     bool flashWhenDone = false;
+    /// While running: the wall-clock instant (Unix seconds) at which `remaining` was true, so that
+    /// the next start can charge the time that passed meanwhile. Absent while paused.
+    std::optional<double> measuredAt = std::nullopt;
 
     bool operator==(const CountdownSettings&) const = default;
 
@@ -72,6 +75,8 @@ struct CountdownSettings {
 struct StopwatchSettings {
     double elapsed = 0;
     bool isRunning = false;
+    /// While running: the wall-clock instant (Unix seconds) at which `elapsed` was true.
+    std::optional<double> measuredAt = std::nullopt;
     bool operator==(const StopwatchSettings&) const = default;
 };
 
@@ -107,6 +112,9 @@ struct AppSettings {
     ColorValue defaultTimeUntilAtTargetForegroundColor = ColorValue::red();
     ColorValue defaultTimeUntilAtTargetOutlineColor = ColorValue::red();
     bool defaultTimeUntilFlashAtTarget = true;
+    /// Running countdowns and stopwatches go on counting while their window is closed and while
+    /// Tavix is not running; off, time passes for them only while a window shows them.
+    bool runningTimersKeepCounting = true;
     bool operator==(const AppSettings&) const = default;
 };
 

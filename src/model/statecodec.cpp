@@ -158,12 +158,18 @@ private:
             color("warningForegroundColor", s->warningForegroundColor);
             color("warningOutlineColor", s->warningOutlineColor);
             boolean("flashWhenDone", s->flashWhenDone);
+            if (s->measuredAt) {
+                real("measuredAt", *s->measuredAt);
+            }
             close("dict");
         }
         if (const auto& s = c.stopwatch) {
             beginDict("stopwatch");
             real("elapsed", s->elapsed);
             boolean("isRunning", s->isRunning);
+            if (s->measuredAt) {
+                real("measuredAt", *s->measuredAt);
+            }
             close("dict");
         }
         if (const auto& s = c.timecode) {
@@ -199,6 +205,7 @@ private:
         color("defaultTimeUntilAtTargetForegroundColor", s.defaultTimeUntilAtTargetForegroundColor);
         color("defaultTimeUntilAtTargetOutlineColor", s.defaultTimeUntilAtTargetOutlineColor);
         boolean("defaultTimeUntilFlashAtTarget", s.defaultTimeUntilFlashAtTarget);
+        boolean("runningTimersKeepCounting", s.runningTimersKeepCounting);
         close("dict");
     }
 
@@ -305,6 +312,14 @@ public:
         return at(field(key), [&] { return stringValue(require(dict, key)); });
     }
 
+    std::optional<double> optionalNumber(plist_t dict, const char* key) {
+        plist_t node = plist_dict_get_item(dict, key);
+        if (!node) {
+            return std::nullopt;
+        }
+        return at(field(key), [&] { return numberValue(node); });
+    }
+
     std::optional<QString> optionalString(plist_t dict, const char* key) {
         plist_t node = plist_dict_get_item(dict, key);
         if (!node) {
@@ -353,6 +368,7 @@ public:
         s.warningForegroundColor = color(node, "warningForegroundColor");
         s.warningOutlineColor = color(node, "warningOutlineColor");
         s.flashWhenDone = boolean(node, "flashWhenDone");
+        s.measuredAt = optionalNumber(node, "measuredAt");
         return s;
     }
 
@@ -360,6 +376,7 @@ public:
         StopwatchSettings s;
         s.elapsed = number(node, "elapsed");
         s.isRunning = boolean(node, "isRunning");
+        s.measuredAt = optionalNumber(node, "measuredAt");
         return s;
     }
 
@@ -438,6 +455,9 @@ public:
         s.defaultTimeUntilAtTargetForegroundColor = color(node, "defaultTimeUntilAtTargetForegroundColor");
         s.defaultTimeUntilAtTargetOutlineColor = color(node, "defaultTimeUntilAtTargetOutlineColor");
         s.defaultTimeUntilFlashAtTarget = boolean(node, "defaultTimeUntilFlashAtTarget");
+        if (plist_dict_get_item(node, "runningTimersKeepCounting")) {
+            s.runningTimersKeepCounting = boolean(node, "runningTimersKeepCounting");
+        }
         return s;
     }
 

@@ -1,6 +1,7 @@
 #include "clockwindowmanager.h"
 
 #include "display/clockwindow.h"
+#include "display/runningtimers.h"
 #include "model/appstate.h"
 #include "platform/diagnostics.h"
 #include "screengeometry.h"
@@ -32,8 +33,9 @@ QMargins frameMarginsOf(const QWidget* window) {
 
 } // namespace
 
-ClockWindowManager::ClockWindowManager(AppState& state, AudioHal* hal, TimeSource& time, QObject* parent)
-    : QObject(parent), m_state(&state), m_hal(hal), m_time(time) {}
+ClockWindowManager::ClockWindowManager(RunningTimers& timers, TickScheduler& ticks, AudioHal* hal,
+                                       QObject* parent)
+    : QObject(parent), m_state(&timers.appState()), m_timers(timers), m_ticks(ticks), m_hal(hal) {}
 
 ClockWindowManager::~ClockWindowManager() {
     const auto windows = m_windows;
@@ -89,7 +91,7 @@ void ClockWindowManager::openClockWindow(const QUuid& clockID) {
         return;
     }
 
-    auto* window = new ClockWindow(m_state.data(), clockID, m_hal, m_time);
+    auto* window = new ClockWindow(m_timers, m_ticks, clockID, m_hal);
     window->addActions(m_actions);
     const ClockModel clock = m_state->clocks().at(*index);
 

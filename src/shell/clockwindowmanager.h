@@ -16,7 +16,8 @@ namespace tavix {
 class AppState;
 class AudioHal;
 class ClockWindow;
-class TimeSource;
+class RunningTimers;
+class TickScheduler;
 
 /// Gives every clock its own top-level window, placed at the clock's stored frame, and writes the
 /// frame back into the clock whenever the window moves, is resized or closes. Closing a window
@@ -26,8 +27,8 @@ class ClockWindowManager : public QObject {
     Q_OBJECT
 
 public:
-    /// `hal` may be null. `state` and `time` must outlive the manager.
-    ClockWindowManager(AppState& state, AudioHal* hal, TimeSource& time, QObject* parent = nullptr);
+    /// `hal` may be null. `timers` (with its store) and `ticks` must outlive the manager.
+    ClockWindowManager(RunningTimers& timers, TickScheduler& ticks, AudioHal* hal, QObject* parent = nullptr);
     /// Deletes the windows without closing them: frames are recorded only by the user's actions.
     ~ClockWindowManager() override;
 
@@ -57,8 +58,9 @@ private:
     void unregister(const QUuid& clockID, ClockWindow* window);
 
     QPointer<AppState> m_state;
+    RunningTimers& m_timers;
+    TickScheduler& m_ticks;
     AudioHal* m_hal;
-    TimeSource& m_time;
     QHash<QUuid, QPointer<ClockWindow>> m_windows;
     QHash<QUuid, Placement> m_placements;
     QList<QAction*> m_actions;

@@ -2,6 +2,8 @@
 
 #include "clockwindowmanager.h"
 #include "display/clockwindow.h"
+#include "display/runningtimers.h"
+#include "display/tickscheduler.h"
 #include "display/symbols.h"
 #include "editors/preferencesview.h"
 #include "model/appstate.h"
@@ -21,7 +23,9 @@ TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioHa
                    QObject* parent)
     : QObject(parent), m_stateFile(std::move(stateFile)), m_hal(std::move(hal)),
       m_state(std::make_unique<AppState>(m_stateFile)),
-      m_windows(std::make_unique<ClockWindowManager>(*m_state, m_hal.get(), time)),
+      m_timers(std::make_unique<RunningTimers>(*m_state, time)),
+      m_ticks(std::make_unique<TickScheduler>(time)),
+      m_windows(std::make_unique<ClockWindowManager>(*m_timers, *m_ticks, m_hal.get())),
       m_newWindow(new QAction(QStringLiteral("New Window"), this)),
       m_settings(new QAction(QStringLiteral("Settings\u2026"), this)),
       m_quit(new QAction(QStringLiteral("Quit"), this)) {
@@ -35,6 +39,7 @@ TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioHa
     connect(m_settings, &QAction::triggered, this, &TavixApp::showSettings);
     connect(m_quit, &QAction::triggered, this, &TavixApp::quit);
     m_windows->setWindowActions({m_newWindow, m_settings, m_quit});
+    connect(m_windows.get(), &ClockWindowManager::windowClosed, this, &TavixApp::quitIfNothingIsLeft);
     if (auto* app = QCoreApplication::instance()) {
         connect(app, &QCoreApplication::aboutToQuit, this, &TavixApp::terminate);
     }
@@ -77,6 +82,16 @@ void TavixApp::showSettings() {
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->activateWindow();
+}
+
+void TavixApp::quitIfNothingIsLeft() {
+    // Qt ends the application with its last window only while the event loop runs: a close that
+    // is handled before (a window closed in the first moments after it appeared, on a busy
+    // machine) left Tavix running without a window. Decide here and let the event loop do it.
+    const bool settingsShown = m_settingsWindow && m_settingsWindow->isVisible();
+    if (QGuiApplication::quitOnLastWindowClosed() && m_windows->windows().isEmpty() && !settingsShown) {
+        QMetaObject::invokeMethod(this, &TavixApp::quit, Qt::QueuedConnection);
+    }
 }
 
 void TavixApp::quit() {

@@ -15,7 +15,9 @@ namespace tavix {
 class AppState;
 class AudioHal;
 class ClockWindowManager;
+class RunningTimers;
 class StateFile;
+class TickScheduler;
 class TimeSource;
 
 /// The application object: owns the one store, the audio layer and the window manager, offers
@@ -32,6 +34,8 @@ public:
     ~TavixApp() override;
 
     AppState& appState() const { return *m_state; }
+    /// Current values and Start/Pause/Reset/nudge of every countdown and stopwatch, open or not.
+    RunningTimers& runningTimers() const { return *m_timers; }
     ClockWindowManager& windowManager() const { return *m_windows; }
     QAction* newWindowAction() const { return m_newWindow; }
     QAction* settingsAction() const { return m_settings; }
@@ -53,9 +57,14 @@ public:
     void enableTray();
 
 private:
+    /// Without a tray, closing the last clock window (no settings window shown) ends Tavix.
+    void quitIfNothingIsLeft();
+
     std::shared_ptr<StateFile> m_stateFile;
     std::unique_ptr<AudioHal> m_hal;
     std::unique_ptr<AppState> m_state;
+    std::unique_ptr<RunningTimers> m_timers;
+    std::unique_ptr<TickScheduler> m_ticks;
     std::unique_ptr<ClockWindowManager> m_windows;
     QAction* m_newWindow;
     QAction* m_settings;

@@ -27,7 +27,7 @@ struct Rig : test::Store {
     explicit Rig(const std::function<void(ClockModel&)>& setUp = [](ClockModel&) {})
         : Store(QTime(14, 30, 5)) {
         edit(setUp);
-        window = std::make_unique<ClockWindow>(&state, id(), nullptr, time);
+        window = std::make_unique<ClockWindow>(timers, ticks, id(), nullptr);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->resize(600, 200);
         window->show();
@@ -65,6 +65,24 @@ TEST(FittedText, IsAsLargeAsFitsNeverClippedAndRefitsOnlyWhenTheShapeChanges) {
     EXPECT_EQ(widget.fitCount(), fits) << "same length, digits only: no refit";
     widget.setText(QStringLiteral("0:00"));
     EXPECT_EQ(widget.fitCount(), fits + 1);
+}
+
+TEST(FittedText, DisplaysOfOneSizeAndColourShareTheirGlyphsUntilTheLastGoes) {
+    const int before = FittedText::glyphSetCount();
+    {
+        std::vector<std::unique_ptr<FittedText>> displays;
+        for (int i = 0; i < 5; ++i) {
+            displays.push_back(std::make_unique<FittedText>());
+            displays.back()->resize(300, 100);
+            displays.back()->setText(QStringLiteral("12:34"));
+            displays.back()->grab();
+        }
+        EXPECT_EQ(FittedText::glyphSetCount(), before + 1);
+        displays.back()->setColor(Qt::red);
+        displays.back()->grab();
+        EXPECT_EQ(FittedText::glyphSetCount(), before + 2);
+    }
+    EXPECT_EQ(FittedText::glyphSetCount(), before);
 }
 
 TEST(FittedText, EveryDigitHasTheSameWidthSoRunningClocksDoNotJitter) {

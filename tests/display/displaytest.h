@@ -1,5 +1,7 @@
 #pragma once
 
+#include "display/runningtimers.h"
+#include "display/tickscheduler.h"
 #include "display/timesource.h"
 #include "model/appstate.h"
 #include "model/statefile.h"
@@ -40,6 +42,8 @@ struct Store {
     std::shared_ptr<StateFile> file = std::make_shared<StateFile>(dir.path());
     AppState state{file};
     FakeTimeSource time;
+    RunningTimers timers{state, time};
+    TickScheduler ticks{time};
 
     ClockModel clock(int i = 0) const { return state.clocks().at(i); }
     QUuid id(int i = 0) const { return clock(i).id; }

@@ -185,7 +185,7 @@ TEST(CountdownSettingsEditor, StartFieldsRecombineClampAndMoveOnlyAPausedRemaini
     }
 }
 
-TEST(TimeUntilSettingsEditor, TargetHourStopsAt23AndTypedTextDiesWithTheSection) {
+TEST(TimeUntilSettingsEditor, TargetHourStopsAt23AndTypedTextIsKeptWhenTheSectionGoes) {
     PanelFixture f;
     f.change([](ClockModel& c) {
         c.mode = ClockMode::timeUntil;
@@ -204,8 +204,8 @@ TEST(TimeUntilSettingsEditor, TargetHourStopsAt23AndTypedTextDiesWithTheSection)
     f.chooseMode(ClockMode::timeUntil);
     editor = f.section<TimeUntilSettingsEditor>();
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(editor->targetFields()[1]->textBox()->text(), QStringLiteral("0"));
-    EXPECT_EQ(f.clock().timeUntil->targetMinute, 0);
+    EXPECT_EQ(editor->targetFields()[1]->textBox()->text(), QStringLiteral("7"));
+    EXPECT_EQ(f.clock().timeUntil->targetMinute, 7) << "choosing another mode takes the typed minute";
 }
 
 } // namespace

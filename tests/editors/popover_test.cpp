@@ -6,6 +6,7 @@
 #include "editors/popover.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -82,6 +83,15 @@ TEST(Popover, ClosesOnAClickElsewhereAndTakesItsColourDialogAlong) {
 
 TEST(Popover, EscapeClosesAndTheSettingsButtonTogglesInsteadOfReopening) {
     PopoverFixture f;
+    // Escape in an open menu closes the menu only.
+    QComboBox* menu = f.panel->typeMenu();
+    menu->setFocus();
+    menu->showPopup();
+    ASSERT_TRUE(menu->view()->isVisible());
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : menu->view(), Qt::Key_Escape);
+    EXPECT_FALSE(menu->view()->isVisible());
+    EXPECT_FALSE(test::closes(f.popover));
+
     f.panel->nameBox()->setFocus();
     QTest::keyClick(f.panel->nameBox(), Qt::Key_Escape);
     EXPECT_TRUE(test::closes(f.popover));

@@ -112,6 +112,10 @@ TEST(PreferencesView, DefaultsShowTruncatedTextAndSnapToTheirSteps) {
     QTest::mouseClick(f.view->alwaysOnTopToggle(), Qt::LeftButton);
     EXPECT_TRUE(f.state->settings().defaultAlwaysOnTop);
     EXPECT_EQ(f.state->clocks().front().alwaysOnTop, false);
+
+    EXPECT_TRUE(f.view->keepCountingToggle()->isChecked());
+    QTest::mouseClick(f.view->keepCountingToggle(), Qt::LeftButton);
+    EXPECT_FALSE(f.state->settings().runningTimersKeepCounting);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFocusEvent>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@ namespace {
 
 // Sequences of typing, pasting, Return, stepper and outside changes on one field over 0...59.
 TEST(TimeFieldEditor, TypingPastingReturnStepperAndOutsideChanges) {
-    enum class Op { type, paste, enter, up, down, keyUpInBox, outside, leave };
+    enum class Op { type, paste, enter, up, down, keyUpInBox, outside, leave, hide };
     struct Step {
         Op op;
         QString text; // typed or pasted text, or the outside value
@@ -42,14 +43,16 @@ TEST(TimeFieldEditor, TypingPastingReturnStepperAndOutsideChanges) {
           {Op::enter, {}, QStringLiteral("5"), 5},
           {Op::type, QStringLiteral("007"), QStringLiteral("007"), 5},
           {Op::enter, {}, QStringLiteral("7"), 7}}},
-        {"outside changes show only while not typing; leaving the box commits nothing",
+        {"outside changes show only while not typing; leaving the box or closing its panel commits",
          5,
          {outside(9),
           {Op::type, QStringLiteral("3"), QStringLiteral("3"), 9},
           {Op::outside, QStringLiteral("20"), QStringLiteral("3"), 20},
-          {Op::leave, {}, QStringLiteral("3"), 20},
-          {Op::enter, {}, QStringLiteral("3"), 3},
-          outside(21)}},
+          {Op::leave, {}, QStringLiteral("3"), 3},
+          outside(21),
+          {Op::leave, {}, QStringLiteral("21"), 21},
+          {Op::type, QStringLiteral("75"), QStringLiteral("75"), 21},
+          {Op::hide, {}, QStringLiteral("59"), 59}}},
         {"the stepper stays in range and starts from a stored value outside it",
          58,
          {{Op::up, {}, QStringLiteral("59"), 59},
@@ -98,9 +101,14 @@ TEST(TimeFieldEditor, TypingPastingReturnStepperAndOutsideChanges) {
                 value = step.text.toLongLong();
                 editor.refresh();
                 break;
-            case Op::leave:
-                box->clearFocus();
-                editor.refresh();
+            case Op::leave: {
+                QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+                QApplication::sendEvent(box, &out);
+                break;
+            }
+            case Op::hide:
+                editor.hide();
+                editor.show();
                 break;
             }
             EXPECT_EQ(box->text(), step.shown);

@@ -126,6 +126,45 @@ TEST(AppState, AStreamOfChangesCannotPostponeTheSaveForEver) {
     EXPECT_GE(firstSaveMs, AppState::kAutosaveMaximumDelayMs);
 }
 
+TEST(AppState, RunningTimerProgressAloneIsSavedPeriodicallyNotAtOnce) {
+    Store store;
+    store.start();
+    store.state->setRunningTimersSaveIntervalMs(1500);
+    QSignalSpy saves(store.state.get(), &AppState::saved);
+    QSignalSpy changed(store.state.get(), &AppState::clockChanged);
+    ClockModel clock = store.state->clocks()[0];
+    clock.mode = ClockMode::countdown;
+    clock.countdown->isRunning = true;
+    store.state->setClock(0, clock); // a start: saved after the usual quiet period
+    ASSERT_TRUE(test::waitUntil([&] { return saves.count() == 1; }, 2000));
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.at(0).at(0).toUuid(), clock.id) << "the change names its clock";
+
+    QElapsedTimer sinceSave;
+    sinceSave.start();
+    for (int i = 0; i < 10; ++i) {
+        clock.countdown->remaining -= 0.1;
+        clock.countdown->measuredAt = i;
+        store.state->setClock(0, clock);
+        QTest::qWait(50);
+    }
+    EXPECT_EQ(saves.count(), 1) << "progress alone is not written at once";
+    ASSERT_TRUE(test::waitUntil([&] { return saves.count() == 2; }, 5000)) << "but periodically";
+    EXPECT_GE(sinceSave.elapsed(), 1400);
+    EXPECT_EQ(store.onDisk()->clocks[0].countdown->remaining, clock.countdown->remaining);
+
+    const auto progressOnly = [&](const std::function<void(ClockModel&)>& change) {
+        ClockModel after = clock;
+        change(after);
+        return AppState::isTimerProgressOnly(clock, after);
+    };
+    EXPECT_TRUE(progressOnly([](ClockModel& c) { c.countdown->remaining = -3; }));
+    EXPECT_FALSE(progressOnly([](ClockModel& c) { c.countdown->isRunning = false; }));
+    EXPECT_FALSE(progressOnly([](ClockModel& c) { c.countdown->duration = 5; }));
+    EXPECT_FALSE(progressOnly([](ClockModel& c) { c.stopwatch->elapsed = 5; })) << "the stopwatch is paused";
+    EXPECT_FALSE(progressOnly([](ClockModel&) {}));
+}
+
 TEST(AppState, EveryAssignmentNotifiesObservers) {
     Store store;
     store.start();

@@ -33,7 +33,8 @@ PersistenceContainer fullState() {
     clock.countdown = CountdownSettings{
         -1e308, std::numeric_limits<double>::infinity(), true, 60, rgba(1, 0.8, 0, 1), rgba(1, 0.8, 0, 0.5),
         false};
-    clock.stopwatch = StopwatchSettings{12.25, true};
+    clock.countdown->measuredAt = 1.7e9 + 0.125;
+    clock.stopwatch = StopwatchSettings{12.25, true, -0.5};
     clock.timecode = TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("4011"), -1};
     clock.timeUntil = TimeUntilSettings{
         30, std::numeric_limits<std::int64_t>::min(), 0, rgba(1, 0, 0, 1), rgba(0.5, 0, 0, 1), true};
@@ -54,6 +55,7 @@ PersistenceContainer fullState() {
                       30,
                       rgba(1, 0, 0, 1),
                       rgba(1, 0.1, 0, 1),
+                      false,
                       false};
     return state;
 }
@@ -115,6 +117,18 @@ TEST(StateCodec, ReadsBinaryListsUnknownKeysAndIntegersWhereRealsAreExpected) {
     PersistenceContainer expected = state;
     expected.clocks[0].opacity = 1;
     EXPECT_EQ(decodeStateFile(serialise(root.get(), true), nullptr), expected);
+}
+
+TEST(StateCodec, FilesWithoutTheRunningTimerKeysReadAsBefore) {
+    const PlistNode root = parse(*encodeStateFile(fullState(), nullptr));
+    plist_dict_remove_item(plist_dict_get_item(firstClock(root.get()), "countdown"), "measuredAt");
+    plist_dict_remove_item(plist_dict_get_item(firstClock(root.get()), "stopwatch"), "measuredAt");
+    plist_dict_remove_item(plist_dict_get_item(root.get(), "settings"), "runningTimersKeepCounting");
+    const auto decoded = decodeStateFile(serialise(root.get(), false), nullptr);
+    ASSERT_TRUE(decoded);
+    EXPECT_FALSE(decoded->clocks[0].countdown->measuredAt);
+    EXPECT_FALSE(decoded->clocks[0].stopwatch->measuredAt);
+    EXPECT_TRUE(decoded->settings.runningTimersKeepCounting) << "on unless the file turns it off";
 }
 
 // The corpus in tests/data/corrupt covers every failure class through the file; these check that

@@ -185,6 +185,33 @@ TEST_F(EndToEnd, OpensTheSavedClocksInPlaceAndSavesARunningCountdownOnSigterm) {
     EXPECT_EQ(saved->clocks.at(2).windowSize, floating.windowSize);
 }
 
+TEST_F(EndToEnd, ARunningCountdownIsChargedTheTimeTavixWasKilled) {
+    Tavix tavix;
+    ClockModel countdown = clock("Show", {100, 100}, {600, 200});
+    countdown.mode = ClockMode::countdown;
+    countdown.countdown->remaining = 100;
+    countdown.countdown->isRunning = true;
+    const QDateTime measured = QDateTime::currentDateTimeUtc();
+    countdown.countdown->measuredAt = static_cast<double>(measured.toMSecsSinceEpoch()) / 1000.0;
+    tavix.prepare({countdown});
+    tavix.start();
+    ASSERT_TRUE(tavix.waitForWindows(1));
+    QThread::msleep(1000);
+    ::kill(static_cast<pid_t>(tavix.m_process.processId()), SIGKILL);
+    ASSERT_TRUE(tavix.waitForExit());
+    QThread::msleep(5000);
+    tavix.start();
+    ASSERT_TRUE(tavix.waitForWindows(1));
+    const double sinceMeasured =
+        static_cast<double>(measured.msecsTo(QDateTime::currentDateTimeUtc())) / 1000.0;
+    EXPECT_TRUE(tavix.stop(SIGTERM));
+    const auto saved = tavix.saved();
+    ASSERT_TRUE(saved);
+    // Down or not, the countdown ran all the time (the last moment of the SIGTERM aside).
+    EXPECT_NEAR(saved->clocks.at(0).countdown->remaining, 100 - sinceMeasured, 1.0);
+    EXPECT_TRUE(saved->clocks.at(0).countdown->isRunning);
+}
+
 TEST_F(EndToEnd, CtrlNAddsAClockSavedAtOnceAndClosingAWindowKeepsItsClock) {
     Tavix tavix;
     tavix.prepare({clock("Clock 1", {100, 100}, {600, 200}), clock("Second", {800, 100}, {500, 200})});

@@ -1,5 +1,6 @@
 #include "display/clockwindow.h"
 #include "display/displaytest.h"
+#include "display/fittedtext.h"
 #include "display/tickengine.h"
 #include "platform/audiohal.h"
 #include "shell/clockwindowmanager.h"
@@ -10,6 +11,7 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalSpy>
@@ -33,7 +35,7 @@ QRect primary() {
 
 // A window manager on a store of `count` clocks.
 struct Shell : test::Store {
-    ClockWindowManager manager{state, nullptr, time};
+    ClockWindowManager manager{timers, ticks, nullptr};
 
     explicit Shell(int count = 1) {
         while (state.clocks().size() < count) {
@@ -146,6 +148,27 @@ TEST(ClockWindowManager, FramesAreRecordedAndKeptThroughTenReopenings) {
     ASSERT_EQ(shell.state.clocks().size(), 1) << "closing a window keeps its clock";
     EXPECT_EQ(shell.clock().windowOrigin, recorded.origin);
     EXPECT_EQ(shell.clock().windowSize, recorded.size);
+}
+
+TEST(ClockWindowManager, ARunningCountdownCountsOnWhileItsWindowIsClosed) {
+    Shell shell;
+    shell.edit([](ClockModel& c) { c.mode = ClockMode::countdown; });
+    ClockWindow* window = shell.open();
+    window->startPauseButton()->click();
+    window->close();
+    QCoreApplication::processEvents();
+    shell.time.advance(3);
+    window = shell.open();
+    EXPECT_EQ(window->display()->text(), QStringLiteral("29:57")) << "right at once on reopening";
+
+    // Off, the countdown waits while no window shows it.
+    AppSettings settings = shell.state.settings();
+    settings.runningTimersKeepCounting = false;
+    shell.state.setSettings(settings);
+    window->close();
+    QCoreApplication::processEvents();
+    shell.time.advance(60);
+    EXPECT_EQ(shell.open()->display()->text(), QStringLiteral("29:57"));
 }
 
 TEST(TavixApp, NewWindowsOfferTheActionsAndSettingsOpensItsWindow) {
