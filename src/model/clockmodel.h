@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace tavix {
@@ -28,6 +29,19 @@ QString rawValue(TimecodeFrameRate rate);
 std::optional<TimecodeFrameRate> timecodeFrameRateFromRawValue(const QString& raw);
 /// The rate handed to the decoder; both 29.97 rates give exactly 29.97.
 double framesPerSecond(TimecodeFrameRate rate);
+
+/// The entries of a stored record that this version of Tavix does not know (a newer one wrote
+/// them), kept as they were read so that the next save writes them back unchanged. They ride along
+/// with the record but are not part of its value: records that differ only in them compare equal,
+/// since nothing in Tavix shows or changes them. Each record holds them as its last member, so that
+/// brace initialisation of its fields is unaffected. Cheap to copy.
+struct UnknownKeys {
+    /// A property-list dictionary holding just those entries; only the state codec looks inside.
+    std::shared_ptr<const void> entries;
+
+    bool isEmpty() const { return entries == nullptr; }
+    friend bool operator==(const UnknownKeys&, const UnknownKeys&) { return true; }
+};
 
 struct PointValue {
     double x = 0;
@@ -49,6 +63,8 @@ struct CountdownSettings {
     ColorValue warningForegroundColor = ColorValue::yellow();
     ColorValue warningOutlineColor = ColorValue::yellow();
     bool flashWhenDone = false;
+
+    UnknownKeys unknownKeys{};
 
     bool operator==(const CountdownSettings&) const = default;
 
@@ -72,6 +88,7 @@ struct CountdownSettings {
 struct StopwatchSettings {
     double elapsed = 0;
     bool isRunning = false;
+    UnknownKeys unknownKeys{};
     bool operator==(const StopwatchSettings&) const = default;
 };
 
@@ -82,6 +99,8 @@ struct TimeUntilSettings {
     ColorValue atTargetForegroundColor;
     ColorValue atTargetOutlineColor;
     bool flashAtTarget = false;
+
+    UnknownKeys unknownKeys{};
 
     bool operator==(const TimeUntilSettings&) const = default;
 
@@ -94,6 +113,7 @@ struct TimecodeSettings {
     TimecodeFrameRate frameRate = TimecodeFrameRate::fps30;
     std::optional<QString> audioInputDeviceID;
     std::int64_t audioChannelIndex = 0;
+    UnknownKeys unknownKeys{};
     bool operator==(const TimecodeSettings&) const = default;
 };
 
@@ -107,6 +127,7 @@ struct AppSettings {
     ColorValue defaultTimeUntilAtTargetForegroundColor = ColorValue::red();
     ColorValue defaultTimeUntilAtTargetOutlineColor = ColorValue::red();
     bool defaultTimeUntilFlashAtTarget = true;
+    UnknownKeys unknownKeys{};
     bool operator==(const AppSettings&) const = default;
 };
 
@@ -127,6 +148,8 @@ struct ClockModel {
     std::optional<TimecodeSettings> timecode;
     std::optional<TimeUntilSettings> timeUntil;
 
+    UnknownKeys unknownKeys{};
+
     bool operator==(const ClockModel&) const = default;
 
     /// A clock as a new clock starts out, from the current defaults.
@@ -137,6 +160,7 @@ struct ClockModel {
 struct PersistenceContainer {
     QList<ClockModel> clocks;
     AppSettings settings;
+    UnknownKeys unknownKeys{};
     bool operator==(const PersistenceContainer&) const = default;
 };
 
