@@ -133,7 +133,6 @@ int main(int argc, char** argv) {
     tavix::SystemTimeSource time;
     auto stateFile = std::make_shared<tavix::StateFile>(dataDirectory);
     tavix::TavixApp tavix(stateFile, tavix::makeSystemAudioHal(), time);
-    FinalSaveAtExit finalSave(tavix);
     QObject::connect(&signalNotifier, &tavix::SignalNotifier::received, &tavix, &tavix::TavixApp::quit);
     QObject::connect(&instance, &tavix::SingleInstance::activationRequested, &tavix,
                      &tavix::TavixApp::activate);
@@ -143,5 +142,8 @@ int main(int argc, char** argv) {
 
     tavix.enableTray();
     tavix.start();
+    // Last: exit() destroys what was made after this before it runs the final save, and start-up
+    // has made nearly everything by now.
+    FinalSaveAtExit finalSave(tavix);
     return QApplication::exec();
 }
