@@ -274,6 +274,9 @@ def files(tavix, notifications_binary):
         d.check(d.wait_until(lambda: app.lines(KEPT_ASIDE), 10), "the replaced file was not kept aside")
         kept = folder.entries("tavix-replaced-")
         d.check(len(kept) == 1, f"kept aside: {kept}")
+        # The line comes before the write that follows it.
+        d.check(d.wait_until(lambda: b"<string>Countdown</string>" in folder.read_bytes(), 10),
+                "Tavix did not write its own state after keeping the other version")
         d.by_name(standard_readers_take(folder.file), "Countdown")
         d.check(d.wait_until(lambda: any(c[1] == "Tavix kept a copy of your clocks file" and kept[0] in c[2]
                                          for c in service.calls()), 10),
