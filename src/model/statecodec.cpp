@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -181,11 +182,20 @@ private:
             if (!name) {
                 break;
             }
-            text("key", QByteArray(name));
+            // A key XML cannot hold would come back as another key, perhaps one Tavix knows; such
+            // entries (only a binary list can have them) cannot be kept.
+            const QByteArray key = validUtf8(name, static_cast<qsizetype>(std::strlen(name)));
             std::free(name);
-            anyValue(value);
+            if (withoutXmlForbiddenCharacters(key) == key) {
+                text("key", key);
+                anyValue(value);
+            }
         }
         std::free(iter);
+    }
+
+    static QByteArray validUtf8(const char* bytes, qsizetype length) {
+        return QString::fromUtf8(bytes, length).toUtf8();
     }
 
     // Any value as read from a file, with its type: the entries Tavix keeps without knowing them.
@@ -219,7 +229,7 @@ private:
         case PLIST_STRING: {
             std::uint64_t length = 0;
             const char* value = plist_get_string_ptr(node, &length);
-            text("string", QByteArray(value, static_cast<qsizetype>(length)));
+            text("string", validUtf8(value, static_cast<qsizetype>(length)));
             break;
         }
         case PLIST_DATA: {

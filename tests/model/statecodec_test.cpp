@@ -257,6 +257,7 @@ TEST(StateCodec, CharactersXmlForbidsNeverReachTheFile) {
     const PlistNode root = parse(*encodeStateFile(state, nullptr));
     plist_dict_set_item(firstClock(root.get()), "name", plist_new_string(raw.toUtf8().constData()));
     plist_dict_set_item(firstClock(root.get()), "newerNote", plist_new_string("bell\a"));
+    plist_dict_set_item(firstClock(root.get()), "name\x01", plist_new_uint(1)); // cannot be kept
     const auto decoded = decodeStateFile(serialise(root.get(), true), nullptr);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->clocks[0].name, QStringLiteral("Linebreak \tand\r\nmore"));
