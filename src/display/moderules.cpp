@@ -60,16 +60,21 @@ std::optional<ClockModel> advanceStopwatch(const ClockModel& clock, double stepS
     return next;
 }
 
+// Both change the record in place, so that keys of a newer Tavix in it stay.
 ClockModel toggleStopwatch(const ClockModel& clock) {
-    const StopwatchSettings current = clock.stopwatch.value_or(StopwatchSettings{0, false});
     ClockModel next = clock;
-    next.stopwatch = StopwatchSettings{current.elapsed, !current.isRunning};
+    StopwatchSettings& stopwatch =
+        next.stopwatch.emplace(clock.stopwatch.value_or(StopwatchSettings{0, false}));
+    stopwatch.isRunning = !stopwatch.isRunning;
     return next;
 }
 
 ClockModel resetStopwatch(const ClockModel& clock) {
     ClockModel next = clock;
-    next.stopwatch = StopwatchSettings{0, false};
+    StopwatchSettings& stopwatch =
+        next.stopwatch.emplace(clock.stopwatch.value_or(StopwatchSettings{0, false}));
+    stopwatch.elapsed = 0;
+    stopwatch.isRunning = false;
     return next;
 }
 

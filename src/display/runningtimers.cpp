@@ -293,7 +293,10 @@ void RunningTimers::start(const QUuid& id) {
         next.countdown->isRunning = true;
         next.countdown->measuredAt = now;
     } else if (next.mode == ClockMode::stopwatch) {
-        next.stopwatch = StopwatchSettings{next.stopwatch ? next.stopwatch->elapsed : 0.0, true, now};
+        // Edited in place, so keys of newer versions in the record survive.
+        StopwatchSettings& stopwatch = next.stopwatch ? *next.stopwatch : next.stopwatch.emplace();
+        stopwatch.isRunning = true;
+        stopwatch.measuredAt = now;
     } else {
         return;
     }
@@ -328,7 +331,10 @@ void RunningTimers::reset(const QUuid& id) {
         next.countdown->isRunning = false;
         next.countdown->measuredAt.reset();
     } else if (next.mode == ClockMode::stopwatch) {
-        next.stopwatch = StopwatchSettings{0, false};
+        StopwatchSettings& stopwatch = next.stopwatch ? *next.stopwatch : next.stopwatch.emplace();
+        stopwatch.elapsed = 0;
+        stopwatch.isRunning = false;
+        stopwatch.measuredAt.reset();
     } else {
         return;
     }

@@ -1,5 +1,6 @@
 #include "clocksettingspopover.h"
 
+#include "clocknamevalidator.h"
 #include "colorpanel.h"
 #include "colorwell.h"
 #include "countdownsettingseditor.h"
@@ -61,6 +62,7 @@ ClockSettingsPopover::ClockSettingsPopover(ClockBinding clock, TimecodeRuntime* 
     m_layout->setSpacing(14);
 
     m_name = new QLineEdit;
+    m_name->setValidator(new ClockNameValidator(m_name));
     m_name->setMinimumWidth(160);
     styleTextBox(m_name);
     m_name->setAccessibleName(QStringLiteral("Name"));

@@ -1,5 +1,6 @@
 #include "preferencesview.h"
 
+#include "clocknamevalidator.h"
 #include "clocksettingspopover.h"
 #include "colorpanel.h"
 #include "colorwell.h"
@@ -88,6 +89,24 @@ PreferencesView::PreferencesView(AppState* state, OpenClockWindow openNewClockWi
     layout->addWidget(makeDivider());
     layout->addWidget(makeClocksSection());
     layout->addStretch(1);
+
+    // Standard output is out of sight on a desktop, so trouble with the state file shows here too.
+    m_saveNote = new QLabel;
+    m_saveNote->setWordWrap(true);
+    m_saveNote->setTextFormat(Qt::PlainText);
+    m_saveNote->setStyleSheet(QStringLiteral("color: #ffcc00;"));
+    layout->insertWidget(0, m_saveNote);
+    StateFileStatus* status = &m_state->stateFile().status();
+    const auto showStatus = [this, status] {
+        QStringList lines = status->keptAside();
+        if (!status->saveFailure().isEmpty()) {
+            lines.prepend(QStringLiteral("Your changes are not being saved: ") + status->saveFailure());
+        }
+        m_saveNote->setText(lines.join(QLatin1Char('\n')));
+        m_saveNote->setVisible(!lines.isEmpty());
+    };
+    connect(status, &StateFileStatus::changed, this, showStatus);
+    showStatus();
 
     connect(m_state, &AppState::settingsChanged, this, &PreferencesView::refreshSettings);
     connect(m_state, &AppState::clocksChanged, this, &PreferencesView::refreshClocks);
@@ -302,6 +321,7 @@ PreferencesView::ClockRow PreferencesView::makeClockRow(const ClockModel& clock)
     layout->setSpacing(12);
 
     row.name = new QLineEdit(clock.name);
+    row.name->setValidator(new ClockNameValidator(row.name));
     row.name->setPlaceholderText(QStringLiteral("Name"));
     row.name->setFixedWidth(160);
     styleTextBox(row.name);

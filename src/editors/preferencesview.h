@@ -56,6 +56,8 @@ public:
     const std::vector<ClockRow>& clockRows() const { return m_rows; }
     QPushButton* addClockButton() const { return m_addClock; }
     ColorPanel* colorPanel() const { return m_colorPanel; }
+    /// Says when saving fails or a state file was kept aside; hidden while all is well.
+    QLabel* saveNote() const { return m_saveNote; }
 
 protected:
     void hideEvent(QHideEvent* event) override;
@@ -89,6 +91,7 @@ private:
     std::vector<ClockRow> m_rows;
     QPushButton* m_addClock = nullptr;
     bool m_refreshing = false;
+    QLabel* m_saveNote = nullptr;
 };
 
 } // namespace tavix

@@ -112,7 +112,8 @@ std::optional<TimecodeSettings> TimecodeStaging::settingsToApply(const TimecodeS
     if (!canApply() || (m_forbidInternalDevices && isStagedDeviceInternal())) {
         return std::nullopt;
     }
-    TimecodeSettings settings = stored;
+    TimecodeSettings settings;
+    settings = stored; // the fields not staged here stay as stored
     settings.audioInputDeviceID =
         m_stagedDeviceIDString.isEmpty() ? std::nullopt : std::optional<QString>(m_stagedDeviceIDString);
     settings.audioChannelIndex = m_stagedChannelIndex;

@@ -1,5 +1,7 @@
 #include "appstate.h"
 
+#include "xmltext.h"
+
 #include <QPointer>
 #include <QSet>
 
@@ -166,7 +168,7 @@ void AppState::renameClock(const QUuid& id, const QString& newName) {
     if (!index) {
         return;
     }
-    const QString name = trimmedClockName(newName);
+    const QString name = trimmedClockName(withoutXmlForbiddenCharacters(newName));
     if (name.isEmpty()) {
         return;
     }

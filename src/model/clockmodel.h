@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace tavix {
@@ -28,6 +29,19 @@ QString rawValue(TimecodeFrameRate rate);
 std::optional<TimecodeFrameRate> timecodeFrameRateFromRawValue(const QString& raw);
 /// The rate handed to the decoder; both 29.97 rates give exactly 29.97.
 double framesPerSecond(TimecodeFrameRate rate);
+
+/// The entries of a stored record that this version of Tavix does not know (a newer one wrote
+/// them), kept as they were read so that the next save writes them back unchanged. They ride along
+/// with the record but are not part of its value: records that differ only in them compare equal,
+/// since nothing in Tavix shows or changes them. Each record holds them as its last member, so that
+/// brace initialisation of its fields is unaffected. Cheap to copy.
+struct UnknownKeys {
+    /// A property-list dictionary holding just those entries; only the state codec looks inside.
+    std::shared_ptr<const void> entries;
+
+    bool isEmpty() const { return entries == nullptr; }
+    friend bool operator==(const UnknownKeys&, const UnknownKeys&) { return true; }
+};
 
 struct PointValue {
     double x = 0;
@@ -53,6 +67,8 @@ struct CountdownSettings {
     /// the next start can charge the time that passed meanwhile. Absent while paused.
     std::optional<double> measuredAt = std::nullopt;
 
+    UnknownKeys unknownKeys{};
+
     bool operator==(const CountdownSettings&) const = default;
 
     // Hours, minutes and seconds of the whole seconds of `duration` and `warningTime`, for the editors.
@@ -77,6 +93,7 @@ struct StopwatchSettings {
     bool isRunning = false;
     /// While running: the wall-clock instant (Unix seconds) at which `elapsed` was true.
     std::optional<double> measuredAt = std::nullopt;
+    UnknownKeys unknownKeys{};
     bool operator==(const StopwatchSettings&) const = default;
 };
 
@@ -87,6 +104,8 @@ struct TimeUntilSettings {
     ColorValue atTargetForegroundColor;
     ColorValue atTargetOutlineColor;
     bool flashAtTarget = false;
+
+    UnknownKeys unknownKeys{};
 
     bool operator==(const TimeUntilSettings&) const = default;
 
@@ -99,6 +118,7 @@ struct TimecodeSettings {
     TimecodeFrameRate frameRate = TimecodeFrameRate::fps30;
     std::optional<QString> audioInputDeviceID;
     std::int64_t audioChannelIndex = 0;
+    UnknownKeys unknownKeys{};
     bool operator==(const TimecodeSettings&) const = default;
 };
 
@@ -115,6 +135,7 @@ struct AppSettings {
     /// Running countdowns and stopwatches go on counting while their window is closed and while
     /// Tavix is not running; off, time passes for them only while a window shows them.
     bool runningTimersKeepCounting = true;
+    UnknownKeys unknownKeys{};
     bool operator==(const AppSettings&) const = default;
 };
 
@@ -135,6 +156,8 @@ struct ClockModel {
     std::optional<TimecodeSettings> timecode;
     std::optional<TimeUntilSettings> timeUntil;
 
+    UnknownKeys unknownKeys{};
+
     bool operator==(const ClockModel&) const = default;
 
     /// A clock as a new clock starts out, from the current defaults.
@@ -145,6 +168,7 @@ struct ClockModel {
 struct PersistenceContainer {
     QList<ClockModel> clocks;
     AppSettings settings;
+    UnknownKeys unknownKeys{};
     bool operator==(const PersistenceContainer&) const = default;
 };
 

@@ -1,18 +1,64 @@
+// The stored form of the state, both ways.
+//
+// Keys a newer Tavix may have written are never lost: each record's dictionary is read through its
+// list of known keys below (kClockKeys and friends), every other entry is kept as found in the
+// record's `unknownKeys`, and the writer puts those entries back after the known ones. To add a
+// field to a record: add it to the record, write it in Writer, read it in Reader, and add its key
+// to that record's known-key list here. A key that is written but missing from its list would be
+// kept a second time as unknown; the codec tests catch that for every field of a full record.
 #include "statecodec.h"
 
 #include "plistguard.h"
 #include "plistnode.h"
+#include "xmltext.h"
 
+#include <QDateTime>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace tavix {
 
 namespace {
+
+using KnownKeys = std::span<const std::string_view>;
+
+constexpr std::string_view kRootKeys[] = {"clocks", "settings"};
+constexpr std::string_view kClockKeys[] = {
+    "id",        "name",        "mode",         "foregroundColor", "backgroundColor", "outlineColor",
+    "opacity",   "alwaysOnTop", "windowOrigin", "windowSize",      "timeZoneOffset",  "countdown",
+    "stopwatch", "timecode",    "timeUntil"};
+constexpr std::string_view kCountdownKeys[] = {
+    "duration",      "remaining", "isRunning", "warningTime", "warningForegroundColor", "warningOutlineColor",
+    "flashWhenDone", "measuredAt"};
+constexpr std::string_view kStopwatchKeys[] = {"elapsed", "isRunning", "measuredAt"};
+constexpr std::string_view kTimecodeKeys[] = {"frameRate", "audioInputDeviceID", "audioChannelIndex"};
+constexpr std::string_view kTimeUntilKeys[] = {"targetHour",           "targetMinute",
+                                               "targetSecond",         "atTargetForegroundColor",
+                                               "atTargetOutlineColor", "flashAtTarget"};
+constexpr std::string_view kSettingsKeys[] = {"defaultForegroundColor",
+                                              "defaultBackgroundColor",
+                                              "defaultOutlineColor",
+                                              "defaultOpacity",
+                                              "defaultAlwaysOnTop",
+                                              "defaultCountdownDuration",
+                                              "defaultTimeUntilAtTargetForegroundColor",
+                                              "defaultTimeUntilAtTargetOutlineColor",
+                                              "defaultTimeUntilFlashAtTarget",
+                                              "runningTimersKeepCounting"};
+
+// Property-list dates count seconds from this instant.
+const QDateTime& plistEpoch() {
+    static const QDateTime epoch(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    return epoch;
+}
 
 // ---- Encoding --------------------------------------------------------------------------------
 
@@ -34,6 +80,7 @@ public:
         close("array");
         key("settings");
         settings(state.settings);
+        unknown(state.unknownKeys);
         close("dict");
         m_out += "</plist>\n";
     }
@@ -70,6 +117,16 @@ private:
 
     void key(const char* name) { element("key", name); }
 
+    // Characters XML forbids cannot be written at all; a carriage return is written as a reference,
+    // since readers turn a raw one into a line feed.
+    void text(const char* tag, QByteArray utf8) {
+        utf8 = withoutXmlForbiddenCharacters(utf8);
+        if (utf8.contains('&') || utf8.contains('<') || utf8.contains('>') || utf8.contains('\r')) {
+            utf8.replace('&', "&amp;").replace('<', "&lt;").replace('>', "&gt;").replace('\r', "&#13;");
+        }
+        element(tag, std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+    }
+
     void real(const char* name, double value) {
         key(name);
         realValue(value);
@@ -90,9 +147,7 @@ private:
 
     void integer(const char* name, std::int64_t value) {
         key(name);
-        char text[24];
-        const auto result = std::to_chars(text, text + sizeof text, value);
-        element("integer", std::string_view(text, static_cast<size_t>(result.ptr - text)));
+        integerValue(value);
     }
 
     void boolean(const char* name, bool value) {
@@ -103,11 +158,141 @@ private:
 
     void string(const char* name, const QString& value) {
         key(name);
-        QByteArray text = value.toUtf8();
-        if (text.contains('&') || text.contains('<') || text.contains('>')) {
-            text.replace('&', "&amp;").replace('<', "&lt;").replace('>', "&gt;");
+        text("string", value.toUtf8());
+    }
+
+    void integerValue(std::int64_t value) {
+        char text[24];
+        const auto result = std::to_chars(text, text + sizeof text, value);
+        element("integer", std::string_view(text, static_cast<size_t>(result.ptr - text)));
+    }
+
+    void unknown(const UnknownKeys& keys) {
+        if (keys.entries) {
+            dictEntries(const_cast<plist_t>(keys.entries.get()));
         }
-        element("string", std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    }
+
+    void dictEntries(plist_t dict) {
+        plist_dict_iter iter = nullptr;
+        plist_dict_new_iter(dict, &iter);
+        for (;;) {
+            char* name = nullptr;
+            plist_t value = nullptr;
+            plist_dict_next_item(dict, iter, &name, &value);
+            if (!name) {
+                break;
+            }
+            // A key XML cannot hold would come back as another key, perhaps one Tavix knows; such
+            // entries (only a binary list can have them) cannot be kept.
+            const QByteArray key = validUtf8(name, static_cast<qsizetype>(std::strlen(name)));
+            std::free(name);
+            if (withoutXmlForbiddenCharacters(key) == key) {
+                text("key", key);
+                anyValue(value);
+            }
+        }
+        std::free(iter);
+    }
+
+    static QByteArray validUtf8(const char* bytes, qsizetype length) {
+        return QString::fromUtf8(bytes, length).toUtf8();
+    }
+
+    // Any value as read from a file, with its type: the entries Tavix keeps without knowing them.
+    void anyValue(plist_t node) {
+        switch (plist_get_node_type(node)) {
+        case PLIST_BOOLEAN: {
+            std::uint8_t value = 0;
+            plist_get_bool_val(node, &value);
+            indent();
+            m_out += value ? "<true/>\n" : "<false/>\n";
+            break;
+        }
+        case PLIST_UINT: {
+            std::uint64_t value = 0;
+            plist_get_uint_val(node, &value);
+            if (value > std::uint64_t(INT64_MAX) && isUnsignedBeyondInt64(node)) {
+                char digits[24];
+                const auto result = std::to_chars(digits, digits + sizeof digits, value);
+                element("integer", std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
+            } else {
+                integerValue(static_cast<std::int64_t>(value));
+            }
+            break;
+        }
+        case PLIST_REAL: {
+            double value = 0;
+            plist_get_real_val(node, &value);
+            realValue(value);
+            break;
+        }
+        case PLIST_STRING: {
+            std::uint64_t length = 0;
+            const char* value = plist_get_string_ptr(node, &length);
+            text("string", validUtf8(value, static_cast<qsizetype>(length)));
+            break;
+        }
+        case PLIST_DATA: {
+            std::uint64_t length = 0;
+            const char* value = plist_get_data_ptr(node, &length);
+            const QByteArray base64 =
+                QByteArray::fromRawData(value, static_cast<qsizetype>(length)).toBase64();
+            element("data", std::string_view(base64.constData(), static_cast<size_t>(base64.size())));
+            break;
+        }
+        case PLIST_DATE: {
+            std::int32_t seconds = 0;
+            std::int32_t microseconds = 0;
+            plist_get_date_val(node, &seconds, &microseconds);
+            // The XML form holds whole seconds.
+            const QByteArray iso =
+                plistEpoch().addSecs(seconds - (microseconds < 0 ? 1 : 0)).toString(Qt::ISODate).toUtf8();
+            element("date", std::string_view(iso.constData(), static_cast<size_t>(iso.size())));
+            break;
+        }
+        case PLIST_ARRAY: {
+            open("array");
+            const std::uint32_t count = plist_array_get_size(node);
+            for (std::uint32_t i = 0; i < count; ++i) {
+                anyValue(plist_array_get_item(node, i));
+            }
+            close("array");
+            break;
+        }
+        case PLIST_DICT:
+            open("dict");
+            dictEntries(node);
+            close("dict");
+            break;
+        case PLIST_UID: {
+            // How the XML form spells a keyed-archive reference.
+            std::uint64_t value = 0;
+            plist_get_uid_val(node, &value);
+            open("dict");
+            key("CF$UID");
+            integerValue(static_cast<std::int64_t>(value));
+            close("dict");
+            break;
+        }
+        case PLIST_KEY:
+        case PLIST_NONE: // neither comes out of a parsed file
+            indent();
+            m_out += "<string></string>\n";
+            break;
+        }
+    }
+
+    // An integer of a binary list may be an unsigned value above the signed range, which the
+    // library keeps apart only inside; its own writer tells which, and such values are rare.
+    static bool isUnsignedBeyondInt64(plist_t node) {
+        char* xml = nullptr;
+        std::uint32_t length = 0;
+        plist_to_xml(node, &xml, &length);
+        const bool isUnsigned =
+            xml && std::string_view(xml, length).find("<integer>-") == std::string_view::npos;
+        std::free(xml);
+        return isUnsigned;
     }
 
     void beginDict(const char* name) {
@@ -161,6 +346,7 @@ private:
             if (s->measuredAt) {
                 real("measuredAt", *s->measuredAt);
             }
+            unknown(s->unknownKeys);
             close("dict");
         }
         if (const auto& s = c.stopwatch) {
@@ -170,6 +356,7 @@ private:
             if (s->measuredAt) {
                 real("measuredAt", *s->measuredAt);
             }
+            unknown(s->unknownKeys);
             close("dict");
         }
         if (const auto& s = c.timecode) {
@@ -179,6 +366,7 @@ private:
                 string("audioInputDeviceID", *s->audioInputDeviceID);
             }
             integer("audioChannelIndex", s->audioChannelIndex);
+            unknown(s->unknownKeys);
             close("dict");
         }
         if (const auto& s = c.timeUntil) {
@@ -189,8 +377,10 @@ private:
             color("atTargetForegroundColor", s->atTargetForegroundColor);
             color("atTargetOutlineColor", s->atTargetOutlineColor);
             boolean("flashAtTarget", s->flashAtTarget);
+            unknown(s->unknownKeys);
             close("dict");
         }
+        unknown(c.unknownKeys);
         close("dict");
     }
 
@@ -206,6 +396,7 @@ private:
         color("defaultTimeUntilAtTargetOutlineColor", s.defaultTimeUntilAtTargetOutlineColor);
         boolean("defaultTimeUntilFlashAtTarget", s.defaultTimeUntilFlashAtTarget);
         boolean("runningTimersKeepCounting", s.runningTimersKeepCounting);
+        unknown(s.unknownKeys);
         close("dict");
     }
 
@@ -253,6 +444,36 @@ public:
     }
 
     static QString field(const char* key) { return QStringLiteral(".") + QString::fromUtf8(key); }
+
+    // The entries of `dict` whose keys are not in `known`, copied as they are.
+    static UnknownKeys unknownKeys(plist_t dict, KnownKeys known) {
+        PlistNode kept;
+        plist_dict_iter iter = nullptr;
+        plist_dict_new_iter(dict, &iter);
+        for (;;) {
+            char* name = nullptr;
+            plist_t value = nullptr;
+            plist_dict_next_item(dict, iter, &name, &value);
+            if (!name) {
+                break;
+            }
+            const plist_type type = plist_get_node_type(value);
+            if (std::find(known.begin(), known.end(), std::string_view(name)) == known.end() &&
+                type != PLIST_KEY && type != PLIST_NONE) {
+                if (!kept) {
+                    kept.reset(plist_new_dict());
+                }
+                plist_dict_set_item(kept.get(), name, plist_copy(value));
+            }
+            std::free(name);
+        }
+        std::free(iter);
+        if (!kept) {
+            return {};
+        }
+        return UnknownKeys{std::shared_ptr<const void>(
+            kept.release(), [](const void* node) { plist_free(const_cast<plist_t>(node)); })};
+    }
 
     double number(plist_t dict, const char* key) {
         return at(field(key), [&] { return numberValue(require(dict, key)); });
@@ -369,6 +590,7 @@ public:
         s.warningOutlineColor = color(node, "warningOutlineColor");
         s.flashWhenDone = boolean(node, "flashWhenDone");
         s.measuredAt = optionalNumber(node, "measuredAt");
+        s.unknownKeys = unknownKeys(node, kCountdownKeys);
         return s;
     }
 
@@ -377,6 +599,7 @@ public:
         s.elapsed = number(node, "elapsed");
         s.isRunning = boolean(node, "isRunning");
         s.measuredAt = optionalNumber(node, "measuredAt");
+        s.unknownKeys = unknownKeys(node, kStopwatchKeys);
         return s;
     }
 
@@ -391,6 +614,7 @@ public:
         s.frameRate = *frameRate;
         s.audioInputDeviceID = optionalString(node, "audioInputDeviceID");
         s.audioChannelIndex = integer(node, "audioChannelIndex");
+        s.unknownKeys = unknownKeys(node, kTimecodeKeys);
         return s;
     }
 
@@ -402,6 +626,7 @@ public:
         s.atTargetForegroundColor = color(node, "atTargetForegroundColor");
         s.atTargetOutlineColor = color(node, "atTargetOutlineColor");
         s.flashAtTarget = boolean(node, "flashAtTarget");
+        s.unknownKeys = unknownKeys(node, kTimeUntilKeys);
         return s;
     }
 
@@ -414,7 +639,8 @@ public:
             at(field("id"), [&] { fail(QStringLiteral("invalid UUID \u201C%1\u201D").arg(idText)); });
         }
         c.id = *id;
-        c.name = string(node, "name");
+        // Older files may hold characters that no XML reader takes; they never reach the screen.
+        c.name = withoutXmlForbiddenCharacters(string(node, "name"));
         const QString modeText = string(node, "mode");
         const auto mode = clockModeFromRawValue(modeText);
         if (!mode) {
@@ -441,6 +667,7 @@ public:
             optionalRecord<TimecodeSettings>(node, "timecode", [&](plist_t n) { return timecode(n); });
         c.timeUntil =
             optionalRecord<TimeUntilSettings>(node, "timeUntil", [&](plist_t n) { return timeUntil(n); });
+        c.unknownKeys = unknownKeys(node, kClockKeys);
         return c;
     }
 
@@ -458,6 +685,7 @@ public:
         if (plist_dict_get_item(node, "runningTimersKeepCounting")) {
             s.runningTimersKeepCounting = boolean(node, "runningTimersKeepCounting");
         }
+        s.unknownKeys = unknownKeys(node, kSettingsKeys);
         return s;
     }
 
@@ -478,6 +706,7 @@ public:
         });
         at(QStringLiteral("settings"),
            [&] { state.settings = settings(expectDict(require(root, "settings"))); });
+        state.unknownKeys = unknownKeys(root, kRootKeys);
         return state;
     }
 
@@ -494,19 +723,21 @@ std::optional<QByteArray> encodeStateFile(const PersistenceContainer& state, QSt
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::optional<PersistenceContainer> decodeStateFile(const QByteArray& bytes, QString* error) {
+std::optional<PersistenceContainer> decodeStateFile(const QByteArray& original, QString* error) {
     auto fail = [error](const QString& why) {
         if (error) {
             *error = why;
         }
         return std::nullopt;
     };
-    if (bytes.isEmpty()) {
+    if (original.isEmpty()) {
         return fail(QStringLiteral("the file is empty"));
     }
-    if (bytes.size() > kMaximumStateFileBytes) {
-        return fail(QStringLiteral("the file is too large to be a state file (%1 bytes)").arg(bytes.size()));
+    if (original.size() > kMaximumStateFileBytes) {
+        return fail(
+            QStringLiteral("the file is too large to be a state file (%1 bytes)").arg(original.size()));
     }
+    const QByteArray bytes = xmlAsUtf8(original);
     if (!plistNestingIsSafe(bytes, error)) {
         return std::nullopt;
     }

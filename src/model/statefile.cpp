@@ -23,12 +23,23 @@ QString renameError(const QString& from, const QString& to, int errorNumber) {
         .arg(from, to, errnoDescription(errorNumber));
 }
 
+QString besideFile(const QString& path, const QString& name) {
+    return QFileInfo(path).dir().filePath(name);
+}
+
+QString keptName(const char* kind) {
+    return QStringLiteral("tavix-%1-%2-%3.plist")
+        .arg(QLatin1String(kind))
+        .arg(QDateTime::currentSecsSinceEpoch())
+        .arg(uuidText(QUuid::createUuid()));
+}
+
 // Keeps the bytes at `path` under a preserved name: by moving them, or failing that by copying them.
 bool keepUnreadableBytes(FileOperations& files, const QString& path, QString* error) {
     if (!QFileInfo::exists(path)) {
         return true;
     }
-    const QString target = QFileInfo(path).dir().filePath(StateFile::preservedFileName());
+    const QString target = besideFile(path, StateFile::preservedFileName());
     if (files.moveFile(path, target, error)) {
         return true;
     }
@@ -44,6 +55,17 @@ bool keepUnreadableBytes(FileOperations& files, const QString& path, QString* er
 
 } // namespace
 
+struct StateFile::DiskState {
+    enum class Known { nothing, noFile, bytes };
+    // What Tavix last read from or wrote to the state path. Until start-up has looked (tests that
+    // only save), nothing is known and nothing is compared.
+    Known known = Known::nothing;
+    QByteArray bytes;
+    // Set when an unreadable file could not be moved aside at start-up. Its bytes are the user's
+    // only copy, so the first write keeps them under a preserved name before replacing the file.
+    bool unreadableFileAtPath = false;
+};
+
 bool FileOperations::moveFile(const QString& from, const QString& to, QString* error) {
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
         if (error) {
@@ -58,9 +80,39 @@ bool FileOperations::writeFileAtomically(const QString& path, const QByteArray& 
     return tavix::writeFileAtomically(path, bytes, error);
 }
 
+bool FileOperations::keepCopy(const QString& from, const QString& to, const QByteArray& bytes,
+                              QString* error) {
+    return tavix::keepCopy(from, to, bytes, error);
+}
+
+void StateFileStatus::reportSaveFailed(const QString& reason) {
+    const bool first = m_saveFailure.isEmpty();
+    m_saveFailure = reason;
+    Q_EMIT changed();
+    if (first) {
+        Q_EMIT alert(QStringLiteral("Tavix cannot save your clocks"),
+                     reason + QStringLiteral(". Tavix tries again with your next change."), true);
+    }
+}
+
+void StateFileStatus::reportSaved() {
+    if (!m_saveFailure.isEmpty()) {
+        m_saveFailure.clear();
+        Q_EMIT changed();
+    }
+}
+
+void StateFileStatus::reportKeptAside(const QString& summary, const QString& body) {
+    m_keptAside.append(body);
+    Q_EMIT changed();
+    Q_EMIT alert(summary, body, false);
+}
+
 StateFile::StateFile(QString baseDirectory, std::shared_ptr<FileOperations> files)
     : m_directory(QDir(baseDirectory).filePath(QStringLiteral("Tavix"))),
-      m_files(files ? std::move(files) : std::make_shared<FileOperations>()) {}
+      m_files(files ? std::move(files) : std::make_shared<FileOperations>()),
+      m_status(std::make_unique<StateFileStatus>()), m_inbox(std::make_unique<MainThreadInbox>()),
+      m_disk(std::make_shared<DiskState>()) {}
 
 StateFile::~StateFile() = default;
 
@@ -70,8 +122,11 @@ QString StateFile::stateFileURL() const {
 }
 
 QString StateFile::preservedFileName() {
-    const qint64 seconds = QDateTime::currentSecsSinceEpoch();
-    return QStringLiteral("tavix-corrupt-%1-%2.plist").arg(seconds).arg(uuidText(QUuid::createUuid()));
+    return keptName("corrupt");
+}
+
+QString StateFile::replacedFileName() {
+    return keptName("replaced");
 }
 
 SerialQueue& StateFile::queue() {
@@ -96,8 +151,12 @@ static void removeStaleTemporaryFiles(const QString& path) {
 }
 
 std::optional<PersistenceContainer> StateFile::loadSavedState() {
+    // What the queue knows of the file is about to change; writes still queued must be done.
+    flushPendingWrites();
     const QString path = stateFileURL();
-    removeStaleTemporaryFiles(path);
+    // Writes go beside the file a link points to, and so do their leftovers.
+    removeStaleTemporaryFiles(finalLinkTarget(path));
+    m_disk->known = DiskState::Known::noFile;
     if (!QFileInfo::exists(path)) {
         return std::nullopt;
     }
@@ -106,6 +165,7 @@ std::optional<PersistenceContainer> StateFile::loadSavedState() {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("could not read \u201C%1\u201D: %2").arg(path, file.errorString());
+        m_disk->known = DiskState::Known::nothing; // what is there is the unreadable file
     } else if (file.size() > kMaximumStateFileBytes) {
         error = QStringLiteral("the file is too large to be a state file (%1 bytes)").arg(file.size());
     } else {
@@ -114,13 +174,18 @@ std::optional<PersistenceContainer> StateFile::loadSavedState() {
             error = QStringLiteral("could not read \u201C%1\u201D: %2").arg(path, file.errorString());
         } else {
             state = decodeStateFile(bytes, &error);
+            m_disk->known = DiskState::Known::bytes;
+            m_disk->bytes = bytes;
         }
     }
     if (state) {
+        m_rootUnknownKeys = state->unknownKeys;
         return state;
     }
-    if (!preserveUnreadableStateFile(path)) {
-        *m_unreadableFileAtPath = true;
+    if (preserveUnreadableStateFile(path)) {
+        m_disk->known = DiskState::Known::noFile;
+    } else {
+        m_disk->unreadableFileAtPath = true;
     }
     printDiagnostic(QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ") +
                     error);
@@ -128,38 +193,117 @@ std::optional<PersistenceContainer> StateFile::loadSavedState() {
 }
 
 bool StateFile::preserveUnreadableStateFile(const QString& path) {
-    const QString target = QFileInfo(path).dir().filePath(preservedFileName());
+    // Through a link, the unreadable file is the one it points to; the link itself stays.
+    const QString source = finalLinkTarget(path);
+    const QString target = besideFile(source, preservedFileName());
     QString error;
-    if (!m_files->moveFile(path, target, &error)) {
+    if (!m_files->moveFile(source, target, &error)) {
         printDiagnostic(QStringLiteral("❌ Failed to preserve unreadable app state: ") + error);
         return false;
     }
+    m_inbox->sender().post([status = m_status.get(), name = QFileInfo(target).fileName()] {
+        status->reportKeptAside(
+            QStringLiteral("Tavix could not read your saved clocks"),
+            QStringLiteral("The file was kept as \u201C%1\u201D and Tavix started with a new clock.")
+                .arg(name));
+    });
     return true;
 }
 
+namespace {
+
+enum class OutsideChange { none, keptAside, notKept };
+
+// Compares the file at `target` with what Tavix last read or wrote there; a version another
+// program put there is kept under a new name beside it, so that the write does not destroy it.
+OutsideChange keepOutsideChange(FileOperations& files, StateFile::DiskState& disk, const QString& target,
+                                QString* kept, QString* error) {
+    using Known = StateFile::DiskState::Known;
+    if (disk.known == Known::nothing || !QFileInfo::exists(target)) {
+        return OutsideChange::none;
+    }
+    QFile file(target);
+    QByteArray current;
+    bool readable = file.open(QIODevice::ReadOnly) && file.size() <= kMaximumStateFileBytes;
+    if (readable) {
+        // Contents, not times: sync tools keep modification times when they replace a file.
+        current = file.readAll();
+        readable = file.error() == QFileDevice::NoError;
+    }
+    if (readable && disk.known == Known::bytes && current == disk.bytes) {
+        return OutsideChange::none;
+    }
+    *kept = besideFile(target, StateFile::replacedFileName());
+    if (!files.keepCopy(target, *kept, current, error)) {
+        return OutsideChange::notKept;
+    }
+    // That version is safe now; should this write fail, the next one must not keep it again.
+    disk.known = readable ? Known::bytes : Known::nothing;
+    disk.bytes = current;
+    return OutsideChange::keptAside;
+}
+
+} // namespace
+
 void StateFile::save(const QList<ClockModel>& clocks, const AppSettings& settings) {
     QString error;
-    const auto bytes = encodeStateFile(PersistenceContainer{clocks, settings}, &error);
+    const auto bytes = encodeStateFile(PersistenceContainer{clocks, settings, m_rootUnknownKeys}, &error);
     if (!bytes) {
         printDiagnostic(QStringLiteral("❌ Failed to encode app state: ") + error);
         return;
     }
     const QString path = stateFileURL();
-    queue().async([bytes = *bytes, path, unreadable = m_unreadableFileAtPath, files = m_files] {
+    queue().async([bytes = *bytes, path, disk = m_disk, files = m_files, inbox = m_inbox->sender(),
+                   status = m_status.get(), lastWriteFailed = m_lastWriteFailed] {
+        const auto failed = [&](const QString& reason) {
+            printDiagnostic(QStringLiteral("❌ Failed to save app state: ") + reason);
+            lastWriteFailed->store(true);
+            inbox.post([status, reason] { status->reportSaveFailed(reason); });
+        };
+        const QString target = finalLinkTarget(path);
         QString writeError;
-        if (*unreadable) {
-            if (!keepUnreadableBytes(*files, path, &writeError)) {
-                printDiagnostic(
-                    QStringLiteral("❌ Failed to save app state: ") +
-                    QStringLiteral("the unreadable state file could not be kept aside, so it is not "
-                                   "overwritten (%1)")
-                        .arg(writeError));
+        QString kept;
+        switch (keepOutsideChange(*files, *disk, target, &kept, &writeError)) {
+        case OutsideChange::none:
+            break;
+        case OutsideChange::keptAside:
+            printDiagnostic(
+                QStringLiteral("⚠️ Saved app state was changed outside Tavix and was kept aside: ") +
+                QStringLiteral("kept as \u201C%1\u201D").arg(kept));
+            // The unreadable bytes that start-up left there are gone already: another program
+            // replaced them.
+            disk->unreadableFileAtPath = false;
+            inbox.post([status, name = QFileInfo(kept).fileName()] {
+                status->reportKeptAside(QStringLiteral("Tavix kept a copy of your clocks file"),
+                                        QStringLiteral("Another program changed the file while Tavix "
+                                                       "was running. That version was kept as "
+                                                       "\u201C%1\u201D.")
+                                            .arg(name));
+            });
+            break;
+        case OutsideChange::notKept:
+            failed(QStringLiteral("the state file was changed outside Tavix and could not be kept aside, "
+                                  "so it is not overwritten (%1)")
+                       .arg(writeError));
+            return;
+        }
+        if (disk->unreadableFileAtPath) {
+            if (!keepUnreadableBytes(*files, target, &writeError)) {
+                failed(QStringLiteral("the unreadable state file could not be kept aside, so it is not "
+                                      "overwritten (%1)")
+                           .arg(writeError));
                 return;
             }
-            *unreadable = false;
+            disk->unreadableFileAtPath = false;
         }
         if (!files->writeFileAtomically(path, bytes, &writeError)) {
-            printDiagnostic(QStringLiteral("❌ Failed to save app state: ") + writeError);
+            failed(writeError);
+            return;
+        }
+        disk->known = DiskState::Known::bytes;
+        disk->bytes = bytes;
+        if (lastWriteFailed->exchange(false)) {
+            inbox.post([status] { status->reportSaved(); });
         }
     });
 }

@@ -1,3 +1,4 @@
+#include "desktopbus.h"
 #include "display/symbols.h"
 #include "display/timesource.h"
 #include "model/statefile.h"
@@ -6,14 +7,20 @@
 #include "platform/paths.h"
 #include "platformchoice.h"
 #include "signalnotifier.h"
+#include "singleinstance.h"
 #include "tavixapp.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPalette>
 #include <QStyleFactory>
+#include <QThread>
 
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -44,9 +51,49 @@ QPalette darkPalette() {
     return palette;
 }
 
+// A closed standard output (`tavix | head -1`) must never stop the application: writes to it just
+// fail. And a standard descriptor that is not open at all would be taken by the next file opened,
+// the state file's temporary one included, and diagnostics would land in it; /dev/null holds it.
+void keepStandardOutputHarmless() {
+    std::signal(SIGPIPE, SIG_IGN);
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0) {
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0 && null != fd) {
+                ::dup2(null, fd);
+                ::close(null);
+            }
+        }
+    }
+}
+
+// Some ends of the process never come back to the event loop: when the X connection breaks, as it
+// does when an X11 session ends, the toolkit reports it and calls exit(). The final save then runs
+// from here, on the main thread, once (TavixApp::terminate() does nothing the second time).
+class FinalSaveAtExit {
+public:
+    explicit FinalSaveAtExit(tavix::TavixApp& app) {
+        s_app = &app;
+        std::atexit(&run);
+    }
+    ~FinalSaveAtExit() { s_app = nullptr; }
+    FinalSaveAtExit(const FinalSaveAtExit&) = delete;
+    FinalSaveAtExit& operator=(const FinalSaveAtExit&) = delete;
+
+private:
+    static void run() {
+        const QCoreApplication* app = QCoreApplication::instance();
+        if (s_app && app && QThread::currentThread() == app->thread()) {
+            s_app->terminate();
+        }
+    }
+    static inline tavix::TavixApp* s_app = nullptr;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
+    keepStandardOutputHarmless();
     tavix::tuneAllocatorForStateSaves();
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
@@ -69,12 +116,34 @@ int main(int argc, char** argv) {
     // event loop instead of killing the process.
     tavix::SignalNotifier signalNotifier({SIGTERM, SIGINT, SIGHUP});
 
+    // One Tavix per state folder: a second launch hands over to the first and leaves the state alone.
+    const QString dataDirectory = tavix::applicationSupportDirectory();
+    tavix::SingleInstance instance(QDir(dataDirectory).filePath(QStringLiteral("Tavix")));
+    switch (instance.claim()) {
+    case tavix::SingleInstance::Role::first:
+        break;
+    case tavix::SingleInstance::Role::handedOver:
+        return 0;
+    case tavix::SingleInstance::Role::failed:
+        return 1;
+    }
+    tavix::DesktopBus bus;
+    bus.registerApplication();
+
     tavix::SystemTimeSource time;
-    tavix::TavixApp tavix(std::make_shared<tavix::StateFile>(tavix::applicationSupportDirectory()),
-                          tavix::makeSystemAudioHal(), time);
+    auto stateFile = std::make_shared<tavix::StateFile>(dataDirectory);
+    tavix::TavixApp tavix(stateFile, tavix::makeSystemAudioHal(), time);
     QObject::connect(&signalNotifier, &tavix::SignalNotifier::received, &tavix, &tavix::TavixApp::quit);
+    QObject::connect(&instance, &tavix::SingleInstance::activationRequested, &tavix,
+                     &tavix::TavixApp::activate);
+    QObject::connect(&bus, &tavix::DesktopBus::activationRequested, &tavix, &tavix::TavixApp::activate);
+    // Standard output is out of sight on a desktop: failures and kept copies are shown there too.
+    QObject::connect(&stateFile->status(), &tavix::StateFileStatus::alert, &bus, &tavix::DesktopBus::notify);
 
     tavix.enableTray();
     tavix.start();
+    // Last: exit() destroys what was made after this before it runs the final save, and start-up
+    // has made nearly everything by now.
+    FinalSaveAtExit finalSave(tavix);
     return QApplication::exec();
 }

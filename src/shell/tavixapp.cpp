@@ -13,6 +13,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QThreadPool>
 #include <QVBoxLayout>
@@ -37,7 +39,7 @@ TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioHa
     }
     connect(m_newWindow, &QAction::triggered, this, &TavixApp::newWindow);
     connect(m_settings, &QAction::triggered, this, &TavixApp::showSettings);
-    connect(m_quit, &QAction::triggered, this, &TavixApp::quit);
+    connect(m_quit, &QAction::triggered, this, [this] { quitInteractively(); });
     m_windows->setWindowActions({m_newWindow, m_settings, m_quit});
     connect(m_windows.get(), &ClockWindowManager::windowClosed, this, &TavixApp::quitIfNothingIsLeft);
     if (auto* app = QCoreApplication::instance()) {
@@ -96,6 +98,57 @@ void TavixApp::quitIfNothingIsLeft() {
 
 void TavixApp::quit() {
     QCoreApplication::quit();
+}
+
+bool TavixApp::quitInteractively() {
+    // Saved first, so that the answer reflects the state the user is about to leave.
+    m_state->save();
+    m_stateFile->flushPendingWrites();
+    m_stateFile->deliverReports();
+    if (m_stateFile->lastWriteFailed() && !confirmDiscardingChanges()) {
+        return false;
+    }
+    quit();
+    return true;
+}
+
+bool TavixApp::confirmDiscardingChanges() {
+    for (;;) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Tavix"),
+                        QStringLiteral("Your latest changes could not be saved."), QMessageBox::NoButton);
+        box.setInformativeText(m_stateFile->status().saveFailure() +
+                               QStringLiteral("\n\nIf you quit now, these changes are lost."));
+        QPushButton* retry = box.addButton(QStringLiteral("Try Again"), QMessageBox::AcceptRole);
+        QPushButton* discard =
+            box.addButton(QStringLiteral("Quit Without Saving"), QMessageBox::DestructiveRole);
+        QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(cancel);
+        box.setEscapeButton(cancel);
+        Q_EMIT askingToDiscardChanges(&box);
+        box.exec();
+        if (box.clickedButton() == discard) {
+            return true;
+        }
+        if (box.clickedButton() != retry) {
+            return false;
+        }
+        m_state->save();
+        m_stateFile->flushPendingWrites();
+        m_stateFile->deliverReports();
+        if (!m_stateFile->lastWriteFailed()) {
+            return true;
+        }
+    }
+}
+
+void TavixApp::activate() {
+    const QList<ClockWindow*> windows = m_windows->windows();
+    for (ClockWindow* window : windows) {
+        m_windows->openClockWindow(window->clockID());
+    }
+    if (windows.isEmpty() || (m_settingsWindow && m_settingsWindow->isVisible())) {
+        showSettings();
+    }
 }
 
 void TavixApp::terminate() {

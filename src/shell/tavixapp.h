@@ -47,8 +47,15 @@ public:
     /// Adds a clock (saved at once) and opens its window in front.
     void newWindow();
     void showSettings();
-    /// Ends the event loop; the termination sequence runs on the way out.
+    /// Ends the event loop; the termination sequence runs on the way out. For signals and the
+    /// session's end: never asks anything.
     void quit();
+    /// The Quit action: saves, and when the file could not take the latest changes asks before
+    /// they are discarded. False when the user chose to keep Tavix running.
+    bool quitInteractively();
+    /// Another launch or the desktop asked for Tavix: bring the clock windows to the front, or
+    /// open Settings when no clock window is open.
+    void activate();
     /// Marks the store as quitting, saves and waits until the file is written. Runs once.
     void terminate();
 
@@ -56,9 +63,14 @@ public:
     /// window then leaves the application running there.
     void enableTray();
 
+Q_SIGNALS:
+    /// Emitted before the question whether to quit without saving; tests answer it through this.
+    void askingToDiscardChanges(QWidget* dialog);
+
 private:
     /// Without a tray, closing the last clock window (no settings window shown) ends Tavix.
     void quitIfNothingIsLeft();
+    bool confirmDiscardingChanges();
 
     std::shared_ptr<StateFile> m_stateFile;
     std::unique_ptr<AudioHal> m_hal;

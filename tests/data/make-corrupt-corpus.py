@@ -55,7 +55,6 @@ add("root-array.plist", '<?xml version="1.0"?><plist version="1.0"><array/></pli
 add("root-string.plist", '<?xml version="1.0"?><plist version="1.0"><string>clocks</string></plist>')
 add("unclosed-tags.plist", text.replace("</dict></plist>", ""))
 add("mismatched-tags.plist", sub(r"</array>", "</dict>"))
-add("utf16.plist", seed.decode().encode("utf-16"))
 add("no-clocks.plist", sub(r"<key>clocks</key><array>.*</array><key>settings</key>", "<key>settings</key>"))
 add("no-settings.plist", sub(r"<key>settings</key><dict>.*</dict></dict></plist>", "</dict></plist>"))
 add("clocks-is-dict.plist", sub(r"<key>clocks</key><array>", "<key>clocks</key><dict>").replace("</array><key>settings", "</dict><key>settings", 1))

@@ -109,6 +109,7 @@ TEST(RunningTimers, AStartChargesTheTimeSinceTheSaveWithinLimitsAndSaysWhenItDoe
         saved.clocks = {runningCountdown(100, std::isnan(c.secondsSinceSave)
                                                   ? std::nullopt
                                                   : std::optional(wallSeconds(now) - c.secondsSinceSave))};
+        store.file->flushPendingWrites(); // the store's own first save must not land on top of ours
         test::writeFile(store.file->stateFileURL(), *encodeStateFile(saved, nullptr));
         AppState state(store.file);
         std::unique_ptr<RunningTimers> timers;

@@ -5,6 +5,8 @@
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -43,21 +45,40 @@ static int track(int fd) {
     return fd;
 }
 
-int mkostemp(char* name, int flags) {
-    static int (*real)(char*, int);
-    if (!real) {
-        *(void**)&real = next("mkostemp");
-    }
+typedef int (*OpenFunction)(const char*, int, ...);
+
+static int openTemporary(OpenFunction real, const char* name, int flags, mode_t mode) {
     if (isStateTemporary(name) && faultActive("erofs")) {
         errno = EROFS;
         return -1;
     }
-    const int fd = real(name, flags);
+    const int fd = real(name, flags, mode);
     return isStateTemporary(name) ? track(fd) : fd;
 }
 
-int mkostemp64(char* name, int flags) {
-    return mkostemp(name, flags);
+// The temporary file is made with open(2), so that the kernel applies the umask.
+int open(const char* name, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = (flags & O_CREAT) ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    static OpenFunction real;
+    if (!real) {
+        *(void**)&real = next("open");
+    }
+    return openTemporary(real, name, flags, mode);
+}
+
+int open64(const char* name, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = (flags & O_CREAT) ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    static OpenFunction real;
+    if (!real) {
+        *(void**)&real = next("open64");
+    }
+    return openTemporary(real, name, flags, mode);
 }
 
 ssize_t write(int fd, const void* data, size_t size) {

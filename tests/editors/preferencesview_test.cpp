@@ -3,6 +3,9 @@
 #include "editors/preferencesview.h"
 #include "editors/toggle.h"
 
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -65,6 +68,14 @@ TEST(PreferencesView, NameBoxWritesEachKeystrokeAndRenamesOnReturn) {
     EXPECT_EQ(f.clock().name, QStringLiteral("Stage"));
     EXPECT_EQ(box->text(), QStringLiteral("Stage"));
 
+    // A pasted line break from a word processor (a vertical tab) never gets into the name.
+    box->selectAll();
+    QGuiApplication::clipboard()->setText(QStringLiteral("Line\vTwo\uFFFE"));
+    box->paste();
+    EXPECT_EQ(box->text(), QStringLiteral("LineTwo"));
+    EXPECT_EQ(f.clock().name, QStringLiteral("LineTwo"));
+    EXPECT_EQ(box->cursorPosition(), 7);
+
     // A refused rename (another clock's name) leaves the typed text in place.
     test::retype(f.row(1).name, QStringLiteral("Stage"));
     QTest::keyClick(f.row(1).name, Qt::Key_Return);
@@ -116,6 +127,25 @@ TEST(PreferencesView, DefaultsShowTruncatedTextAndSnapToTheirSteps) {
     EXPECT_TRUE(f.view->keepCountingToggle()->isChecked());
     QTest::mouseClick(f.view->keepCountingToggle(), Qt::LeftButton);
     EXPECT_FALSE(f.state->settings().runningTimersKeepCounting);
+}
+
+TEST(PreferencesView, SaysWhenChangesAreNotBeingSaved) {
+    PreferencesFixture f;
+    f.stateFile->flushPendingWrites();
+    EXPECT_FALSE(f.view->saveNote()->isVisible());
+    // Made read-only by its owner: Tavix must not replace it, and says so here.
+    ASSERT_TRUE(QFile::setPermissions(f.stateFile->stateFileURL(), QFileDevice::ReadOwner));
+    f.state->renameClock(f.firstClockID(), QStringLiteral("Stage"));
+    f.stateFile->flushPendingWrites();
+    ASSERT_TRUE(test::waitUntil([&] { return f.view->saveNote()->isVisible(); }));
+    EXPECT_TRUE(f.view->saveNote()->text().startsWith(QStringLiteral("Your changes are not being saved: ")));
+    EXPECT_TRUE(f.view->saveNote()->text().contains(QStringLiteral("read-only")));
+
+    ASSERT_TRUE(
+        QFile::setPermissions(f.stateFile->stateFileURL(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    f.state->renameClock(f.firstClockID(), QStringLiteral("Studio"));
+    f.stateFile->flushPendingWrites();
+    EXPECT_TRUE(test::waitUntil([&] { return !f.view->saveNote()->isVisible(); }));
 }
 
 } // namespace

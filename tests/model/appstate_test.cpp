@@ -221,7 +221,8 @@ TEST(AppState, RenameTrimsAndRefusesEmptyOrTakenNames) {
     EXPECT_EQ(store.state->clocks()[2].name, QStringLiteral("Other"));
     EXPECT_EQ(saves.count(), 0);
 
-    store.state->renameClock(third, QStringLiteral("\u3000 Studio B \n"));
+    // Characters no XML reader takes (a pasted vertical tab, U+FFFE) go; the rest is trimmed.
+    store.state->renameClock(third, QStringLiteral("\u3000 Studio\v B\uFFFE \n"));
     EXPECT_EQ(store.state->clocks()[2].name, QStringLiteral("Studio B"));
     EXPECT_EQ(saves.count(), 1);
     store.state->renameClock(first, QStringLiteral("Caf\u00E9")); // its own name: allowed, and saves

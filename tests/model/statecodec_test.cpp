@@ -1,6 +1,10 @@
 #include "model/plistnode.h"
 #include "model/statecodec.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QXmlStreamReader>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -159,5 +163,129 @@ TEST(StateCodec, AFailedReadSaysWhatIsWrongAndWhere) {
         QString error;
         EXPECT_FALSE(decodeStateFile(serialise(root.get(), false), &error));
         EXPECT_TRUE(error.contains(QString::fromUtf8(c.reason))) << error.toStdString();
+    }
+}
+
+TEST(StateCodec, FilesInOtherUnicodeEncodingsOrLatin1ReadAsTheirUtf8Form) {
+    PersistenceContainer state;
+    state.clocks = {ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Caf\u00E9 Z\u00FCrich"), {})};
+    const QByteArray utf8 = *encodeStateFile(state, nullptr);
+    const auto expected = decodeStateFile(utf8, nullptr);
+    ASSERT_TRUE(expected);
+    const QString text = QString::fromUtf8(utf8);
+    const auto encoded = [&text](QStringConverter::Encoding encoding, bool bom) {
+        QStringEncoder encoder(encoding,
+                               bom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+        QString declared = text;
+        return QByteArray(encoder(declared.replace(QStringLiteral("UTF-8"), QStringLiteral("UTF-16"))));
+    };
+    QString latin1 = text;
+    latin1.replace(QStringLiteral("UTF-8"), QStringLiteral("ISO-8859-1"));
+    const std::pair<const char*, QByteArray> variants[] = {
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + utf8},
+        {"UTF-16 little-endian with a mark", encoded(QStringConverter::Utf16LE, true)},
+        {"UTF-16 big-endian with a mark", encoded(QStringConverter::Utf16BE, true)},
+        {"UTF-16 without a mark", encoded(QStringConverter::Utf16LE, false)},
+        {"UTF-32 with a mark", encoded(QStringConverter::Utf32LE, true)},
+        {"UTF-8 declared as UTF-16", QByteArray(utf8).replace("UTF-8", "UTF-16")},
+        {"Latin-1", latin1.toLatin1()},
+    };
+    for (const auto& [label, bytes] : variants) {
+        QString error;
+        EXPECT_EQ(decodeStateFile(bytes, &error), expected) << label << ": " << error.toStdString();
+    }
+}
+
+namespace {
+
+// One of every property-list type, nested too, as a newer Tavix might store them.
+plist_t newerEntries(const char* tag) {
+    plist_t entries = plist_new_dict();
+    plist_dict_set_item(entries, "newerString", plist_new_string(tag));
+    plist_dict_set_item(entries, "newerMarkup", plist_new_string("a < b & \"c\" > d\nline"));
+    plist_dict_set_item(entries, "newerNegative", plist_new_uint(static_cast<std::uint64_t>(-42)));
+    plist_dict_set_item(entries, "newerReal", plist_new_real(0.1));
+    plist_dict_set_item(entries, "newerFlag", plist_new_bool(1));
+    plist_dict_set_item(entries, "newerDate", plist_new_date(700000000, 0));
+    plist_dict_set_item(entries, "newerData", plist_new_data("\0\1\2\xFF", 4));
+    plist_t list = plist_new_array();
+    plist_array_append_item(list, plist_new_uint(7));
+    plist_t inner = plist_new_dict();
+    plist_dict_set_item(inner, "deeper", plist_new_array());
+    plist_array_append_item(list, inner);
+    plist_dict_set_item(entries, "newerList", list);
+    return entries;
+}
+
+void addEntries(plist_t dict, const char* tag) {
+    PlistNode entries(newerEntries(tag));
+    plist_dict_merge(&dict, entries.get());
+}
+
+QByteArray xmlOf(plist_t root) {
+    return serialise(root, false);
+}
+
+} // namespace
+
+TEST(StateCodec, KeysOfANewerTavixAreWrittenBackUnchangedEvenFromBinaryFiles) {
+    const PersistenceContainer state = fullState();
+    const PlistNode expected = parse(*encodeStateFile(state, nullptr));
+    plist_t clock = firstClock(expected.get());
+    addEntries(expected.get(), "root");
+    addEntries(clock, "clock");
+    for (const char* record : {"countdown", "stopwatch", "timecode", "timeUntil"}) {
+        addEntries(plist_dict_get_item(clock, record), record);
+    }
+    addEntries(plist_dict_get_item(expected.get(), "settings"), "settings");
+
+    for (const bool binary : {false, true}) {
+        const auto decoded = decodeStateFile(serialise(expected.get(), binary), nullptr);
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(*decoded, state) << "entries Tavix does not know take no part in equality";
+        const auto written = encodeStateFile(*decoded, nullptr);
+        const PlistNode reread = parse(*written);
+        ASSERT_TRUE(reread) << "binary " << binary;
+        EXPECT_EQ(xmlOf(reread.get()), xmlOf(expected.get())) << "binary " << binary;
+    }
+}
+
+TEST(StateCodec, EveryKeyTheWriterWritesIsKnownToTheReader) {
+    // A key left out of its record's known-key list would be read back as unknown and then written
+    // twice.
+    const auto decoded = decodeStateFile(*encodeStateFile(fullState(), nullptr), nullptr);
+    ASSERT_TRUE(decoded);
+    const ClockModel& clock = decoded->clocks[0];
+    for (const UnknownKeys* keys : {&decoded->unknownKeys, &decoded->settings.unknownKeys, &clock.unknownKeys,
+                                    &clock.countdown->unknownKeys, &clock.stopwatch->unknownKeys,
+                                    &clock.timecode->unknownKeys, &clock.timeUntil->unknownKeys}) {
+        EXPECT_TRUE(keys->isEmpty());
+    }
+}
+
+TEST(StateCodec, CharactersXmlForbidsNeverReachTheFile) {
+    // A binary list can carry anything, as a name pasted into an older Tavix could.
+    const QString raw = QStringLiteral("Line\vbreak\uFFFE\u0001 \tand\r\nmore");
+    PersistenceContainer state = fullState();
+    state.clocks[0].name = raw;
+    const PlistNode root = parse(*encodeStateFile(state, nullptr));
+    plist_dict_set_item(firstClock(root.get()), "name", plist_new_string(raw.toUtf8().constData()));
+    plist_dict_set_item(firstClock(root.get()), "newerNote", plist_new_string("bell\a"));
+    plist_dict_set_item(firstClock(root.get()), "name\x01", plist_new_uint(1)); // cannot be kept
+    const auto decoded = decodeStateFile(serialise(root.get(), true), nullptr);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->clocks[0].name, QStringLiteral("Linebreak \tand\r\nmore"));
+
+    for (const PersistenceContainer& written : {*decoded, state}) {
+        const QByteArray bytes = *encodeStateFile(written, nullptr);
+        QXmlStreamReader xml(bytes);
+        while (!xml.atEnd()) {
+            xml.readNext();
+        }
+        EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+        const auto reread = decodeStateFile(bytes, nullptr);
+        ASSERT_TRUE(reread);
+        EXPECT_EQ(reread->clocks[0].name, QStringLiteral("Linebreak \tand\r\nmore"))
+            << "a carriage return survives";
     }
 }

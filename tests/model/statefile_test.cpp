@@ -216,3 +216,128 @@ TEST(StateFile, AnUnreadableFileThatCouldNotBeMovedIsNeverOverwrittenUnkept) {
     file.flushPendingWrites();
     EXPECT_EQ(preservedFiles(dir).size(), 1);
 }
+
+namespace {
+
+QStringList keptFiles(const QString& directory, const char* kind) {
+    return QDir(directory).entryList({QStringLiteral("tavix-%1-*.plist").arg(QLatin1String(kind))},
+                                     QDir::Files);
+}
+
+// Replaces the file as a sync tool does: new content of the same size, the old modification time.
+void replaceKeepingTime(const QString& path, QByteArray bytes) {
+    const QDateTime time = QFileInfo(path).lastModified();
+    bytes.resize(QFileInfo(path).size(), ' ');
+    test::writeFile(path, bytes);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
+}
+
+class NoCopies : public FileOperations {
+public:
+    bool keepCopy(const QString&, const QString&, const QByteArray&, QString* error) override {
+        *error = QStringLiteral("Operation not permitted");
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(StateFile, AVersionPutThereByAnotherProgramIsKeptAsideBeforeTheNextWrite) {
+    QTemporaryDir base;
+    const QString dir = base.filePath(QStringLiteral("Tavix"));
+    PersistenceContainer ours = stateWithClocks(2);
+    {
+        StateFile first(base.path());
+        first.save(ours.clocks, ours.settings);
+        first.flushPendingWrites();
+    }
+    StateFile file(base.path());
+    ASSERT_EQ(file.loadSavedState(), ours);
+    QList<QStringList> alerts;
+    QObject::connect(&file.status(), &StateFileStatus::alert, &file.status(),
+                     [&](const QString& summary, const QString& body) {
+                         alerts.append({summary, body});
+                     });
+
+    // Unchanged: written without a copy.
+    QStringList lines = capturedStdoutLines([&] {
+        file.save(ours.clocks, ours.settings);
+        file.flushPendingWrites();
+    });
+    EXPECT_TRUE(lines.isEmpty());
+
+    // A restored backup, same size and time as ours.
+    const QByteArray theirs = *encodeStateFile(stateWithClocks(2), nullptr);
+    replaceKeepingTime(file.stateFileURL(), theirs);
+    const QByteArray restored = test::readFile(file.stateFileURL());
+    ours.clocks[0].name = QStringLiteral("Changed here");
+    lines = capturedStdoutLines([&] {
+        file.save(ours.clocks, ours.settings);
+        file.flushPendingWrites();
+    });
+    const QStringList kept = keptFiles(dir, "replaced");
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(test::readFile(QDir(dir).filePath(kept[0])), restored);
+    EXPECT_EQ(lines,
+              QStringList{QStringLiteral("⚠️ Saved app state was changed outside Tavix and was kept "
+                                         "aside: kept as \u201C%1\u201D")
+                              .arg(QDir(dir).filePath(kept[0]))});
+    EXPECT_EQ(StateFile(base.path()).loadSavedState(), ours);
+    file.deliverReports();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts[0][1].contains(kept[0]));
+    EXPECT_EQ(file.status().keptAside().size(), 1);
+
+    // Our own write is what we know now; deleting the file is no change worth a copy either.
+    file.save(ours.clocks, ours.settings);
+    QFile::remove(file.stateFileURL());
+    file.save(ours.clocks, ours.settings);
+    file.flushPendingWrites();
+    EXPECT_EQ(keptFiles(dir, "replaced").size(), 1);
+    EXPECT_EQ(StateFile(base.path()).loadSavedState(), ours);
+}
+
+TEST(StateFile, AnOutsideVersionThatCannotBeKeptIsNotOverwritten) {
+    QTemporaryDir base;
+    StateFile file(base.path(), std::make_shared<NoCopies>());
+    EXPECT_FALSE(file.loadSavedState()); // no file: a file that appears later is someone else's
+    test::writeFile(file.stateFileURL(), "created by a sync tool");
+    const PersistenceContainer state = stateWithClocks(1);
+    const QStringList lines = capturedStdoutLines([&] {
+        file.save(state.clocks, state.settings);
+        file.flushPendingWrites();
+    });
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("❌ Failed to save app state: the state file was changed "
+                                                   "outside Tavix and could not be kept aside")))
+        << lines[0].toStdString();
+    EXPECT_EQ(test::readFile(file.stateFileURL()), QByteArray("created by a sync tool"));
+    EXPECT_TRUE(file.lastWriteFailed());
+}
+
+TEST(StateFile, ALinkedStateFileStaysALinkAndAnUnreadableTargetIsKeptBesideIt) {
+    QTemporaryDir base;
+    const QString dir = base.filePath(QStringLiteral("Tavix"));
+    const QString synced = base.filePath(QStringLiteral("Sync"));
+    QDir().mkpath(dir);
+    QDir().mkpath(synced);
+    const QString target = QDir(synced).filePath(QStringLiteral("tavix.plist"));
+    test::writeFile(target, "unreadable");
+    ASSERT_TRUE(QFile::link(QStringLiteral("../Sync/tavix.plist"),
+                            QDir(dir).filePath(QStringLiteral("tavix.plist"))));
+
+    StateFile file(base.path());
+    capturedStdoutLines([&] { EXPECT_FALSE(file.loadSavedState()); });
+    const QStringList kept = keptFiles(synced, "corrupt");
+    ASSERT_EQ(kept.size(), 1) << "kept beside the file the link points to";
+    EXPECT_EQ(test::readFile(QDir(synced).filePath(kept[0])), QByteArray("unreadable"));
+
+    const PersistenceContainer state = stateWithClocks(1);
+    file.save(state.clocks, state.settings);
+    file.flushPendingWrites();
+    EXPECT_TRUE(QFileInfo(file.stateFileURL()).isSymLink());
+    EXPECT_EQ(StateFile(base.path()).loadSavedState(), state);
+    EXPECT_EQ(decodeStateFile(test::readFile(target), nullptr), state);
+}

@@ -10,11 +10,15 @@
 #include "shell/tavixapp.h"
 #include "testsupport.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QPushButton>
+#include <QFile>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -198,6 +202,53 @@ TEST(TavixApp, TerminationMarksQuittingThenSavesAndFlushesOnceAndClosesNoWindow)
     ASSERT_TRUE(disk);
     EXPECT_EQ(disk->clocks.at(0).name, QStringLiteral("Renamed"));
     EXPECT_TRUE(app.windowManager().window(clock.id)->isVisible());
+}
+
+TEST(TavixApp, ActivationBringsTheWindowsBackOrOpensSettings) {
+    App app;
+    ClockWindow* window = app.windowManager().window(app.appState().clocks().at(0).id);
+    window->showMinimized();
+    app.activate();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_FALSE(app.settingsWindow()) << "clock windows are there to show";
+
+    AppFolder folder;
+    TavixApp empty(folder.file, nullptr, folder.time); // no clock window opened
+    empty.activate();
+    ASSERT_TRUE(empty.settingsWindow());
+    EXPECT_TRUE(empty.settingsWindow()->isVisible());
+}
+
+TEST(TavixApp, QuitAsksBeforeDiscardingChangesThatCouldNotBeSaved) {
+    App app;
+    app.appState().stateFile().flushPendingWrites();
+    const QString path = app.appState().stateFile().stateFileURL();
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner)); // the owner made it read-only
+    QStringList answers = {QStringLiteral("Cancel"), QStringLiteral("Try Again"),
+                           QStringLiteral("Quit Without Saving")};
+    QStringList informed;
+    QObject::connect(&app, &TavixApp::askingToDiscardChanges, &app, [&](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        informed << box->informativeText();
+        const QString answer = answers.takeFirst();
+        QTimer::singleShot(0, box, [box, answer] {
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == answer) {
+                    button->click();
+                }
+            }
+        });
+    });
+    EXPECT_FALSE(app.quitInteractively()) << "Cancel keeps Tavix running";
+    ASSERT_EQ(informed.size(), 1);
+    EXPECT_TRUE(informed[0].contains(QStringLiteral("read-only"))) << informed[0].toStdString();
+    EXPECT_TRUE(app.quitInteractively()) << "Try Again fails again, then Quit Without Saving";
+    EXPECT_TRUE(answers.isEmpty());
+
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_TRUE(app.quitInteractively()) << "nothing to ask once saving works";
+    EXPECT_EQ(informed.size(), 3);
 }
 
 TEST(SignalNotifier, DeliversTheSignalOnTheEventLoop) {

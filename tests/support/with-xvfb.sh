@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Runs a command with DISPLAY set to a private Xvfb server, which is stopped afterwards.
+# Runs a command with DISPLAY set to a private Xvfb server, which is stopped afterwards. The command
+# also gets a private runtime directory and no session bus, so that a Tavix it starts never finds
+# (or hands over to) the Tavix of the desktop session it runs in; a test that needs a bus starts
+# its own `dbus-daemon --session`.
 # Usage: with-xvfb.sh [--screen WxHxD] command [args...]
 set -euo pipefail
 screen="1920x1080x24"
@@ -8,6 +11,7 @@ if [ "${1:-}" = "--screen" ]; then
     shift 2
 fi
 fdfile=$(mktemp)
+runtime=$(mktemp -d)
 exec 3>"$fdfile"
 Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset +extension GLX >/dev/null 2>&1 &
 xvfb_pid=$!
@@ -16,6 +20,7 @@ cleanup() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
     rm -f "$fdfile"
+    rm -rf "$runtime"
 }
 trap cleanup EXIT
 for _ in $(seq 1 100); do
@@ -30,6 +35,7 @@ if [ -z "$display" ]; then
     exit 1
 fi
 export DISPLAY=":$display"
-unset WAYLAND_DISPLAY
+export XDG_RUNTIME_DIR="$runtime"
+unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
 export QT_QPA_PLATFORM=xcb
 "$@"
