@@ -107,6 +107,14 @@ struct AppSettings {
     ColorValue defaultTimeUntilAtTargetForegroundColor = ColorValue::red();
     ColorValue defaultTimeUntilAtTargetOutlineColor = ColorValue::red();
     bool defaultTimeUntilFlashAtTarget = true;
+    // Remote control. Files written before these keys existed read as these values.
+    bool remoteControlEnabled = true;
+    std::int64_t remoteHttpPort = 7420;
+    std::int64_t remoteOscPort = 7421;
+    /// Listen on every interface instead of loopback only; the access token is then required.
+    bool remoteAllowOtherComputers = false;
+    /// Empty until one is made; never printed in full.
+    QString remoteAccessToken;
     bool operator==(const AppSettings&) const = default;
 };
 

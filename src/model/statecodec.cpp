@@ -199,6 +199,11 @@ private:
         color("defaultTimeUntilAtTargetForegroundColor", s.defaultTimeUntilAtTargetForegroundColor);
         color("defaultTimeUntilAtTargetOutlineColor", s.defaultTimeUntilAtTargetOutlineColor);
         boolean("defaultTimeUntilFlashAtTarget", s.defaultTimeUntilFlashAtTarget);
+        boolean("remoteControlEnabled", s.remoteControlEnabled);
+        integer("remoteHttpPort", s.remoteHttpPort);
+        integer("remoteOscPort", s.remoteOscPort);
+        boolean("remoteAllowOtherComputers", s.remoteAllowOtherComputers);
+        string("remoteAccessToken", s.remoteAccessToken);
         close("dict");
     }
 
@@ -438,6 +443,23 @@ public:
         s.defaultTimeUntilAtTargetForegroundColor = color(node, "defaultTimeUntilAtTargetForegroundColor");
         s.defaultTimeUntilAtTargetOutlineColor = color(node, "defaultTimeUntilAtTargetOutlineColor");
         s.defaultTimeUntilFlashAtTarget = boolean(node, "defaultTimeUntilFlashAtTarget");
+        // Added later: optional, but typed like every other key when present.
+        const auto present = [node](const char* key) { return plist_dict_get_item(node, key) != nullptr; };
+        if (present("remoteControlEnabled")) {
+            s.remoteControlEnabled = boolean(node, "remoteControlEnabled");
+        }
+        if (present("remoteHttpPort")) {
+            s.remoteHttpPort = integer(node, "remoteHttpPort");
+        }
+        if (present("remoteOscPort")) {
+            s.remoteOscPort = integer(node, "remoteOscPort");
+        }
+        if (present("remoteAllowOtherComputers")) {
+            s.remoteAllowOtherComputers = boolean(node, "remoteAllowOtherComputers");
+        }
+        if (present("remoteAccessToken")) {
+            s.remoteAccessToken = string(node, "remoteAccessToken");
+        }
         return s;
     }
 
