@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+    qt6-httpserver-dev qt6-websockets-dev liblo-dev liblo-tools curl
     libltc-dev libplist-dev libpulse-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth pulseaudio pulseaudio-utils xdotool x11-utils x11-apps libxcb1-dev
