@@ -4,6 +4,7 @@
 #include "colorpanel.h"
 #include "colorwell.h"
 #include "editorstyle.h"
+#include "remotecontrolsection.h"
 #include "settingstext.h"
 #include "toggle.h"
 
@@ -87,6 +88,9 @@ PreferencesView::PreferencesView(AppState* state, OpenClockWindow openNewClockWi
     layout->addWidget(makeDefaultsSection());
     layout->addWidget(makeDivider());
     layout->addWidget(makeClocksSection());
+    layout->addWidget(makeDivider());
+    m_remoteControl = new RemoteControlSection(m_state, m_labelWidth);
+    layout->addWidget(m_remoteControl);
     layout->addStretch(1);
 
     connect(m_state, &AppState::settingsChanged, this, &PreferencesView::refreshSettings);

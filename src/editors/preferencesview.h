@@ -20,6 +20,7 @@ namespace tavix {
 class AppState;
 class ColorPanel;
 class ColorWell;
+class RemoteControlSection;
 class Toggle;
 
 /// The content of the settings window: the defaults for new clocks and the list of all clocks,
@@ -55,6 +56,7 @@ public:
     const std::vector<ClockRow>& clockRows() const { return m_rows; }
     QPushButton* addClockButton() const { return m_addClock; }
     ColorPanel* colorPanel() const { return m_colorPanel; }
+    RemoteControlSection* remoteControlSection() const { return m_remoteControl; }
 
 protected:
     void hideEvent(QHideEvent* event) override;
@@ -87,6 +89,7 @@ private:
     std::vector<ClockRow> m_rows;
     QPushButton* m_addClock = nullptr;
     bool m_refreshing = false;
+    RemoteControlSection* m_remoteControl = nullptr;
 };
 
 } // namespace tavix

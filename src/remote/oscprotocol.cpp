@@ -215,7 +215,7 @@ bool OscEndpoint::isAuthenticated(const QString& sender) const {
     return std::find(m_authenticated.begin(), m_authenticated.end(), sender) != m_authenticated.end();
 }
 
-QList<QByteArray> OscEndpoint::handle(QByteArrayView packet, const QString& sender) {
+QList<QByteArray> OscEndpoint::handle(QByteArrayView packet, const QString& sender, quint16* replyPort) {
     const auto messages = parseOscPacket(packet);
     if (!messages) {
         // No answer: the sender's address of a stray or forged datagram is not to be trusted.
@@ -224,12 +224,12 @@ QList<QByteArray> OscEndpoint::handle(QByteArrayView packet, const QString& send
     }
     QList<QByteArray> replies;
     for (const OscMessage& message : *messages) {
-        replies.append(handleMessage(message, sender));
+        replies.append(handleMessage(message, sender, replyPort));
     }
     return replies;
 }
 
-QList<QByteArray> OscEndpoint::handleMessage(OscMessage message, const QString& sender) {
+QList<QByteArray> OscEndpoint::handleMessage(OscMessage message, const QString& sender, quint16* replyPort) {
     if (!message.path.startsWith(osc("/tavix/"))) {
         return {};
     }
@@ -259,6 +259,11 @@ QList<QByteArray> OscEndpoint::handleMessage(OscMessage message, const QString& 
         }
     }
     if (message.path == osc("/tavix/clocks")) {
+        // An optional port asks for the replies there, for tools that cannot listen where they send from.
+        if (const auto port = message.args.isEmpty() ? std::nullopt : numberOf(message.args.first());
+            port && *port >= 1 && *port <= 65535) {
+            *replyPort = static_cast<quint16>(*port);
+        }
         QList<QByteArray> replies;
         for (const ClockSnapshot& clock : m_backend.clocks()) {
             replies.append(

@@ -40,7 +40,8 @@ QByteArray encodeOscMessage(const QString& path, const QVariantList& args);
 ///   /tavix/clock/{id or name}/duration seconds
 ///   /tavix/clock/{id or name}/remaining seconds
 ///   /tavix/clock/{id or name}/timeuntil hour [minute [second]]
-///   /tavix/clocks                              replies one /tavix/clock message per clock
+///   /tavix/clocks [reply port]                 replies one /tavix/clock message per clock:
+///                                              id, name, mode, text, state, isRunning, windowOpen
 ///   /tavix/auth token                          replies /tavix/auth 1 or 0
 /// With other computers allowed, a message passes when its first argument is the token (which is
 /// then dropped) or when its sender (address and port) has sent the right /tavix/auth before.
@@ -52,8 +53,9 @@ public:
     /// A new policy forgets the senders that had authenticated.
     void setPolicy(const AccessPolicy& policy);
 
-    /// Handles one datagram from `sender` ("address:port"); returns the datagrams to send back.
-    QList<QByteArray> handle(QByteArrayView packet, const QString& sender);
+    /// Handles one datagram from `sender` ("address:port"); returns the datagrams to send back, to
+    /// the sender's port unless `replyPort` was set to another one.
+    QList<QByteArray> handle(QByteArrayView packet, const QString& sender, quint16* replyPort);
 
     /// Packets refused as malformed so far.
     int malformedPackets() const { return m_malformed; }
@@ -61,7 +63,7 @@ public:
     static constexpr int kRememberedSenders = 256;
 
 private:
-    QList<QByteArray> handleMessage(OscMessage message, const QString& sender);
+    QList<QByteArray> handleMessage(OscMessage message, const QString& sender, quint16* replyPort);
     QList<QByteArray> clockCommand(const QString& rest, const QVariantList& args);
     bool isAuthenticated(const QString& sender) const;
 

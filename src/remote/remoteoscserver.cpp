@@ -43,8 +43,9 @@ void RemoteOscServer::readDatagrams(QUdpSocket* socket) {
         }
         const QString sender =
             datagram.senderAddress().toString() + QLatin1Char(':') + QString::number(datagram.senderPort());
-        for (const QByteArray& reply : m_endpoint.handle(datagram.data(), sender)) {
-            socket->writeDatagram(reply, datagram.senderAddress(), datagram.senderPort());
+        quint16 replyPort = static_cast<quint16>(datagram.senderPort());
+        for (const QByteArray& reply : m_endpoint.handle(datagram.data(), sender, &replyPort)) {
+            socket->writeDatagram(reply, datagram.senderAddress(), replyPort);
         }
     }
 }

@@ -76,5 +76,6 @@ int main(int argc, char** argv) {
 
     tavix.enableTray();
     tavix.start();
+    tavix.startRemoteControl();
     return QApplication::exec();
 }

@@ -1,17 +1,24 @@
 // The remote protocols without sockets: HTTP routing and access checks, the byte gate in front of
 // the HTTP parser, OSC decoding and commands, clock snapshots, and a seeded fuzz of the parsers.
 #include "display/moderules.h"
+#include "model/appstate.h"
 #include "remote/accesscontrol.h"
 #include "remote/httpgate.h"
 #include "remote/oscprotocol.h"
 #include "remote/remoteapi.h"
 #include "remote/remoteclockbackend.h"
+#include "remote/remotecontrol.h"
+#include "testsupport.h"
 #include "timecode/timecoderuntime.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -347,7 +354,9 @@ TEST(OscEndpoint, CommandsFindClocksByNameAndTheTokenGuardsThemWhenOthersAreAllo
     f.backend.add(odd);
     OscEndpoint osc(f.backend);
     const auto send = [&](const char* path, QVariantList args, const char* sender = "10.0.0.9:9000") {
-        return osc.handle(encodeOscMessage(QString::fromUtf8(path), args), QString::fromLatin1(sender));
+        quint16 port = 0;
+        return osc.handle(encodeOscMessage(QString::fromUtf8(path), args), QString::fromLatin1(sender),
+                          &port);
     };
     EXPECT_TRUE(send("/tavix/clock/Show Timer/toggle", {}).isEmpty());
     EXPECT_TRUE(f.backend.models[0].countdown->isRunning);
@@ -367,6 +376,10 @@ TEST(OscEndpoint, CommandsFindClocksByNameAndTheTokenGuardsThemWhenOthersAreAllo
 
     const QList<QByteArray> list = send("/tavix/clocks", {});
     ASSERT_EQ(list.size(), 3);
+    quint16 replyPort = 1;
+    osc.handle(encodeOscMessage(QStringLiteral("/tavix/clocks"), {qint64{9123}}), QStringLiteral("x:1"),
+               &replyPort);
+    EXPECT_EQ(replyPort, 9123) << "the list may be asked for at another port";
     const OscMessage first = parseOscPacket(list[0])->first();
     EXPECT_EQ(first.path, QStringLiteral("/tavix/clock"));
     EXPECT_EQ(first.args.mid(1, 5),
@@ -484,7 +497,8 @@ TEST(RemoteFuzz, RandomAndMutatedInputIsRefusedWithoutHarm) {
         if (i % 2 == 0) {
             packet.resize(packet.size() / 4 * 4);
         }
-        osc.handle(packet, QStringLiteral("127.0.0.1:1"));
+        quint16 port = 0;
+        osc.handle(packet, QStringLiteral("127.0.0.1:1"), &port);
 
         const QByteArray word = words[random.bounded(8)];
         const QByteArray path = "/api/v1/clocks/Show%20Timer/" + word;
@@ -499,4 +513,70 @@ TEST(RemoteFuzz, RandomAndMutatedInputIsRefusedWithoutHarm) {
     }
     EXPECT_GT(osc.malformedPackets(), 10000);
     EXPECT_EQ(f.backend.models[1], f.wall) << "the wall clock takes no command";
+}
+
+namespace {
+
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool answersHttp(quint16 port) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(2000)) {
+        return false;
+    }
+    socket.write("GET /api/v1/clocks HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    return test::waitUntil([&] { return socket.bytesAvailable() > 0; }, 5000) &&
+           socket.readAll().startsWith("HTTP/1.1 200");
+}
+
+} // namespace
+
+TEST(RemoteControl, RebindsAtOnceWhenTheSettingsChangeAndReportsATakenPort) {
+    QTemporaryDir folder;
+    AppState state(std::make_shared<StateFile>(folder.path()));
+    FakeBackend backend;
+    RemoteControl remote(state, backend);
+    QTcpServer squatter;
+    ASSERT_TRUE(squatter.listen(QHostAddress::LocalHost, 0));
+    AppSettings settings = state.settings();
+    settings.remoteHttpPort = squatter.serverPort();
+    settings.remoteOscPort = freePort();
+    state.setSettings(settings);
+
+    const QStringList lines = test::capturedStdoutLines([&] { remote.start(); });
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(
+        lines[0].startsWith(QStringLiteral("\u26A0\uFE0F RemoteControl: cannot listen for HTTP on 127.0.0.1 "
+                                           "port %1: the port is in use")
+                                .arg(squatter.serverPort())))
+        << lines[0].toStdString();
+    EXPECT_FALSE(remote.status().httpListening);
+    EXPECT_TRUE(remote.status().oscListening) << "the other server runs regardless";
+    EXPECT_TRUE(remote.status().problem.contains(QString::number(squatter.serverPort())));
+
+    const quint16 port = freePort();
+    settings.remoteHttpPort = port;
+    state.setSettings(settings);
+    EXPECT_TRUE(remote.status().httpListening);
+    EXPECT_TRUE(remote.status().problem.isEmpty());
+    EXPECT_EQ(remote.status().url, QStringLiteral("http://127.0.0.1:%1/").arg(port));
+    EXPECT_TRUE(answersHttp(port));
+
+    settings.remoteAllowOtherComputers = true;
+    state.setSettings(settings);
+    EXPECT_FALSE(state.settings().remoteAccessToken.isEmpty()) << "a token is made and kept";
+    EXPECT_TRUE(
+        remote.status().url.endsWith(QStringLiteral("?access_token=") + state.settings().remoteAccessToken));
+    EXPECT_FALSE(answersHttp(port)) << "401 without the token";
+
+    settings = state.settings();
+    settings.remoteControlEnabled = false;
+    state.setSettings(settings);
+    QTcpServer reuse;
+    EXPECT_TRUE(reuse.listen(QHostAddress::LocalHost, port)) << "turned off, the port is free again";
 }
