@@ -141,11 +141,10 @@ CommandResult runClockCommand(RemoteClockBackend& backend, const QString& idOrNa
         return *refused;
     }
     const QUuid id = clock.id;
-    const CommandStatus status = backend.apply(id, command);
-    if (status != CommandStatus::ok) {
-        return refuse(status, QStringLiteral("the clock \u201C%1\u201D is gone").arg(idOrName));
+    CommandResult result = backend.apply(id, command);
+    if (result.status != CommandStatus::ok) {
+        return result;
     }
-    CommandResult result;
     for (const ClockSnapshot& after : backend.clocks()) {
         if (after.id == id) {
             result.clock = after;

@@ -18,8 +18,9 @@ public:
 
     /// Every clock, in list order.
     virtual QList<ClockSnapshot> clocks() const = 0;
-    /// Carries out a command that `checkCommand` accepted for the clock with this id.
-    virtual CommandStatus apply(const QUuid& clockID, const ClockCommand& command) = 0;
+    /// Carries out a command that `checkCommand` accepted for the clock with this id; may still
+    /// refuse it (notFound, conflict) with a reason.
+    virtual CommandResult apply(const QUuid& clockID, const ClockCommand& command) = 0;
     /// Adds a clock (name already checked to be free, or none for the next default name) and opens
     /// its window; returns its id.
     virtual QUuid addClock(const std::optional<QString>& name, ClockMode mode) = 0;

@@ -88,6 +88,9 @@ protected:
             delete socket;
             return;
         }
+        // Event messages are small and frequent: Nagle's algorithm against the client's delayed
+        // acknowledgements would hold them back by up to 40 ms.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto gate = std::make_shared<HttpRequestGate>();
         connect(socket, &QIODevice::readyRead, socket,
                 [socket, gate, http = QPointer<QObject>(m_httpServer)] {

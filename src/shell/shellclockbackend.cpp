@@ -9,6 +9,8 @@
 #include "model/appstate.h"
 #include "timecode/timecoderuntimeholder.h"
 
+#include <QGuiApplication>
+
 #include <algorithm>
 
 namespace tavix {
@@ -44,10 +46,10 @@ QList<ClockSnapshot> ShellClockBackend::clocks() const {
     return result;
 }
 
-CommandStatus ShellClockBackend::apply(const QUuid& clockID, const ClockCommand& command) {
+CommandResult ShellClockBackend::apply(const QUuid& clockID, const ClockCommand& command) {
     const auto index = m_state.indexOfClock(clockID);
     if (!index) {
-        return CommandStatus::notFound;
+        return {CommandStatus::notFound, QStringLiteral("the clock is gone"), std::nullopt};
     }
     ClockModel clock = m_state.clocks().at(*index);
     ClockWindow* window = m_windows.window(clockID);
@@ -95,6 +97,13 @@ CommandStatus ShellClockBackend::apply(const QUuid& clockID, const ClockCommand&
         m_windows.openClockWindow(clockID);
         break;
     case ClockAction::close:
+        if (window && m_windows.windows().size() == 1 && QGuiApplication::quitOnLastWindowClosed()) {
+            // Without a tray, closing the last window ends Tavix, and with it the remote control.
+            return {CommandStatus::conflict,
+                    QStringLiteral("\u201C%1\u201D has the last open window; closing it would quit Tavix")
+                        .arg(clock.name),
+                    std::nullopt};
+        }
         if (window) {
             window->close();
         }
@@ -135,7 +144,7 @@ CommandStatus ShellClockBackend::apply(const QUuid& clockID, const ClockCommand&
         break;
     }
     }
-    return CommandStatus::ok;
+    return {};
 }
 
 QUuid ShellClockBackend::addClock(const std::optional<QString>& name, ClockMode mode) {

@@ -22,7 +22,7 @@ public:
                       QObject* parent = nullptr);
 
     QList<ClockSnapshot> clocks() const override;
-    CommandStatus apply(const QUuid& clockID, const ClockCommand& command) override;
+    CommandResult apply(const QUuid& clockID, const ClockCommand& command) override;
     QUuid addClock(const std::optional<QString>& name, ClockMode mode) override;
 
 private:

@@ -227,6 +227,10 @@ TEST_F(RemoteEndToEnd, CurlDrivesTheClocksAsTheirButtonsDoAndTheChangesAreSaved)
         tavix.post(QStringLiteral("/api/v1/clocks"), "{\"name\": \"Break\", \"mode\": \"stopwatch\"}");
     EXPECT_EQ(added.status, 201);
     EXPECT_EQ(added.object().value(QStringLiteral("windowOpen")), QJsonValue(true));
+    EXPECT_EQ(tavix.post(QStringLiteral("/api/v1/clocks/Break/close")).status, 200);
+    EXPECT_EQ(tavix.post(QStringLiteral("/api/v1/clocks/Wall/close")).status, 200);
+    EXPECT_EQ(tavix.post(QStringLiteral("/api/v1/clocks/Show%20Timer/close")).status, 409)
+        << "without a tray the last window's close would end Tavix and its remote control";
 
     ASSERT_TRUE(tavix.stop());
     const auto saved = decodeStateFile(test::readFile(tavix.stateFile()), nullptr);

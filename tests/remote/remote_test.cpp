@@ -58,7 +58,7 @@ public:
         return out;
     }
 
-    CommandStatus apply(const QUuid& id, const ClockCommand& command) override {
+    CommandResult apply(const QUuid& id, const ClockCommand& command) override {
         ++applied;
         for (ClockModel& clock : models) {
             if (clock.id != id) {
@@ -78,9 +78,9 @@ public:
             default:
                 break;
             }
-            return CommandStatus::ok;
+            return {};
         }
-        return CommandStatus::notFound;
+        return {CommandStatus::notFound, QStringLiteral("gone"), std::nullopt};
     }
 
     QUuid addClock(const std::optional<QString>& name, ClockMode mode) override {
