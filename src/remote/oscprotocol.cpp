@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace tavix {
@@ -17,6 +18,13 @@ namespace {
 
 constexpr int kMaximumBundleDepth = 8;
 constexpr int kMaximumMessagesPerPacket = 256;
+
+template <typename T>
+T read(const char* bytes) {
+    T value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
 
 struct MessageDeleter {
     void operator()(lo_message message) const { lo_message_free(message); }
@@ -53,23 +61,24 @@ struct Parser {
         lo_arg** argv = lo_message_get_argv(decoded.get());
         const int count = lo_message_get_argc(decoded.get());
         for (int i = 0; i < count; ++i) {
-            const lo_arg* a = argv[i];
+            // Arguments sit on 4-byte boundaries in the packet; lo_arg wants 8, so copy the bytes out.
+            const auto* a = reinterpret_cast<const char*>(argv[i]);
             switch (types[i]) {
             case LO_INT32:
-                out.args.append(QVariant::fromValue<qint64>(a->i));
+                out.args.append(QVariant::fromValue<qint64>(read<int32_t>(a)));
                 break;
             case LO_INT64:
-                out.args.append(QVariant::fromValue<qint64>(a->h));
+                out.args.append(QVariant::fromValue<qint64>(read<int64_t>(a)));
                 break;
             case LO_FLOAT:
-                out.args.append(static_cast<double>(a->f));
+                out.args.append(static_cast<double>(read<float>(a)));
                 break;
             case LO_DOUBLE:
-                out.args.append(a->d);
+                out.args.append(read<double>(a));
                 break;
             case LO_STRING:
             case LO_SYMBOL:
-                out.args.append(QString::fromUtf8(&a->s));
+                out.args.append(QString::fromUtf8(a));
                 break;
             case LO_TRUE:
                 out.args.append(true);
@@ -78,8 +87,7 @@ struct Parser {
                 out.args.append(false);
                 break;
             case LO_BLOB:
-                out.args.append(QByteArray(static_cast<const char*>(lo_blob_dataptr(const_cast<lo_arg*>(a))),
-                                           lo_blob_datasize(const_cast<lo_arg*>(a))));
+                out.args.append(QByteArray(a + sizeof(int32_t), std::max<int32_t>(0, read<int32_t>(a))));
                 break;
             default:
                 out.args.append(QVariant());
