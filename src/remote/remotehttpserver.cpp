@@ -11,6 +11,7 @@
 #include <QTcpSocket>
 
 #include <memory>
+#include <mutex>
 
 namespace tavix {
 
@@ -113,6 +114,18 @@ private:
     QObject* m_httpServer;
 };
 
+QLoggingCategory::CategoryFilter previousFilter = nullptr;
+
+// Chained with whatever filter was there, and only for Qt's HTTP server category.
+void quietHttpServerWarnings(QLoggingCategory* category) {
+    if (previousFilter) {
+        previousFilter(category);
+    }
+    if (qstrcmp(category->categoryName(), "qt.httpserver") == 0) {
+        category->setEnabled(QtWarningMsg, false);
+    }
+}
+
 HttpRequest toRequest(const QHttpServerRequest& request) {
     HttpRequest out;
     const QMetaEnum methods = QMetaEnum::fromType<QHttpServerRequest::Method>();
@@ -144,7 +157,9 @@ void respond(QHttpServerResponder responder, const HttpResponse& response) {
 RemoteHttpServer::RemoteHttpServer(RemoteApi& api, QObject* parent)
     : QAbstractHttpServer(parent), m_api(api) {
     // Refused upgrades are answered by missingHandler; Qt's warning about them is noise.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
+    static std::once_flag quieted;
+    std::call_once(quieted,
+                   [] { previousFilter = QLoggingCategory::installFilter(quietHttpServerWarnings); });
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &RemoteHttpServer::takeWebSockets);
 }
 
