@@ -13,8 +13,8 @@ class HttpRequestGate {
 public:
     enum class Verdict { pass, bodyTooLarge, headersTooLarge, lengthRequired, badRequest };
 
-    static constexpr qsizetype kMaximumBodyBytes = 64 * 1024;
-    static constexpr qsizetype kMaximumHeaderBytes = 16 * 1024;
+    static constexpr qsizetype kMaximumBodyBytes = qsizetype{64} * 1024;
+    static constexpr qsizetype kMaximumHeaderBytes = qsizetype{16} * 1024;
 
     /// Takes the next bytes received. Once a verdict other than pass is given, the connection is to
     /// be answered and closed; later calls repeat the verdict.

@@ -229,8 +229,8 @@ void RemoteHttpServer::takeWebSockets() {
             client->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("too many clients"));
             continue;
         }
-        client->setMaxAllowedIncomingFrameSize(64 * 1024);
-        client->setMaxAllowedIncomingMessageSize(64 * 1024);
+        client->setMaxAllowedIncomingFrameSize(quint64{64} * 1024);
+        client->setMaxAllowedIncomingMessageSize(quint64{64} * 1024);
         m_clients.append(client);
         connect(client, &QWebSocket::disconnected, this, [this, client] { m_clients.removeOne(client); });
         Q_EMIT clientConnected(client);

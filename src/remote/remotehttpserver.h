@@ -30,7 +30,7 @@ public:
     int clientCount() const { return static_cast<int>(m_clients.size()); }
 
     /// A client whose upgrade lies this far behind in reading is dropped.
-    static constexpr qint64 kMaximumClientBacklogBytes = 4 * 1024 * 1024;
+    static constexpr qint64 kMaximumClientBacklogBytes = qint64{4} * 1024 * 1024;
 
 Q_SIGNALS:
     void clientConnected(QWebSocket* client);

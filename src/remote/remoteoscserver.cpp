@@ -10,7 +10,7 @@ namespace tavix {
 namespace {
 
 // Enough for any message a controller sends; larger datagrams are cut and then refused as malformed.
-constexpr qint64 kMaximumDatagramBytes = 64 * 1024;
+constexpr qint64 kMaximumDatagramBytes = qint64{64} * 1024;
 
 } // namespace
 
