@@ -5,6 +5,7 @@
 #include "colorpanel.h"
 #include "colorwell.h"
 #include "editorstyle.h"
+#include "remotecontrolsection.h"
 #include "settingstext.h"
 #include "toggle.h"
 
@@ -88,6 +89,9 @@ PreferencesView::PreferencesView(AppState* state, OpenClockWindow openNewClockWi
     layout->addWidget(makeDefaultsSection());
     layout->addWidget(makeDivider());
     layout->addWidget(makeClocksSection());
+    layout->addWidget(makeDivider());
+    m_remoteControl = new RemoteControlSection(m_state, m_labelWidth);
+    layout->addWidget(m_remoteControl);
     layout->addStretch(1);
 
     // Standard output is out of sight on a desktop, so trouble with the state file shows here too.

@@ -20,6 +20,7 @@ namespace tavix {
 class AppState;
 class ColorPanel;
 class ColorWell;
+class RemoteControlSection;
 class Toggle;
 
 /// The content of the settings window: the defaults for new clocks and the list of all clocks,
@@ -58,6 +59,7 @@ public:
     ColorPanel* colorPanel() const { return m_colorPanel; }
     /// Says when saving fails or a state file was kept aside; hidden while all is well.
     QLabel* saveNote() const { return m_saveNote; }
+    RemoteControlSection* remoteControlSection() const { return m_remoteControl; }
 
 protected:
     void hideEvent(QHideEvent* event) override;
@@ -92,6 +94,7 @@ private:
     QPushButton* m_addClock = nullptr;
     bool m_refreshing = false;
     QLabel* m_saveNote = nullptr;
+    RemoteControlSection* m_remoteControl = nullptr;
 };
 
 } // namespace tavix

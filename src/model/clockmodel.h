@@ -135,6 +135,14 @@ struct AppSettings {
     /// Running countdowns and stopwatches go on counting while their window is closed and while
     /// Tavix is not running; off, time passes for them only while a window shows them.
     bool runningTimersKeepCounting = true;
+    // Remote control. Files written before these keys existed read as these values.
+    bool remoteControlEnabled = true;
+    std::int64_t remoteHttpPort = 7420;
+    std::int64_t remoteOscPort = 7421;
+    /// Listen on every interface instead of loopback only; the access token is then required.
+    bool remoteAllowOtherComputers = false;
+    /// Empty until one is made; never printed in full.
+    QString remoteAccessToken;
     UnknownKeys unknownKeys{};
     bool operator==(const AppSettings&) const = default;
 };

@@ -52,7 +52,12 @@ constexpr std::string_view kSettingsKeys[] = {"defaultForegroundColor",
                                               "defaultTimeUntilAtTargetForegroundColor",
                                               "defaultTimeUntilAtTargetOutlineColor",
                                               "defaultTimeUntilFlashAtTarget",
-                                              "runningTimersKeepCounting"};
+                                              "runningTimersKeepCounting",
+                                              "remoteControlEnabled",
+                                              "remoteHttpPort",
+                                              "remoteOscPort",
+                                              "remoteAllowOtherComputers",
+                                              "remoteAccessToken"};
 
 // Property-list dates count seconds from this instant.
 const QDateTime& plistEpoch() {
@@ -396,6 +401,11 @@ private:
         color("defaultTimeUntilAtTargetOutlineColor", s.defaultTimeUntilAtTargetOutlineColor);
         boolean("defaultTimeUntilFlashAtTarget", s.defaultTimeUntilFlashAtTarget);
         boolean("runningTimersKeepCounting", s.runningTimersKeepCounting);
+        boolean("remoteControlEnabled", s.remoteControlEnabled);
+        integer("remoteHttpPort", s.remoteHttpPort);
+        integer("remoteOscPort", s.remoteOscPort);
+        boolean("remoteAllowOtherComputers", s.remoteAllowOtherComputers);
+        string("remoteAccessToken", s.remoteAccessToken);
         unknown(s.unknownKeys);
         close("dict");
     }
@@ -684,6 +694,23 @@ public:
         s.defaultTimeUntilFlashAtTarget = boolean(node, "defaultTimeUntilFlashAtTarget");
         if (plist_dict_get_item(node, "runningTimersKeepCounting")) {
             s.runningTimersKeepCounting = boolean(node, "runningTimersKeepCounting");
+        }
+        // Added later: optional, but typed like every other key when present.
+        const auto present = [node](const char* key) { return plist_dict_get_item(node, key) != nullptr; };
+        if (present("remoteControlEnabled")) {
+            s.remoteControlEnabled = boolean(node, "remoteControlEnabled");
+        }
+        if (present("remoteHttpPort")) {
+            s.remoteHttpPort = integer(node, "remoteHttpPort");
+        }
+        if (present("remoteOscPort")) {
+            s.remoteOscPort = integer(node, "remoteOscPort");
+        }
+        if (present("remoteAllowOtherComputers")) {
+            s.remoteAllowOtherComputers = boolean(node, "remoteAllowOtherComputers");
+        }
+        if (present("remoteAccessToken")) {
+            s.remoteAccessToken = string(node, "remoteAccessToken");
         }
         s.unknownKeys = unknownKeys(node, kSettingsKeys);
         return s;

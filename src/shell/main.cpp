@@ -142,6 +142,11 @@ int main(int argc, char** argv) {
 
     tavix.enableTray();
     tavix.start();
+    // Drills that count diagnostic lines run many instances side by side on one machine: they turn
+    // the servers off rather than compete for the default ports.
+    if (qgetenv("TAVIX_REMOTE_CONTROL") != "off") {
+        tavix.startRemoteControl();
+    }
     // Last: exit() destroys what was made after this before it runs the final save, and start-up
     // has made nearly everything by now.
     FinalSaveAtExit finalSave(tavix);

@@ -1,14 +1,17 @@
 #include "tavixapp.h"
 
 #include "clockwindowmanager.h"
+#include "shellclockbackend.h"
 #include "display/clockwindow.h"
 #include "display/runningtimers.h"
 #include "display/tickscheduler.h"
 #include "display/symbols.h"
 #include "editors/preferencesview.h"
+#include "editors/remotecontrolsection.h"
 #include "model/appstate.h"
 #include "model/statefile.h"
 #include "platform/audiohal.h"
+#include "remote/remotecontrol.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,7 +26,7 @@ namespace tavix {
 
 TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioHal> hal, TimeSource& time,
                    QObject* parent)
-    : QObject(parent), m_stateFile(std::move(stateFile)), m_hal(std::move(hal)),
+    : QObject(parent), m_stateFile(std::move(stateFile)), m_hal(std::move(hal)), m_time(time),
       m_state(std::make_unique<AppState>(m_stateFile)),
       m_timers(std::make_unique<RunningTimers>(*m_state, time)),
       m_ticks(std::make_unique<TickScheduler>(time)),
@@ -51,6 +54,9 @@ TavixApp::~TavixApp() {
     delete m_settingsWindow.data();
     // A device listing may still run on the thread pool with the audio layer; it must end first.
     QThreadPool::globalInstance()->waitForDone();
+    // The servers read the windows through the backend: they go first.
+    m_remote.reset();
+    m_remoteBackend.reset();
     // Windows go before the store they read.
     m_windows.reset();
 }
@@ -60,6 +66,15 @@ void TavixApp::start() {
     for (const ClockModel& clock : clocks) {
         m_windows->openClockWindow(clock.id);
     }
+}
+
+void TavixApp::startRemoteControl() {
+    if (m_remote) {
+        return;
+    }
+    m_remoteBackend = std::make_unique<ShellClockBackend>(*m_state, *m_windows, m_time);
+    m_remote = std::make_unique<RemoteControl>(*m_state, *m_remoteBackend);
+    m_remote->start();
 }
 
 void TavixApp::newWindow() {
@@ -75,8 +90,17 @@ void TavixApp::showSettings() {
         auto* layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSizeConstraint(QLayout::SetFixedSize);
-        layout->addWidget(new PreferencesView(
-            m_state.get(), [this](const QUuid& id) { m_windows->openClockWindow(id); }, 160, window));
+        auto* view = new PreferencesView(
+            m_state.get(), [this](const QUuid& id) { m_windows->openClockWindow(id); }, 160, window);
+        layout->addWidget(view);
+        if (m_remote) {
+            RemoteControlSection* section = view->remoteControlSection();
+            const auto showStatus = [this, section] {
+                section->setStatus(m_remote->status().url, m_remote->status().problem);
+            };
+            connect(m_remote.get(), &RemoteControl::statusChanged, section, showStatus);
+            showStatus();
+        }
         // "Add Clock" owns Ctrl+N here; Quit works from this window too.
         window->addAction(m_quit);
         m_settingsWindow = window;

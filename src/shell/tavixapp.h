@@ -16,6 +16,8 @@ class AppState;
 class AudioHal;
 class ClockWindowManager;
 class RunningTimers;
+class RemoteControl;
+class ShellClockBackend;
 class StateFile;
 class TickScheduler;
 class TimeSource;
@@ -59,6 +61,12 @@ public:
     /// Marks the store as quitting, saves and waits until the file is written. Runs once.
     void terminate();
 
+    /// Starts the HTTP, WebSocket and OSC servers as the settings say; they follow the settings from
+    /// then on.
+    void startRemoteControl();
+    /// Null until startRemoteControl().
+    RemoteControl* remoteControl() const { return m_remote.get(); }
+
     /// Offers the actions in a tray menu too, where the desktop has a tray; closing the last
     /// window then leaves the application running there.
     void enableTray();
@@ -74,10 +82,13 @@ private:
 
     std::shared_ptr<StateFile> m_stateFile;
     std::unique_ptr<AudioHal> m_hal;
+    TimeSource& m_time;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<RunningTimers> m_timers;
     std::unique_ptr<TickScheduler> m_ticks;
     std::unique_ptr<ClockWindowManager> m_windows;
+    std::unique_ptr<ShellClockBackend> m_remoteBackend;
+    std::unique_ptr<RemoteControl> m_remote;
     QAction* m_newWindow;
     QAction* m_settings;
     QAction* m_quit;

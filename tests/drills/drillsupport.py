@@ -116,7 +116,9 @@ class App:
         # Outside the state folder, which a drill may turn read-only.
         handle, self.out_path = tempfile.mkstemp(prefix="tavix-stdout-", suffix=".txt")
         os.close(handle)
-        env = dict(os.environ, XDG_DATA_HOME=folder.home, LANG="C.UTF-8")
+        # The remote control's servers stay off: another instance may hold their default ports,
+        # and its warning would be one diagnostic line too many.
+        env = dict(os.environ, XDG_DATA_HOME=folder.home, LANG="C.UTF-8", TAVIX_REMOTE_CONTROL="off")
         env.update(extra_env or {})
         self.launched = time.monotonic()
         self.launched_wall = time.time()

@@ -60,7 +60,12 @@ PersistenceContainer fullState() {
                       rgba(1, 0, 0, 1),
                       rgba(1, 0.1, 0, 1),
                       false,
-                      false};
+                      false,
+                      true,
+                      7420,
+                      7421,
+                      false,
+                      QString()};
     return state;
 }
 
@@ -288,4 +293,27 @@ TEST(StateCodec, CharactersXmlForbidsNeverReachTheFile) {
         EXPECT_EQ(reread->clocks[0].name, QStringLiteral("Linebreak \tand\r\nmore"))
             << "a carriage return survives";
     }
+}
+
+TEST(StateCodec, RemoteControlSettingsAreAdditionalKeysThatOlderFilesLack) {
+    PersistenceContainer state = fullState();
+    state.settings.remoteControlEnabled = false;
+    state.settings.remoteHttpPort = 8420;
+    state.settings.remoteOscPort = 8421;
+    state.settings.remoteAllowOtherComputers = true;
+    state.settings.remoteAccessToken = QStringLiteral("t0k&n");
+    const QByteArray bytes = *encodeStateFile(state, nullptr);
+    EXPECT_EQ(decodeStateFile(bytes, nullptr), state);
+
+    const PlistNode root = parse(bytes);
+    plist_t settings = plist_dict_get_item(root.get(), "settings");
+    for (const char* key : {"remoteControlEnabled", "remoteHttpPort", "remoteOscPort",
+                            "remoteAllowOtherComputers", "remoteAccessToken"}) {
+        plist_dict_remove_item(settings, key);
+    }
+    const auto older = decodeStateFile(serialise(root.get(), false), nullptr);
+    ASSERT_TRUE(older);
+    EXPECT_EQ(older->settings, fullState().settings) << "missing keys read as the defaults";
+    EXPECT_TRUE(older->settings.remoteControlEnabled);
+    EXPECT_EQ(older->settings.remoteHttpPort, 7420);
 }

@@ -1,0 +1,165 @@
+#include "shellclockbackend.h"
+
+#include "clockwindowmanager.h"
+#include "display/clockwindow.h"
+#include "display/moderules.h"
+#include "display/tickengine.h"
+#include "display/timesource.h"
+#include "editors/modebindings.h"
+#include "model/appstate.h"
+#include "timecode/timecoderuntimeholder.h"
+
+#include <QGuiApplication>
+
+#include <algorithm>
+
+namespace tavix {
+
+ShellClockBackend::ShellClockBackend(AppState& state, ClockWindowManager& windows, TimeSource& time,
+                                     QObject* parent)
+    : RemoteClockBackend(parent), m_state(state), m_windows(windows), m_time(time) {
+    connect(&m_state, &AppState::clocksChanged, this, &RemoteClockBackend::changed);
+    connect(&m_windows, &ClockWindowManager::windowClosed, this, &RemoteClockBackend::changed);
+    connect(&m_windows, &ClockWindowManager::windowOpened, this, [this](ClockWindow* window) {
+        // HOLD and the decoded time live in the window's runtime, not in the store.
+        connect(window->timecodeHolder()->runtime(), &TimecodeRuntime::changed, this,
+                &RemoteClockBackend::changed);
+        Q_EMIT changed();
+    });
+}
+
+QList<ClockSnapshot> ShellClockBackend::clocks() const {
+    QList<ClockSnapshot> result;
+    result.reserve(m_state.clocks().size());
+    const QDateTime now = m_time.wallNow();
+    for (const ClockModel& clock : m_state.clocks()) {
+        if (const ClockWindow* window = m_windows.window(clock.id)) {
+            // What the window shows: its last tick's instant and flash phase.
+            const TimecodeRuntime* runtime =
+                clock.mode == ClockMode::timecode ? window->timecodeHolder()->runtime() : nullptr;
+            result.append(
+                snapshotOf(clock, window->engine()->now(), window->engine()->flashVisible(), true, runtime));
+        } else {
+            result.append(snapshotOf(clock, now, true, false, nullptr));
+        }
+    }
+    return result;
+}
+
+CommandResult ShellClockBackend::apply(const QUuid& clockID, const ClockCommand& command) {
+    const auto index = m_state.indexOfClock(clockID);
+    if (!index) {
+        return {CommandStatus::notFound, QStringLiteral("the clock is gone"), std::nullopt};
+    }
+    ClockModel clock = m_state.clocks().at(*index);
+    ClockWindow* window = m_windows.window(clockID);
+    const auto write = [&](const ClockModel& changed) { m_state.setClock(*index, changed); };
+    const bool running =
+        (clock.mode == ClockMode::countdown && clock.countdown && clock.countdown->isRunning) ||
+        (clock.mode == ClockMode::stopwatch && clock.stopwatch && clock.stopwatch->isRunning);
+    switch (command.action) {
+    case ClockAction::start:
+    case ClockAction::pause:
+    case ClockAction::toggle:
+        if ((command.action == ClockAction::start && running) ||
+            (command.action == ClockAction::pause && !running)) {
+            break;
+        }
+        // The window's engine charges the time run since its last tick, as its button does.
+        if (window) {
+            window->engine()->startPause();
+        } else if (clock.mode == ClockMode::countdown) {
+            if (auto next = toggleCountdown(clock)) {
+                write(*next);
+            }
+        } else {
+            write(toggleStopwatch(clock));
+        }
+        break;
+    case ClockAction::reset:
+        if (window) {
+            window->engine()->reset();
+        } else if (clock.mode == ClockMode::countdown) {
+            if (auto next = resetCountdown(clock)) {
+                write(*next);
+            }
+        } else {
+            write(resetStopwatch(clock));
+        }
+        break;
+    case ClockAction::hold:
+        if (window) {
+            TimecodeRuntime* runtime = window->timecodeHolder()->runtime();
+            runtime->setHoldEnabled(command.hold.value_or(!runtime->holdEnabled()));
+        }
+        break;
+    case ClockAction::open:
+        m_windows.openClockWindow(clockID);
+        break;
+    case ClockAction::close:
+        if (window && m_windows.windows().size() == 1 && QGuiApplication::quitOnLastWindowClosed()) {
+            // Without a tray, closing the last window ends Tavix, and with it the remote control.
+            return {CommandStatus::conflict,
+                    QStringLiteral("\u201C%1\u201D has the last open window; closing it would quit Tavix")
+                        .arg(clock.name),
+                    std::nullopt};
+        }
+        if (window) {
+            window->close();
+        }
+        break;
+    case ClockAction::nudge:
+        if (clock.mode == ClockMode::countdown && clock.countdown) {
+            clock.countdown->remaining += command.seconds;
+        } else {
+            StopwatchSettings stopwatch = clock.stopwatch.value_or(StopwatchSettings{});
+            stopwatch.elapsed = std::max(0.0, stopwatch.elapsed + command.seconds);
+            clock.stopwatch = stopwatch;
+        }
+        write(clock);
+        break;
+    case ClockAction::setCountdown: {
+        CountdownSettings countdown = clock.countdown.value_or(fallbackCountdownSettings());
+        if (command.duration) {
+            countdown.duration = *command.duration;
+            // As the start-time editor does: a countdown that is not running starts over from it.
+            if (!countdown.isRunning) {
+                countdown.remaining = countdown.duration;
+            }
+        }
+        if (command.remaining) {
+            countdown.remaining = *command.remaining;
+        }
+        clock.countdown = countdown;
+        write(clock);
+        break;
+    }
+    case ClockAction::setTimeUntil: {
+        TimeUntilSettings timeUntil = clock.timeUntil.value_or(fallbackTimeUntilSettings());
+        timeUntil.targetHour = command.target.hour;
+        timeUntil.targetMinute = command.target.minute;
+        timeUntil.targetSecond = command.target.second;
+        clock.timeUntil = timeUntil;
+        write(clock);
+        break;
+    }
+    }
+    return {};
+}
+
+QUuid ShellClockBackend::addClock(const std::optional<QString>& name, ClockMode mode) {
+    const QUuid id = m_state.addClock();
+    if (const auto index = m_state.indexOfClock(id)) {
+        ClockModel clock = m_state.clocks().at(*index);
+        clock.mode = mode;
+        m_state.setClock(*index, clock);
+    }
+    if (name) {
+        m_state.renameClock(id, *name);
+    }
+    // As "Add Clock" does: the new clock's window opens at once.
+    m_windows.openClockWindow(id);
+    return id;
+}
+
+} // namespace tavix

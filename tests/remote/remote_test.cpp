@@ -1,0 +1,582 @@
+// The remote protocols without sockets: HTTP routing and access checks, the byte gate in front of
+// the HTTP parser, OSC decoding and commands, clock snapshots, and a seeded fuzz of the parsers.
+#include "display/moderules.h"
+#include "model/appstate.h"
+#include "remote/accesscontrol.h"
+#include "remote/httpgate.h"
+#include "remote/oscprotocol.h"
+#include "remote/remoteapi.h"
+#include "remote/remoteclockbackend.h"
+#include "remote/remotecontrol.h"
+#include "testsupport.h"
+#include "timecode/timecoderuntime.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using namespace tavix;
+
+namespace {
+
+const QDateTime kNow(QDate(2024, 6, 12), QTime(17, 0, 0));
+
+ClockModel clockNamed(const char* name, ClockMode mode) {
+    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QString::fromUtf8(name), AppSettings{});
+    clock.mode = mode;
+    return clock;
+}
+
+/// Clocks as plain records, changed by the same pure rules a closed window uses; counts applied
+/// commands so tests can tell that a refused request changed nothing.
+class FakeBackend : public RemoteClockBackend {
+public:
+    QList<ClockModel> models;
+    QList<bool> open;
+    int applied = 0;
+
+    void add(const ClockModel& clock, bool windowOpen = true) {
+        models.append(clock);
+        open.append(windowOpen);
+    }
+
+    QList<ClockSnapshot> clocks() const override {
+        QList<ClockSnapshot> out;
+        for (qsizetype i = 0; i < models.size(); ++i) {
+            out.append(snapshotOf(models[i], kNow, true, open[i], nullptr));
+        }
+        return out;
+    }
+
+    CommandResult apply(const QUuid& id, const ClockCommand& command) override {
+        ++applied;
+        for (ClockModel& clock : models) {
+            if (clock.id != id) {
+                continue;
+            }
+            switch (command.action) {
+            case ClockAction::toggle:
+            case ClockAction::start:
+                clock = clock.mode == ClockMode::countdown ? *toggleCountdown(clock) : toggleStopwatch(clock);
+                break;
+            case ClockAction::nudge:
+                clock.countdown->remaining += command.seconds;
+                break;
+            case ClockAction::setCountdown:
+                clock.countdown->duration = command.duration.value_or(clock.countdown->duration);
+                break;
+            default:
+                break;
+            }
+            return {};
+        }
+        return {CommandStatus::notFound, QStringLiteral("gone"), std::nullopt};
+    }
+
+    QUuid addClock(const std::optional<QString>& name, ClockMode mode) override {
+        ClockModel clock = clockNamed("Clock 9", mode);
+        if (name) {
+            clock.name = *name;
+        }
+        add(clock);
+        return clock.id;
+    }
+};
+
+HttpRequest request(const char* method, const char* path, const QByteArray& body = {},
+                    HttpHeaders headers = {{"Host", "127.0.0.1:7420"}}) {
+    HttpRequest r;
+    r.method = method;
+    const QByteArray target(path);
+    const qsizetype question = target.indexOf('?');
+    r.path = question < 0 ? target : target.left(question);
+    r.query = question < 0 ? QByteArray() : target.mid(question + 1);
+    r.headers = std::move(headers);
+    r.body = body;
+    return r;
+}
+
+QJsonObject bodyOf(const HttpResponse& response) {
+    return QJsonDocument::fromJson(response.body).object();
+}
+
+struct Fixture {
+    FakeBackend backend;
+    RemoteApi api{backend};
+    ClockModel countdown = clockNamed("Show Timer", ClockMode::countdown);
+    ClockModel wall = clockNamed("Wall", ClockMode::clock);
+    Fixture() {
+        backend.add(countdown);
+        backend.add(wall);
+    }
+};
+
+} // namespace
+
+TEST(RemoteApi, RoutesRequestsAndAnswersErrorsWithTheRightStatusWithoutChangingAnything) {
+    struct Case {
+        const char* method;
+        const char* path;
+        const char* body;
+        int status;
+        bool changes;
+    };
+    const std::vector<Case> cases = {
+        {"GET", "/api/v1/clocks", "", 200, false},
+        {"GET", "/api/v1/clocks/show%20timer", "", 404, false}, // names compare exactly
+        {"GET", "/api/v1/clocks/Show%20Timer", "", 200, false},
+        {"POST", "/api/v1/clocks/Show%20Timer/toggle", "", 200, true},
+        {"POST", "/api/v1/clocks/Show%20Timer/nudge", "{\"seconds\": -60}", 200, true},
+        {"PUT", "/api/v1/clocks/Show%20Timer/countdown", "{\"duration\": 600, \"remaining\": 30}", 200, true},
+        {"POST", "/api/v1/clocks/Nobody/start", "", 404, false},
+        {"POST", "/api/v1/clocks/Wall/start", "", 409, false},
+        {"POST", "/api/v1/clocks/Wall/hold", "", 409, false},
+        {"PUT", "/api/v1/clocks/Show%20Timer/timeuntil", "{\"hour\": 18}", 409, false},
+        {"POST", "/api/v1/clocks/Show%20Timer/nudge", "{\"seconds\": \"60\"}", 400, false},
+        {"POST", "/api/v1/clocks/Show%20Timer/nudge", "{\"seconds\": 1e300}", 400, false},
+        {"POST", "/api/v1/clocks/Show%20Timer/nudge", "{}", 400, false},
+        {"POST", "/api/v1/clocks/Show%20Timer/nudge", "[60]", 400, false},
+        {"POST", "/api/v1/clocks/Show%20Timer/toggle", "{oops", 400, false},
+        {"PUT", "/api/v1/clocks/Show%20Timer/countdown", "{\"duration\": -5}", 400, false},
+        {"PUT", "/api/v1/clocks/Show%20Timer/countdown", "{}", 400, false},
+        {"GET", "/api/v1/clocks/Show%20Timer/start", "", 405, false},
+        {"POST", "/api/v1/clocks/Show%20Timer/countdown", "{\"duration\": 5}", 405, false},
+        {"POST", "/api/v1/clocks/Show%20Timer/explode", "", 404, false},
+        {"POST", "/api/v1/clocks", "{\"mode\": \"sundial\"}", 400, false},
+        {"POST", "/api/v1/clocks", "{\"name\": \"  Wall \"}", 409, false},
+        {"POST", "/api/v1/clocks", "{\"name\": \"   \"}", 400, false},
+        {"GET", "/api/v1/events", "", 426, false},
+        {"GET", "/etc/passwd", "", 404, false},
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        const HttpResponse response = f.api.handle(request(c.method, c.path, c.body));
+        EXPECT_EQ(response.status, c.status) << c.method << ' ' << c.path << ' ' << c.body;
+        EXPECT_EQ(f.backend.applied > 0, c.changes) << c.method << ' ' << c.path << ' ' << c.body;
+        EXPECT_EQ(response.contentType, QByteArray("application/json")) << c.path;
+        if (c.status >= 400) {
+            EXPECT_EQ(bodyOf(response).value(QStringLiteral("status")).toInt(), c.status);
+            EXPECT_FALSE(bodyOf(response).value(QStringLiteral("error")).toString().isEmpty()) << c.path;
+        }
+    }
+}
+
+TEST(RemoteApi, CommandsAnswerWithTheClockAfterwardsAndNewClocksAreCreated) {
+    Fixture f;
+    const QString id = uuidText(f.countdown.id).toLower();
+    const HttpResponse toggled =
+        f.api.handle(request("POST", QByteArray("/api/v1/clocks/" + id.toUtf8() + "/toggle").constData()));
+    ASSERT_EQ(toggled.status, 200) << "a lower-case id finds the clock";
+    EXPECT_TRUE(bodyOf(toggled).value(QStringLiteral("isRunning")).toBool());
+
+    const HttpResponse created = f.api.handle(
+        request("POST", "/api/v1/clocks", "{\"name\": \"Talk / Q&A\", \"mode\": \"stopwatch\"}"));
+    ASSERT_EQ(created.status, 201);
+    EXPECT_EQ(bodyOf(created).value(QStringLiteral("mode")).toString(), QStringLiteral("stopwatch"));
+    // A name with a slash is reached through its percent-encoded form.
+    EXPECT_EQ(f.api.handle(request("POST", "/api/v1/clocks/Talk%20%2F%20Q%26A/start")).status, 200);
+
+    const HttpResponse list = f.api.handle(request("GET", "/api/v1/clocks"));
+    const QJsonArray clocks = QJsonDocument::fromJson(list.body).array();
+    ASSERT_EQ(clocks.size(), 3);
+    EXPECT_EQ(clocks[0].toObject().value(QStringLiteral("text")).toString(), QStringLiteral("30:00"));
+    EXPECT_EQ(clocks[2].toObject().value(QStringLiteral("name")).toString(), QStringLiteral("Talk / Q&A"));
+
+    const HttpResponse page = f.api.handle(request("GET", "/"));
+    EXPECT_EQ(page.status, 200);
+    EXPECT_TRUE(page.contentType.startsWith("text/html"));
+    EXPECT_TRUE(page.body.contains("/api/v1/events"));
+    EXPECT_TRUE(headerValue(page.headers, "Content-Security-Policy")->contains("frame-ancestors 'none'"));
+}
+
+TEST(RemoteApi, HostOriginAndTokenDecideWhoMayAct) {
+    struct Case {
+        bool allowOthers;
+        HttpHeaders headers;
+        const char* query;
+        int status;
+    };
+    const QByteArray token = "s3cret-token";
+    const std::vector<Case> cases = {
+        {false, {{"Host", "127.0.0.1:7420"}}, "", 200},
+        {false, {{"host", "localhost:7420"}}, "", 200},
+        {false, {{"Host", "[::1]:7420"}}, "", 200},
+        {false, {{"Host", "evil.example:7420"}}, "", 403}, // a rebound name
+        {false, {{"Host", "192.168.1.5:7420"}}, "", 403},
+        {false, {}, "", 403},
+        {false, {{"Host", "127.0.0.1:7420"}, {"Origin", "http://127.0.0.1:7420"}}, "", 200},
+        {false, {{"Host", "127.0.0.1:7420"}, {"Origin", "http://evil.example"}}, "", 403},
+        {false, {{"Host", "127.0.0.1:7420"}, {"Origin", "http://127.0.0.1:8080"}}, "", 403},
+        {false, {{"Host", "127.0.0.1:7420"}, {"Origin", "null"}}, "", 403},
+        {true, {{"Host", "192.168.1.5:7420"}}, "", 401},
+        {true, {{"Host", "127.0.0.1:7420"}}, "", 401},
+        {true, {{"Host", "192.168.1.5:7420"}, {"Authorization", "Bearer wrong"}}, "", 401},
+        {true, {{"Host", "192.168.1.5:7420"}, {"Authorization", "Bearer s3cret-token"}}, "", 200},
+        {true, {{"Host", "192.168.1.5:7420"}, {"authorization", "bearer s3cret-token"}}, "", 200},
+        {true, {{"Host", "192.168.1.5:7420"}}, "?access_token=s3cret-token", 200},
+        {true, {{"Host", "192.168.1.5:7420"}}, "?access_token=s3cret", 401},
+        {true,
+         {{"Host", "192.168.1.5:7420"},
+          {"Origin", "http://evil.example"},
+          {"Authorization", "Bearer s3cret-token"}},
+         "",
+         403},
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        f.api.setPolicy({c.allowOthers, QString::fromLatin1(token)});
+        const QByteArray path = QByteArray("/api/v1/clocks/Show%20Timer/toggle") + c.query;
+        const HttpResponse response = f.api.handle(request("POST", path.constData(), "", c.headers));
+        EXPECT_EQ(response.status, c.status) << path.constData() << " case " << (&c - cases.data());
+        EXPECT_EQ(f.backend.applied > 0, c.status == 200) << "a refused request changes nothing";
+        if (c.status == 401) {
+            EXPECT_TRUE(headerValue(response.headers, "WWW-Authenticate").has_value());
+        }
+        EXPECT_FALSE(headerValue(response.headers, "Access-Control-Allow-Origin").has_value());
+    }
+    // With other computers allowed but no token made yet, nobody gets in.
+    Fixture f;
+    f.api.setPolicy({true, QString()});
+    EXPECT_EQ(
+        f.api.handle(request("GET", "/api/v1/clocks", "", {{"Host", "h"}, {"Authorization", "Bearer "}}))
+            .status,
+        401);
+}
+
+TEST(RemoteApi, WebSocketUpgradesAreCheckedLikeRequestsAndCapped) {
+    Fixture f;
+    f.api.setPolicy({true, QStringLiteral("tok")});
+    const HttpHeaders headers{{"Host", "10.0.0.2:7420"}, {"Upgrade", "websocket"}};
+    EXPECT_EQ(f.api.refuseUpgrade(request("GET", "/api/v1/events", "", headers), 0)->status, 401);
+    EXPECT_FALSE(f.api.refuseUpgrade(request("GET", "/api/v1/events?access_token=tok", "", headers), 0));
+    EXPECT_EQ(f.api.refuseUpgrade(request("GET", "/other?access_token=tok", "", headers), 0)->status, 404);
+    EXPECT_EQ(f.api
+                  .refuseUpgrade(request("GET", "/api/v1/events?access_token=tok", "", headers),
+                                 RemoteApi::kMaximumWebSocketClients)
+                  ->status,
+              503);
+}
+
+TEST(AccessControl, TokensCompareByContentOnlyAndArePrintedMasked) {
+    EXPECT_TRUE(tokensEqual("abc", "abc"));
+    EXPECT_FALSE(tokensEqual("abc", "abd"));
+    EXPECT_FALSE(tokensEqual("abc", "abcd"));
+    EXPECT_FALSE(tokensEqual("", "a"));
+    EXPECT_EQ(maskedToken(QStringLiteral("abcdefgh")), QStringLiteral("abcd\u2026"));
+}
+
+TEST(HttpRequestGate, RefusesOversizedOrUnframedRequestsAsSoonAsTheHeadersSaySo) {
+    using V = HttpRequestGate::Verdict;
+    const auto post = [](qint64 length) {
+        return "POST /x HTTP/1.1\r\nHost: h\r\nContent-Length: " + QByteArray::number(length) + "\r\n\r\n";
+    };
+    struct Case {
+        QList<QByteArray> chunks;
+        V verdict;
+    };
+    const std::vector<Case> cases = {
+        {{post(65536) + QByteArray(65536, 'x')}, V::pass},
+        {{post(65537)}, V::bodyTooLarge},
+        {{post(10).left(20), post(10).mid(20, 7), post(10).mid(27) + "0123456789"}, V::pass},
+        // The second request of a pipelined pair is judged too, after the first one's body.
+        {{post(4) + "abcd" + post(1 << 20)}, V::bodyTooLarge},
+        {{post(3) + "abc", "GET / HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n"},
+         V::lengthRequired},
+        {{"POST / HTTP/1.1\r\nContent-Length: 12x\r\n\r\n"}, V::badRequest},
+        {{"POST / HTTP/1.1\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n"}, V::badRequest},
+        {{"GET / HTTP/1.1\r\nX: " + QByteArray(20000, 'a')}, V::headersTooLarge},
+        {{"GET /api/v1/events HTTP/1.1\r\nUpgrade: websocket\r\n\r\n", QByteArray(200000, '\x81')}, V::pass},
+    };
+    for (const Case& c : cases) {
+        HttpRequestGate gate;
+        V verdict = V::pass;
+        for (const QByteArray& chunk : c.chunks) {
+            verdict = gate.feed(chunk);
+        }
+        EXPECT_EQ(verdict, c.verdict) << c.chunks.first().left(60).constData();
+    }
+}
+
+TEST(OscProtocol, DecodesMessagesAndNestedBundlesAndRefusesMalformedPackets) {
+    const QByteArray one =
+        encodeOscMessage(QStringLiteral("/a b"), {qint64{7}, 1.5, QStringLiteral("x"), true});
+    const auto decoded = parseOscPacket(one);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(*decoded,
+              (QList<OscMessage>{{QStringLiteral("/a b"), {qint64{7}, 1.5, QStringLiteral("x"), true}}}));
+
+    const auto element = [](const QByteArray& content) {
+        QByteArray size(4, '\0');
+        qToBigEndian<qint32>(static_cast<qint32>(content.size()), size.data());
+        return size + content;
+    };
+    const QByteArray header = QByteArray("#bundle\0", 8) + QByteArray(8, '\1');
+    const QByteArray inner = header + element(encodeOscMessage(QStringLiteral("/two"), {}));
+    const QByteArray outer = header + element(one) + element(inner);
+    const auto bundle = parseOscPacket(outer);
+    ASSERT_TRUE(bundle);
+    ASSERT_EQ(bundle->size(), 2);
+    EXPECT_EQ(bundle->at(1).path, QStringLiteral("/two"));
+
+    QByteArray deep = encodeOscMessage(QStringLiteral("/deep"), {});
+    for (int i = 0; i < 12; ++i) {
+        deep = header + element(deep);
+    }
+    const std::vector<QByteArray> malformed = {
+        QByteArray(),
+        one.left(one.size() - 4),
+        QByteArray("/abc"),
+        QByteArray("nope\0\0\0\0,\0\0\0", 12),
+        header + QByteArray("\0\0\0\x40", 4) + one,
+        header + QByteArray("\xff\xff\xff\xfc", 4),
+        deep,
+    };
+    for (const QByteArray& packet : malformed) {
+        QString error;
+        EXPECT_FALSE(parseOscPacket(packet, &error)) << packet.toHex().constData();
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+TEST(OscEndpoint, CommandsFindClocksByNameAndTheTokenGuardsThemWhenOthersAreAllowed) {
+    Fixture f;
+    ClockModel odd = clockNamed("Talk / Q&A", ClockMode::countdown);
+    f.backend.add(odd);
+    OscEndpoint osc(f.backend);
+    const auto send = [&](const char* path, QVariantList args, const char* sender = "10.0.0.9:9000") {
+        quint16 port = 0;
+        return osc.handle(encodeOscMessage(QString::fromUtf8(path), args), QString::fromLatin1(sender),
+                          &port);
+    };
+    EXPECT_TRUE(send("/tavix/clock/Show Timer/toggle", {}).isEmpty());
+    EXPECT_TRUE(f.backend.models[0].countdown->isRunning);
+    send("/tavix/clock/Show Timer/nudge", {qint64{-60}});
+    EXPECT_DOUBLE_EQ(f.backend.models[0].countdown->remaining, 1740);
+    send("/tavix/clock/Talk / Q&A/duration", {90.0});
+    EXPECT_DOUBLE_EQ(f.backend.models[2].countdown->duration, 90);
+
+    const auto errorOf = [](const QList<QByteArray>& replies) {
+        return replies.size() == 1 ? parseOscPacket(replies[0])->first() : OscMessage{};
+    };
+    EXPECT_EQ(errorOf(send("/tavix/clock/Wall/reset", {})).path, QStringLiteral("/tavix/error"));
+    EXPECT_EQ(errorOf(send("/tavix/clock/Nobody/start", {})).path, QStringLiteral("/tavix/error"));
+    EXPECT_EQ(errorOf(send("/tavix/clock/Show Timer/nudge", {QStringLiteral("sixty")})).path,
+              QStringLiteral("/tavix/error"));
+    EXPECT_TRUE(send("/other/app", {}).isEmpty()) << "traffic for others is ignored";
+
+    const QList<QByteArray> list = send("/tavix/clocks", {});
+    ASSERT_EQ(list.size(), 3);
+    quint16 replyPort = 1;
+    osc.handle(encodeOscMessage(QStringLiteral("/tavix/clocks"), {qint64{9123}}), QStringLiteral("x:1"),
+               &replyPort);
+    EXPECT_EQ(replyPort, 9123) << "the list may be asked for at another port";
+    const OscMessage first = parseOscPacket(list[0])->first();
+    EXPECT_EQ(first.path, QStringLiteral("/tavix/clock"));
+    EXPECT_EQ(first.args.mid(1, 5),
+              (QVariantList{QStringLiteral("Show Timer"), QStringLiteral("countdown"),
+                            QStringLiteral("29:00"), QStringLiteral("normal"), qint64{1}}));
+
+    osc.setPolicy({true, QStringLiteral("tok")});
+    const int before = f.backend.applied;
+    EXPECT_EQ(errorOf(send("/tavix/clock/Show Timer/toggle", {})).path, QStringLiteral("/tavix/error"));
+    EXPECT_EQ(errorOf(send("/tavix/clocks", {QStringLiteral("wrong")})).path, QStringLiteral("/tavix/error"));
+    EXPECT_EQ(f.backend.applied, before) << "nothing changes without the token";
+    EXPECT_TRUE(send("/tavix/clock/Show Timer/nudge", {QStringLiteral("tok"), 10.0}).isEmpty());
+    EXPECT_DOUBLE_EQ(f.backend.models[0].countdown->remaining, 1750);
+    EXPECT_EQ(errorOf(send("/tavix/auth", {QStringLiteral("nope")})).args, QVariantList{qint64{0}});
+    EXPECT_EQ(errorOf(send("/tavix/auth", {QStringLiteral("tok")})).args, QVariantList{qint64{1}});
+    EXPECT_TRUE(send("/tavix/clock/Show Timer/nudge", {10.0}).isEmpty()) << "the sender is known now";
+    EXPECT_DOUBLE_EQ(f.backend.models[0].countdown->remaining, 1760);
+    EXPECT_FALSE(send("/tavix/clock/Show Timer/nudge", {10.0}, "10.0.0.9:9001").isEmpty()) << "another port";
+    osc.setPolicy({true, QStringLiteral("new")});
+    EXPECT_FALSE(send("/tavix/clock/Show Timer/nudge", {10.0}).isEmpty())
+        << "a new token forgets the senders";
+    EXPECT_DOUBLE_EQ(f.backend.models[0].countdown->remaining, 1760);
+}
+
+TEST(ClockSnapshot, StateTextAndFieldsFollowTheModeAndTheWindow) {
+    ClockModel countdown = clockNamed("C", ClockMode::countdown);
+    const auto stateOf = [&](double remaining) {
+        countdown.countdown->remaining = remaining;
+        return snapshotOf(countdown, kNow, true, true, nullptr).state;
+    };
+    EXPECT_EQ(stateOf(61), ClockState::normal);
+    EXPECT_EQ(stateOf(60), ClockState::warning);
+    EXPECT_EQ(stateOf(0), ClockState::warning);
+    EXPECT_EQ(stateOf(-0.5), ClockState::overtime);
+    countdown.countdown->isRunning = true;
+    countdown.countdown->flashWhenDone = true;
+    const ClockSnapshot hidden = snapshotOf(countdown, kNow, false, true, nullptr);
+    EXPECT_FALSE(hidden.textVisible) << "the hidden phase of the overtime flash";
+    EXPECT_EQ(hidden.textColor, countdown.countdown->warningForegroundColor);
+
+    ClockModel until = clockNamed("U", ClockMode::timeUntil);
+    until.timeUntil->targetHour = 16;
+    const ClockSnapshot past = snapshotOf(until, kNow, true, false, nullptr);
+    EXPECT_EQ(past.state, ClockState::atTarget);
+    EXPECT_EQ(past.text, QStringLiteral("-1:00:00"));
+    EXPECT_EQ(past.target, (TimeOfDay{16, 0, 0}));
+
+    ClockModel timecode = clockNamed("T", ClockMode::timecode);
+    TimecodeRuntime runtime;
+    runtime.setLiveTime(10, 0, 0, 12);
+    runtime.setHoldEnabled(true);
+    runtime.setLiveTime(10, 0, 1, 0);
+    const ClockSnapshot held = snapshotOf(timecode, kNow, true, true, &runtime);
+    EXPECT_EQ(held.text, QStringLiteral("10:00:00:12"));
+    EXPECT_EQ(held.state, ClockState::hold);
+    EXPECT_EQ(snapshotOf(timecode, kNow, true, false, nullptr).text, closedTimecodeText());
+
+    ClockModel broken = clockNamed("B", ClockMode::countdown);
+    broken.countdown->remaining = std::numeric_limits<double>::infinity();
+    const QJsonObject json = toJson(snapshotOf(broken, kNow, true, true, nullptr));
+    EXPECT_TRUE(json.value(QStringLiteral("remaining")).isNull()) << "JSON has no infinity";
+    EXPECT_FALSE(json.contains(QStringLiteral("elapsed")));
+    EXPECT_EQ(json.value(QStringLiteral("colors")).toObject().value(QStringLiteral("background")).toString(),
+              QStringLiteral("#000000FF"));
+}
+
+// A seeded, bounded fuzz of everything that reads bytes from the network: random and mutated
+// packets must be refused or answered, never crash, hang or change a clock they were not meant to.
+TEST(RemoteFuzz, RandomAndMutatedInputIsRefusedWithoutHarm) {
+    Fixture f;
+    OscEndpoint osc(f.backend);
+    QRandomGenerator random(20240612);
+    const QList<QByteArray> oscSeeds = {
+        encodeOscMessage(QStringLiteral("/tavix/clock/Show Timer/nudge"), {1.0}),
+        encodeOscMessage(QStringLiteral("/tavix/clocks"), {}),
+        QByteArray("#bundle\0", 8) + QByteArray(8, '\0') + QByteArray("\0\0\0\x10", 4) +
+            encodeOscMessage(QStringLiteral("/tavix/clock/x/hold"), {qint64{1}}).left(16),
+    };
+    const QList<QByteArray> httpSeeds = {
+        "{\"seconds\": -60}",
+        "{\"duration\": 600, \"remaining\": 1}",
+        "{\"hour\": 18, \"minute\": 0}",
+        "[]",
+        "{",
+    };
+    const auto mutate = [&](QByteArray bytes) {
+        const int edits = 1 + static_cast<int>(random.bounded(4));
+        for (int e = 0; e < edits && !bytes.isEmpty(); ++e) {
+            const auto at = static_cast<qsizetype>(random.bounded(static_cast<quint32>(bytes.size())));
+            switch (random.bounded(3)) {
+            case 0:
+                bytes[at] = static_cast<char>(random.bounded(256));
+                break;
+            case 1:
+                bytes.remove(at, 1 + static_cast<qsizetype>(random.bounded(4)));
+                break;
+            default:
+                bytes.insert(at, QByteArray(1 + static_cast<qsizetype>(random.bounded(8)),
+                                            static_cast<char>(random.bounded(256))));
+                break;
+            }
+        }
+        return bytes;
+    };
+    const auto randomBytes = [&](int maximum) {
+        QByteArray bytes(static_cast<qsizetype>(random.bounded(maximum)), '\0');
+        for (char& c : bytes) {
+            c = static_cast<char>(random.bounded(256));
+        }
+        return bytes;
+    };
+    const char* words[] = {"start", "toggle", "nudge", "countdown", "timeuntil", "hold", "open", "x"};
+    for (int i = 0; i < 100000; ++i) {
+        QByteArray packet = i % 3 == 0 ? randomBytes(96) : mutate(oscSeeds[i % oscSeeds.size()]);
+        if (i % 2 == 0) {
+            packet.resize(packet.size() / 4 * 4);
+        }
+        quint16 port = 0;
+        osc.handle(packet, QStringLiteral("127.0.0.1:1"), &port);
+
+        const QByteArray word = words[random.bounded(8)];
+        const QByteArray path = "/api/v1/clocks/Show%20Timer/" + word;
+        const QByteArray body = i % 2 ? randomBytes(64) : mutate(httpSeeds[i % httpSeeds.size()]);
+        const HttpResponse response = f.api.handle(request(i % 2 ? "POST" : "PUT", path.constData(), body));
+        EXPECT_TRUE(response.status == 200 || (response.status >= 400 && response.status < 500))
+            << response.status;
+
+        HttpRequestGate gate;
+        gate.feed(randomBytes(200));
+        gate.feed(mutate(QByteArray("POST / HTTP/1.1\r\nContent-Length: 10\r\n\r\n0123456789")));
+    }
+    EXPECT_GT(osc.malformedPackets(), 10000);
+    EXPECT_EQ(f.backend.models[1], f.wall) << "the wall clock takes no command";
+}
+
+namespace {
+
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool answersHttp(quint16 port) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(2000)) {
+        return false;
+    }
+    socket.write("GET /api/v1/clocks HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    return test::waitUntil([&] { return socket.bytesAvailable() > 0; }, 5000) &&
+           socket.readAll().startsWith("HTTP/1.1 200");
+}
+
+} // namespace
+
+TEST(RemoteControl, RebindsAtOnceWhenTheSettingsChangeAndReportsATakenPort) {
+    QTemporaryDir folder;
+    AppState state(std::make_shared<StateFile>(folder.path()));
+    FakeBackend backend;
+    RemoteControl remote(state, backend);
+    QTcpServer squatter;
+    ASSERT_TRUE(squatter.listen(QHostAddress::LocalHost, 0));
+    AppSettings settings = state.settings();
+    settings.remoteHttpPort = squatter.serverPort();
+    settings.remoteOscPort = freePort();
+    state.setSettings(settings);
+
+    const QStringList lines = test::capturedStdoutLines([&] { remote.start(); });
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(
+        lines[0].startsWith(QStringLiteral("\u26A0\uFE0F RemoteControl: cannot listen for HTTP on 127.0.0.1 "
+                                           "port %1: the port is in use")
+                                .arg(squatter.serverPort())))
+        << lines[0].toStdString();
+    EXPECT_FALSE(remote.status().httpListening);
+    EXPECT_TRUE(remote.status().oscListening) << "the other server runs regardless";
+    EXPECT_TRUE(remote.status().problem.contains(QString::number(squatter.serverPort())));
+
+    const quint16 port = freePort();
+    settings.remoteHttpPort = port;
+    state.setSettings(settings);
+    EXPECT_TRUE(remote.status().httpListening);
+    EXPECT_TRUE(remote.status().problem.isEmpty());
+    EXPECT_EQ(remote.status().url, QStringLiteral("http://127.0.0.1:%1/").arg(port));
+    EXPECT_TRUE(answersHttp(port));
+
+    settings.remoteAllowOtherComputers = true;
+    state.setSettings(settings);
+    EXPECT_FALSE(state.settings().remoteAccessToken.isEmpty()) << "a token is made and kept";
+    EXPECT_TRUE(
+        remote.status().url.endsWith(QStringLiteral("?access_token=") + state.settings().remoteAccessToken));
+    EXPECT_FALSE(answersHttp(port)) << "401 without the token";
+
+    settings = state.settings();
+    settings.remoteControlEnabled = false;
+    state.setSettings(settings);
+    QTcpServer reuse;
+    EXPECT_TRUE(reuse.listen(QHostAddress::LocalHost, port)) << "turned off, the port is free again";
+}
