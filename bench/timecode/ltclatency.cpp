@@ -3,7 +3,7 @@
 // playback stream, paced by the server, and captures its monitor through the real capture path.
 // Run it with bench/timecode/ltc_latency.sh (a private daemon from tests/support/with-pulse.sh).
 #include "ltcsignal.h"
-#include "platform/pulseaudiohal.h"
+#include "platform/pulseaudiobackend.h"
 #include "timecode/timecodeinputmanager.h"
 #include "timecode/timecoderuntime.h"
 
@@ -47,11 +47,11 @@ int main(int argc, char** argv) {
     }
     frameEnds.back() = std::min(frameEnds.back(), signal.samples.size());
 
-    PulseAudioHal hal;
+    PulseAudioBackend audio;
     TimecodeRuntime runtime;
-    TimecodeInputManager manager(&hal, &runtime,
+    TimecodeInputManager manager(&audio, &runtime,
                                  {TimecodeFrameRate::fps30,
-                                  QString::number(PulseAudioHal::deviceIDForSourceName("ltcout.monitor")),
+                                  QString::number(PulseAudioBackend::deviceIdForSourceName("ltcout.monitor")),
                                   0});
     manager.start();
     if (!manager.isCapturing()) {

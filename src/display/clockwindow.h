@@ -17,7 +17,7 @@ class QToolButton;
 
 namespace tavix {
 
-class AudioHal;
+class AudioBackend;
 class FittedText;
 class TickEngine;
 class TimecodeRuntimeHolder;
@@ -32,8 +32,8 @@ class ClockWindow : public QWidget {
     Q_OBJECT
 
 public:
-    /// `hal` may be null (no audio input). `time` must outlive the window.
-    ClockWindow(AppState* state, const QUuid& clockID, AudioHal* hal, TimeSource& time,
+    /// `audio` may be null (no audio input). `time` must outlive the window.
+    ClockWindow(AppState* state, const QUuid& clockID, AudioBackend* audio, TimeSource& time,
                 QWidget* parent = nullptr);
     ~ClockWindow() override;
 
@@ -90,7 +90,7 @@ private:
     void updateTint(const ClockModel& clock);
 
     ClockBinding m_clock;
-    AudioHal* m_hal;
+    AudioBackend* m_audio;
     TickEngine* m_engine;
     TimecodeRuntimeHolder* m_holder;
 

@@ -47,8 +47,8 @@ std::vector<AudioDeviceChoice> choicesFor(const std::vector<AudioInputDeviceInfo
 } // namespace
 
 TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> settings, TimecodeRuntime* runtime,
-                                               AudioHal* hal, double labelWidth, QWidget* parent)
-    : QWidget(parent), m_settings(std::move(settings)), m_runtime(runtime), m_hal(hal),
+                                               AudioBackend* audio, double labelWidth, QWidget* parent)
+    : QWidget(parent), m_settings(std::move(settings)), m_runtime(runtime), m_audio(audio),
       m_inbox(std::make_unique<MainThreadInbox>()) {
     QVBoxLayout* layout = makeSectionLayout(this, 10);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -175,10 +175,10 @@ void TimecodeSettingsEditor::loadDevicesOnce(bool force) {
     refreshControls();
     const MainThreadInbox::Sender sender = m_inbox->sender();
     const QPointer<TimecodeSettingsEditor> self(this);
-    AudioHal* hal = m_hal;
-    QThreadPool::globalInstance()->start([sender, self, hal] {
+    AudioBackend* audio = m_audio;
+    QThreadPool::globalInstance()->start([sender, self, audio] {
         std::vector<AudioInputDeviceInfo> infos =
-            hal ? listInputDevices(*hal) : std::vector<AudioInputDeviceInfo>{};
+            audio ? listInputDevices(*audio) : std::vector<AudioInputDeviceInfo>{};
         // The inbox drops the result when the editor has gone in the meantime.
         sender.post([self, choices = choicesFor(infos)]() mutable {
             if (self) {

@@ -15,7 +15,7 @@ class QTimer;
 
 namespace tavix {
 
-class AudioHal;
+class AudioBackend;
 class LevelBar;
 class MainThreadInbox;
 class TimecodeRuntime;
@@ -28,8 +28,8 @@ class TimecodeSettingsEditor : public QWidget {
     Q_OBJECT
 
 public:
-    /// `runtime` and `hal` may be null; without a layer the device list stays empty.
-    TimecodeSettingsEditor(Binding<TimecodeSettings> settings, TimecodeRuntime* runtime, AudioHal* hal,
+    /// `runtime` and `audio` may be null; without a layer the device list stays empty.
+    TimecodeSettingsEditor(Binding<TimecodeSettings> settings, TimecodeRuntime* runtime, AudioBackend* audio,
                            double labelWidth, QWidget* parent = nullptr);
     ~TimecodeSettingsEditor() override;
 
@@ -62,7 +62,7 @@ private:
 
     Binding<TimecodeSettings> m_settings;
     QPointer<TimecodeRuntime> m_runtime;
-    AudioHal* m_hal;
+    AudioBackend* m_audio;
     TimecodeStaging m_staging;
     std::unique_ptr<MainThreadInbox> m_inbox;
 

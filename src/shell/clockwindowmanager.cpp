@@ -32,8 +32,9 @@ QMargins frameMarginsOf(const QWidget* window) {
 
 } // namespace
 
-ClockWindowManager::ClockWindowManager(AppState& state, AudioHal* hal, TimeSource& time, QObject* parent)
-    : QObject(parent), m_state(&state), m_hal(hal), m_time(time) {}
+ClockWindowManager::ClockWindowManager(AppState& state, AudioBackend* audio, TimeSource& time,
+                                       QObject* parent)
+    : QObject(parent), m_state(&state), m_audio(audio), m_time(time) {}
 
 ClockWindowManager::~ClockWindowManager() {
     const auto windows = m_windows;
@@ -89,7 +90,7 @@ void ClockWindowManager::openClockWindow(const QUuid& clockID) {
         return;
     }
 
-    auto* window = new ClockWindow(m_state.data(), clockID, m_hal, m_time);
+    auto* window = new ClockWindow(m_state.data(), clockID, m_audio, m_time);
     window->addActions(m_actions);
     const ClockModel clock = m_state->clocks().at(*index);
 

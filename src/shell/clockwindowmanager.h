@@ -14,7 +14,7 @@ class QAction;
 namespace tavix {
 
 class AppState;
-class AudioHal;
+class AudioBackend;
 class ClockWindow;
 class TimeSource;
 
@@ -26,8 +26,8 @@ class ClockWindowManager : public QObject {
     Q_OBJECT
 
 public:
-    /// `hal` may be null. `state` and `time` must outlive the manager.
-    ClockWindowManager(AppState& state, AudioHal* hal, TimeSource& time, QObject* parent = nullptr);
+    /// `audio` may be null. `state` and `time` must outlive the manager.
+    ClockWindowManager(AppState& state, AudioBackend* audio, TimeSource& time, QObject* parent = nullptr);
     /// Deletes the windows without closing them: frames are recorded only by the user's actions.
     ~ClockWindowManager() override;
 
@@ -57,7 +57,7 @@ private:
     void unregister(const QUuid& clockID, ClockWindow* window);
 
     QPointer<AppState> m_state;
-    AudioHal* m_hal;
+    AudioBackend* m_audio;
     TimeSource& m_time;
     QHash<QUuid, QPointer<ClockWindow>> m_windows;
     QHash<QUuid, Placement> m_placements;

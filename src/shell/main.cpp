@@ -2,7 +2,7 @@
 #include "display/timesource.h"
 #include "model/statefile.h"
 #include "platform/allocatortuning.h"
-#include "platform/audiohal.h"
+#include "platform/audiobackend.h"
 #include "platform/paths.h"
 #include "platformchoice.h"
 #include "signalnotifier.h"
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
 
     tavix::SystemTimeSource time;
     tavix::TavixApp tavix(std::make_shared<tavix::StateFile>(tavix::applicationSupportDirectory()),
-                          tavix::makeSystemAudioHal(), time);
+                          tavix::makeSystemAudioBackend(), time);
     QObject::connect(&signalNotifier, &tavix::SignalNotifier::received, &tavix, &tavix::TavixApp::quit);
 
     tavix.enableTray();

@@ -6,7 +6,7 @@
 #include "editors/preferencesview.h"
 #include "model/appstate.h"
 #include "model/statefile.h"
-#include "platform/audiohal.h"
+#include "platform/audiobackend.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,11 +17,11 @@
 
 namespace tavix {
 
-TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioHal> hal, TimeSource& time,
-                   QObject* parent)
-    : QObject(parent), m_stateFile(std::move(stateFile)), m_hal(std::move(hal)),
+TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioBackend> audio,
+                   TimeSource& time, QObject* parent)
+    : QObject(parent), m_stateFile(std::move(stateFile)), m_audio(std::move(audio)),
       m_state(std::make_unique<AppState>(m_stateFile)),
-      m_windows(std::make_unique<ClockWindowManager>(*m_state, m_hal.get(), time)),
+      m_windows(std::make_unique<ClockWindowManager>(*m_state, m_audio.get(), time)),
       m_newWindow(new QAction(QStringLiteral("New Window"), this)),
       m_settings(new QAction(QStringLiteral("Settings\u2026"), this)),
       m_quit(new QAction(QStringLiteral("Quit"), this)) {

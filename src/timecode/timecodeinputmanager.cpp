@@ -36,9 +36,9 @@ struct TimecodeInputManager::HandlerState {
     TimecodeBlockProcessor processor;
 };
 
-TimecodeInputManager::TimecodeInputManager(AudioHal* hal, TimecodeRuntime* runtime, TimecodeSettings settings,
-                                           QObject* parent)
-    : QObject(parent), m_hal(hal), m_runtime(runtime), m_settings(std::move(settings)),
+TimecodeInputManager::TimecodeInputManager(AudioBackend* audio, TimecodeRuntime* runtime,
+                                           TimecodeSettings settings, QObject* parent)
+    : QObject(parent), m_audio(audio), m_runtime(runtime), m_settings(std::move(settings)),
       m_queue(std::make_shared<SerialQueue>("TimecodeInputManager.HAL")), m_inbox(new MainThreadInbox(this)),
       m_supervisionTimer(new QTimer(this)) {
     m_handlerState = std::make_shared<HandlerState>();
@@ -116,10 +116,10 @@ TimecodeInputManager::resolveDevice(const TimecodeSettings& settings,
 
 void TimecodeInputManager::start() {
     stop();
-    if (m_hal == nullptr) {
+    if (m_audio == nullptr) {
         return;
     }
-    const std::vector<AudioInputDeviceInfo> devices = listInputDevices(*m_hal);
+    const std::vector<AudioInputDeviceInfo> devices = listInputDevices(*m_audio);
     const auto device = resolveDevice(m_settings, devices);
     if (!device) {
         // stop() has already set the level to 0. An interface not plugged in yet, or a sound
@@ -158,8 +158,8 @@ void TimecodeInputManager::releaseCapture(bool announce) {
     ++m_captureGeneration;
 }
 
-void TimecodeInputManager::beginCapture(AudioDeviceID deviceID) {
-    m_inputManager = std::make_unique<AudioInputDeviceManager>(*m_hal);
+void TimecodeInputManager::beginCapture(InputDeviceId deviceID) {
+    m_inputManager = std::make_unique<AudioInputDeviceManager>(*m_audio);
     const std::uint64_t generation = ++m_captureGeneration;
     // The handler keeps its own copy of what it reads, so that the owner may change the settings
     // while blocks of this capture are still queued.
@@ -212,7 +212,7 @@ void TimecodeInputManager::superviseCapture() {
         if (m_inputManager && m_inputManager->isRunning()) {
             return;
         }
-        const AudioDeviceID lost = m_inputManager ? m_inputManager->captureDeviceID() : 0;
+        const InputDeviceId lost = m_inputManager ? m_inputManager->captureDeviceID() : 0;
         printDiagnostic(QStringLiteral("⚠️ TimecodeInputManager: capture from deviceID ") +
                         QString::number(lost) + QStringLiteral(" lost; trying again every 2 s"));
         releaseCapture(false);
@@ -222,11 +222,11 @@ void TimecodeInputManager::superviseCapture() {
         m_supervision = Supervision::retrying;
         return;
     }
-    if (m_supervision != Supervision::retrying || m_hal == nullptr) {
+    if (m_supervision != Supervision::retrying || m_audio == nullptr) {
         return;
     }
     // Quietly, so that a long outage does not repeat the listing's lines every 2 s.
-    const auto device = resolveDevice(m_settings, listInputDevicesQuietly(*m_hal));
+    const auto device = resolveDevice(m_settings, listInputDevicesQuietly(*m_audio));
     if (!device) {
         return;
     }

@@ -17,7 +17,7 @@ class QTimer;
 
 namespace tavix {
 
-class AudioHal;
+class AudioBackend;
 class MainThreadInbox;
 class SerialQueue;
 class TimecodeRuntime;
@@ -35,8 +35,8 @@ class TimecodeInputManager : public QObject {
 public:
     static constexpr int kRetryIntervalMs = 2000;
 
-    /// `hal` may be null: the manager then never captures.
-    TimecodeInputManager(AudioHal* hal, TimecodeRuntime* runtime, TimecodeSettings settings,
+    /// `audio` may be null: the manager then never captures.
+    TimecodeInputManager(AudioBackend* audio, TimecodeRuntime* runtime, TimecodeSettings settings,
                          QObject* parent = nullptr);
     /// Releases the capture (which stops it) and the decoder; leaves the runtime as it is.
     ~TimecodeInputManager() override;
@@ -79,13 +79,13 @@ private:
     struct HandlerState;
     enum class Supervision { off, watching, retrying };
 
-    void beginCapture(AudioDeviceID deviceID);
+    void beginCapture(InputDeviceId deviceID);
     void releaseCapture(bool announce);
     void applyLevel(std::uint64_t generation, float level);
     void applyTime(const DecodedTimecode& time);
     void superviseCapture();
 
-    AudioHal* m_hal;
+    AudioBackend* m_audio;
     QPointer<TimecodeRuntime> m_runtime;
     TimecodeSettings m_settings;
     std::unique_ptr<AudioInputDeviceManager> m_inputManager;

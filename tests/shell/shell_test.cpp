@@ -1,7 +1,7 @@
 #include "display/clockwindow.h"
 #include "display/displaytest.h"
 #include "display/tickengine.h"
-#include "platform/audiohal.h"
+#include "platform/audiobackend.h"
 #include "shell/clockwindowmanager.h"
 #include "shell/platformchoice.h"
 #include "shell/screengeometry.h"

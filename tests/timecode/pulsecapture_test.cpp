@@ -1,7 +1,7 @@
 // Runs against the private PulseAudio daemon of tests/support/with-pulse.sh (null sinks "ltcout",
 // 48 kHz stereo, and "ltcout44", 44.1 kHz mono); skipped without it.
 #include "ltcsignal.h"
-#include "platform/pulseaudiohal.h"
+#include "platform/pulseaudiobackend.h"
 #include "testsupport.h"
 #include "timecode/timecodeinputmanager.h"
 #include "timecode/timecoderuntime.h"
@@ -69,7 +69,7 @@ private:
 };
 
 TimecodeSettings settingsFor(const char* sourceName, TimecodeFrameRate rate) {
-    return {rate, QString::number(PulseAudioHal::deviceIDForSourceName(sourceName)), 0};
+    return {rate, QString::number(PulseAudioBackend::deviceIdForSourceName(sourceName)), 0};
 }
 
 bool shows(const TimecodeRuntime& runtime, const test::LtcSignal& signal) {
@@ -90,8 +90,8 @@ protected:
 };
 
 TEST_F(PulseLive, ListsEverySourceWithItsDescriptionChannelsAndNameDerivedId) {
-    PulseAudioHal hal;
-    const auto devices = listInputDevices(hal);
+    PulseAudioBackend audio;
+    const auto devices = listInputDevices(audio);
     const std::vector<AudioInputDeviceInfo> expected = {
         {1241085600u, QStringLiteral("Monitor of Null Output"), 2},
         {2609877008u, QStringLiteral("Monitor of Null Output"), 1},
@@ -114,9 +114,9 @@ TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
          QStringLiteral("✅ AudioInputDeviceManager: capturing from deviceID 2609877008 • sr:44100.0 ch:1")},
     };
     for (const Case& c : cases) {
-        PulseAudioHal hal;
+        PulseAudioBackend audio;
         TimecodeRuntime runtime;
-        TimecodeInputManager manager(&hal, &runtime, settingsFor(c.source, c.frameRate));
+        TimecodeInputManager manager(&audio, &runtime, settingsFor(c.source, c.frameRate));
         const auto signal = test::makeLtc(c.rate, framesPerSecond(c.frameRate), {11, 22, 33, 0}, 90, -12);
         const QStringList lines = test::capturedStdoutLines([&] {
             manager.start();
@@ -125,7 +125,7 @@ TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
             std::atomic<bool> listing = true;
             std::thread lister([&] {
                 while (listing) {
-                    EXPECT_EQ(listInputDevicesQuietly(hal).size(), 2u);
+                    EXPECT_EQ(listInputDevicesQuietly(audio).size(), 2u);
                 }
             });
             EXPECT_TRUE(
@@ -151,69 +151,63 @@ namespace {
 struct Blocks {
     std::mutex mutex;
     std::vector<std::uint32_t> frames;
-    std::vector<double> sampleTimes;
-    AudioHal* hal = nullptr;
-    AudioUnitInstance* unit = nullptr;
+    std::vector<std::uint64_t> positions;
+    CaptureStream* stream = nullptr;
     std::vector<float> buffer = std::vector<float>(8192);
 
-    static AudioStatus callback(void* refCon, AudioRenderActionFlags* flags, const AudioTimeStamp* stamp,
-                                std::uint32_t bus, std::uint32_t frameCount, AudioBufferList*) {
-        auto* self = static_cast<Blocks*>(refCon);
-        AudioBufferList list;
-        list.mNumberBuffers = 1;
-        list.mBuffers[0] = {2, std::uint32_t(self->buffer.size() * sizeof(float)), self->buffer.data()};
-        const AudioStatus status = self->hal->render(self->unit, flags, stamp, bus, frameCount, &list);
+    static void callback(void* userData, std::uint32_t frameCount, const CaptureTimestamp& time) {
+        auto* self = static_cast<Blocks*>(userData);
+        const AudioStatus status = self->stream->read(frameCount, self->buffer.data(), self->buffer.size());
         std::lock_guard lock(self->mutex);
         self->frames.push_back(status == kAudioNoError ? frameCount : 0);
-        self->sampleTimes.push_back(stamp->mSampleTime);
-        return kAudioNoError;
+        self->positions.push_back(time.framePosition);
     }
 };
 
 } // namespace
 
 TEST_F(PulseLive, SplitsLargeReadsIntoBlocksOfTheRequestedSizeAndDropsNothing) {
-    PulseAudioHal hal;
-    const AudioDeviceID source = PulseAudioHal::deviceIDForSourceName("ltcout.monitor");
+    PulseAudioBackend audio;
+    const InputDeviceId source = PulseAudioBackend::deviceIdForSourceName("ltcout.monitor");
+    std::vector<SourceInfo> sources;
+    ASSERT_EQ(audio.listSources(sources), kAudioNoError);
     Blocks blocks;
-    blocks.hal = &hal;
-    AudioComponentRef component = nullptr;
-    ASSERT_EQ(hal.findCaptureComponent(component), kAudioNoError);
-    ASSERT_EQ(hal.newUnit(component, blocks.unit), kAudioNoError);
-    AudioStreamBasicDescription format;
-    ASSERT_EQ(hal.enableInput(blocks.unit, 1), kAudioNoError);
-    ASSERT_EQ(hal.setCurrentDevice(blocks.unit, source), kAudioNoError);
-    ASSERT_EQ(hal.getDeviceFormat(blocks.unit, format), kAudioNoError);
-    ASSERT_EQ(hal.setClientFormat(blocks.unit, format), kAudioNoError);
-    // A 1024-frame fragment cut into slices of at most 100 frames.
-    ASSERT_EQ(hal.setDeviceBufferFrameSize(source, 1024), kAudioNoError);
-    ASSERT_EQ(hal.setMaximumFramesPerSlice(blocks.unit, 100), kAudioNoError);
-    ASSERT_EQ(hal.setInputCallback(blocks.unit, &Blocks::callback, &blocks), kAudioNoError);
-    ASSERT_EQ(hal.initializeUnit(blocks.unit), kAudioNoError);
-    ASSERT_EQ(hal.startUnit(blocks.unit), kAudioNoError);
+    std::unique_ptr<CaptureStream> stream;
+    ASSERT_EQ(audio.newCaptureStream(stream), kAudioNoError);
+    blocks.stream = stream.get();
+    SampleSpec spec;
+    ASSERT_EQ(stream->enableRecording(true), kAudioNoError);
+    ASSERT_EQ(stream->setSource(source), kAudioNoError);
+    ASSERT_EQ(stream->sourceSpec(spec), kAudioNoError);
+    ASSERT_EQ(stream->setClientSpec(spec), kAudioNoError);
+    // A 1024-frame fragment cut into blocks of at most 100 frames.
+    ASSERT_EQ(audio.setSourceBlockFrames(source, 1024), kAudioNoError);
+    ASSERT_EQ(stream->setMaximumBlockFrames(100), kAudioNoError);
+    ASSERT_EQ(stream->setCallback(&Blocks::callback, &blocks), kAudioNoError);
+    ASSERT_EQ(stream->connect(), kAudioNoError);
+    ASSERT_EQ(stream->start(), kAudioNoError);
     test::waitUntil([&] {
         std::lock_guard lock(blocks.mutex);
         return blocks.frames.size() > 200;
     });
-    ASSERT_EQ(hal.stopUnit(blocks.unit), kAudioNoError);
+    ASSERT_EQ(stream->stop(), kAudioNoError);
     std::size_t count = 0;
     {
         std::lock_guard lock(blocks.mutex);
         count = blocks.frames.size();
     }
     test::waitUntil([] { return false; }, 100);
-    hal.uninitializeUnit(blocks.unit);
-    hal.disposeUnit(blocks.unit);
+    stream.reset();
     std::lock_guard lock(blocks.mutex);
-    // Nothing arrives after stop, every block rendered, and each starts where the last one ended.
+    // Nothing arrives after stop, every block is read, and each starts where the last one ended.
     EXPECT_EQ(blocks.frames.size(), count);
     ASSERT_GT(count, 200u);
-    double expectedTime = blocks.sampleTimes.front();
+    std::uint64_t expected = blocks.positions.front();
     for (std::size_t i = 0; i < count; ++i) {
         EXPECT_GE(blocks.frames[i], 1u);
         EXPECT_LE(blocks.frames[i], 100u);
-        EXPECT_EQ(blocks.sampleTimes[i], expectedTime);
-        expectedTime += blocks.frames[i];
+        EXPECT_EQ(blocks.positions[i], expected);
+        expected += blocks.frames[i];
     }
 }
 
@@ -243,10 +237,10 @@ TEST_F(PulseLive, AServerThatRefusesTheClientCountsAsNoAccess) {
     qputenv("PULSE_SERVER", "tcp:127.0.0.1:" + port.toLatin1());
     qputenv("PULSE_COOKIE", clientCookie.toLocal8Bit());
     {
-        PulseAudioHal hal;
-        EXPECT_EQ(hal.authorizationStatus(), AudioAuthorizationStatus::denied);
+        PulseAudioBackend audio;
+        EXPECT_EQ(audio.inputAccess(), InputAccess::refused);
         EXPECT_EQ(
-            test::capturedStdoutLines([&] { listInputDevices(hal); }),
+            test::capturedStdoutLines([&] { listInputDevices(audio); }),
             QStringList{QStringLiteral("🔒 listInputDevices: microphone not authorized (no devices listed). "
                                        "Call requestAuthorization() first.")});
     }
@@ -265,9 +259,9 @@ TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesWhenItReturns) {
         QStringLiteral("load-module module-null-sink sink_name=ltcloss rate=48000 channels=1");
     QString module = pactl(load);
     ASSERT_FALSE(module.isEmpty());
-    PulseAudioHal hal;
+    PulseAudioBackend audio;
     TimecodeRuntime runtime;
-    TimecodeInputManager manager(&hal, &runtime, settingsFor("ltcloss.monitor", TimecodeFrameRate::fps25));
+    TimecodeInputManager manager(&audio, &runtime, settingsFor("ltcloss.monitor", TimecodeFrameRate::fps25));
     manager.setRetryIntervalMs(100);
     test::capturedStdoutLines([&] { manager.start(); });
     ASSERT_TRUE(manager.isCapturing());

@@ -1,7 +1,7 @@
 #include "timecode/timecodeinputmanager.h"
 
 #include "ltcsignal.h"
-#include "platform/scriptedaudiohal.h"
+#include "scriptedaudiobackend.h"
 #include "testsupport.h"
 #include "timecode/timecoderuntime.h"
 
@@ -22,16 +22,16 @@ TimecodeSettings settingsFor(const char* deviceID, std::int64_t channel = 0,
 
 /// A scripted two-channel interface whose channels carry constant values.
 struct Rig {
-    ScriptedAudioHal hal;
+    test::ScriptedAudioBackend audio;
     TimecodeRuntime runtime;
     std::unique_ptr<TimecodeInputManager> manager;
 
     explicit Rig(TimecodeSettings settings, std::uint32_t channels = 2) {
-        hal.setDevices({ScriptedAudioDevice{73, QStringLiteral("Line In"), {channels}}});
-        manager = std::make_unique<TimecodeInputManager>(&hal, &runtime, std::move(settings));
+        audio.setDevices({test::ScriptedAudioDevice{73, QStringLiteral("Line In"), {channels}}});
+        manager = std::make_unique<TimecodeInputManager>(&audio, &runtime, std::move(settings));
     }
     void constantChannels(std::vector<float> values) {
-        hal.setSampleSource(
+        audio.setSampleSource(
             [values](std::uint64_t, std::uint32_t frames, std::uint32_t channels, float* out) {
                 for (std::uint32_t i = 0; i < frames; ++i) {
                     for (std::uint32_t c = 0; c < channels && c < values.size(); ++c) {
@@ -43,15 +43,15 @@ struct Rig {
     /// Waits for `count` more device listings, that is for that many retries.
     bool waitForListings(int count) {
         const auto listings = [this] {
-            const auto log = hal.callLog();
-            return std::count(log.begin(), log.end(), ScriptedAudioStep::deviceListSize);
+            const auto log = audio.callLog();
+            return std::count(log.begin(), log.end(), test::ScriptedAudioStep::connect);
         };
         const auto target = listings() + count;
         return test::waitUntil([&] { return listings() >= target; });
     }
     QStringList deliver(std::vector<std::uint32_t> frames) {
         return test::capturedStdoutLines([&] {
-            hal.deliverInputCallbacks(frames);
+            audio.deliverCallbacks(frames);
             manager->waitForPendingBlocks();
         });
     }
@@ -118,13 +118,13 @@ TEST(TimecodeInputManager, UnusableSettingsCaptureNothingAndZeroTheLevel) {
                                                                            {"73", "Internal Mic", false}};
     for (const auto& [id, name, waits] : cases) {
         Rig rig(settingsFor(id));
-        rig.hal.setDevices({ScriptedAudioDevice{73, QString::fromLatin1(name), {2}}});
+        rig.audio.setDevices({test::ScriptedAudioDevice{73, QString::fromLatin1(name), {2}}});
         rig.runtime.setLevel(0.5f);
         const QStringList lines = test::capturedStdoutLines([&] { rig.manager->start(); });
         EXPECT_TRUE(lines.isEmpty()) << id;
         EXPECT_EQ(rig.runtime.level(), 0.0f);
         EXPECT_EQ(rig.manager->inputManager(), nullptr);
-        EXPECT_EQ(rig.hal.liveUnitCount(), 0);
+        EXPECT_EQ(rig.audio.liveStreamCount(), 0);
         EXPECT_EQ(rig.manager->isRetrying(), waits) << id;
     }
     TimecodeRuntime runtime;
@@ -165,7 +165,7 @@ TEST(TimecodeInputManager, MetersTheSelectedChannelLinearly) {
 TEST(TimecodeInputManager, PublishesDecodedTimeAndKeepsItAcrossStopAndRestart) {
     Rig rig(settingsFor("73", 1));
     const auto ltc = test::makeLtc(48000, 25, {10, 0, 0, 10}, 25);
-    rig.hal.setSampleSource(
+    rig.audio.setSampleSource(
         [&ltc](std::uint64_t first, std::uint32_t frames, std::uint32_t channels, float* out) {
             for (std::uint32_t i = 0; i < frames && first + i < ltc.samples.size(); ++i) {
                 out[i * channels + 1] = ltc.samples[first + i];
@@ -185,7 +185,7 @@ TEST(TimecodeInputManager, PublishesDecodedTimeAndKeepsItAcrossStopAndRestart) {
 
     // Blocks queued before a stop still decode, but cannot leave a level standing.
     rig.constantChannels({0.0f, 0.25f});
-    rig.hal.deliverInputCallbacks({1024, 1024});
+    rig.audio.deliverCallbacks({1024, 1024});
     test::capturedStdoutLines([&] { rig.manager->stop(); });
     rig.manager->waitForPendingBlocks();
     EXPECT_EQ(rig.runtime.level(), 0.0f);
@@ -206,10 +206,10 @@ TEST(TimecodeInputManager, ALostCaptureIsAnnouncedOnceAndResumesWhenTheDeviceIsB
     rig.deliver({512});
     ASSERT_EQ(rig.runtime.level(), 1.0f);
 
-    const auto devices = std::vector<ScriptedAudioDevice>{{73, QStringLiteral("Line In"), {2}}};
+    const auto devices = std::vector<test::ScriptedAudioDevice>{{73, QStringLiteral("Line In"), {2}}};
     QStringList lines = test::capturedStdoutLines([&] {
-        rig.hal.loseRunningUnit();
-        rig.hal.setDevices({});
+        rig.audio.loseRunningStream();
+        rig.audio.setDevices({});
         EXPECT_TRUE(test::waitUntil([&] { return rig.manager->isRetrying(); }));
         EXPECT_TRUE(rig.waitForListings(3)); // quiet retries
     });
@@ -217,10 +217,10 @@ TEST(TimecodeInputManager, ALostCaptureIsAnnouncedOnceAndResumesWhenTheDeviceIsB
               QStringList{QStringLiteral("⚠️ TimecodeInputManager: capture from deviceID 73 lost; trying "
                                          "again every 2 s")});
     EXPECT_EQ(rig.runtime.level(), 0.0f);
-    EXPECT_EQ(rig.hal.liveUnitCount(), 0);
+    EXPECT_EQ(rig.audio.liveStreamCount(), 0);
 
     lines = test::capturedStdoutLines([&] {
-        rig.hal.setDevices(devices);
+        rig.audio.setDevices(devices);
         EXPECT_TRUE(test::waitUntil([&] { return rig.manager->isCapturing(); }));
     });
     EXPECT_EQ(lines.last(),
@@ -237,13 +237,13 @@ TEST(TimecodeInputManager, ALostCaptureIsAnnouncedOnceAndResumesWhenTheDeviceIsB
 TEST(TimecodeInputManager, ADeviceNamedBeforeTheServerOrTheDeviceIsThereIsCapturedWhenItAppears) {
     Rig rig(settingsFor("73"));
     rig.manager->setRetryIntervalMs(10);
-    rig.hal.setStatus(ScriptedAudioStep::deviceListSize, -6); // no sound server yet
+    rig.audio.setStatus(test::ScriptedAudioStep::connect, -6); // no sound server yet
     QStringList lines = test::capturedStdoutLines([&] {
         rig.manager->start();
         EXPECT_TRUE(rig.manager->isRetrying());
         EXPECT_TRUE(rig.waitForListings(3));
-        rig.hal.setStatus(ScriptedAudioStep::deviceListSize, kAudioNoError);
-        rig.hal.setDevices({}); // a server, but the interface is not plugged in yet
+        rig.audio.setStatus(test::ScriptedAudioStep::connect, kAudioNoError);
+        rig.audio.setDevices({}); // a server, but the interface is not plugged in yet
         EXPECT_TRUE(rig.waitForListings(3));
     });
     // The failed listing of the start is printed once; the retries are quiet.
@@ -252,7 +252,7 @@ TEST(TimecodeInputManager, ADeviceNamedBeforeTheServerOrTheDeviceIsThereIsCaptur
     EXPECT_FALSE(rig.manager->isCapturing());
 
     lines = test::capturedStdoutLines([&] {
-        rig.hal.setDevices({ScriptedAudioDevice{73, QStringLiteral("Line In"), {2}}});
+        rig.audio.setDevices({test::ScriptedAudioDevice{73, QStringLiteral("Line In"), {2}}});
         EXPECT_TRUE(test::waitUntil([&] { return rig.manager->isCapturing(); }));
     });
     EXPECT_EQ(lines.last(),
@@ -268,5 +268,5 @@ TEST(TimecodeInputManager, ADeviceNamedBeforeTheServerOrTheDeviceIsThereIsCaptur
     EXPECT_TRUE(rig.manager->isRetrying());
     rig.manager->stop();
     EXPECT_FALSE(rig.manager->isRetrying());
-    EXPECT_EQ(rig.hal.liveUnitCount(), 0);
+    EXPECT_EQ(rig.audio.liveStreamCount(), 0);
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "audiobackend.h"
+#include "pulseconnection.h"
+
+#include <QByteArray>
+
+namespace tavix {
+
+/// The audio backend on PulseAudio's client library, which PipeWire desktops serve too. Sources
+/// are the server's sources (monitors of outputs included), named by their description; a capture
+/// stream is a PulseCaptureStream. One connection for everything (PulseConnection).
+/// Thread safe, as AudioBackend requires. Outlives every stream it made.
+class PulseAudioBackend final : public AudioBackend {
+public:
+    PulseAudioBackend() = default;
+
+    /// The id of the source named `sourceName` (its name, not its description).
+    static InputDeviceId deviceIdForSourceName(const QByteArray& sourceName) {
+        return tavix::deviceIdForSourceName(sourceName);
+    }
+
+    InputAccess inputAccess() override;
+    AudioStatus connect() override;
+    AudioStatus listSources(std::vector<SourceInfo>& sources) override;
+    AudioStatus setSourceBlockFrames(InputDeviceId source, std::uint32_t frames) override;
+    bool canCapture() override { return m_connection.hasLoop(); }
+    AudioStatus newCaptureStream(std::unique_ptr<CaptureStream>& stream) override;
+
+private:
+    PulseConnection m_connection;
+};
+
+} // namespace tavix
