@@ -1,8 +1,9 @@
 #include "audioinputdevicemanager.h"
 
 #include "platform/diagnostics.h"
-#include "platform/serialqueue.h"
+#include "platform/capturequeue.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -27,6 +28,32 @@ QString rateText(double rate) {
         text += QStringLiteral(".0");
     }
     return text;
+}
+
+/// Hands each block of a ring to the client on the capture queue, printing for the audio thread.
+CaptureQueue::Drain makeDrain(std::shared_ptr<const AudioBlockHandler> handler) {
+    return [handler = std::move(handler), samples = std::vector<float>(),
+            reportedDrop = false](CaptureRing& ring) mutable {
+        if (const auto frames = ring.takeFirstCallback()) {
+            printDiagnostic(QStringLiteral("📡 HAL render callback first fire: bus 1 frames:") +
+                            QString::number(*frames));
+        }
+        const float* data = nullptr;
+        while (const CapturedBlockHeader* block = ring.front(data)) {
+            const CapturedBlockHeader header = *block;
+            // Copied out so that the slot is free again before the client's work; the array keeps
+            // its storage from block to block.
+            samples.assign(data, data + std::size_t(header.frameCount) * header.channelCount);
+            ring.pop();
+            (*handler)(samples, header.frameCount, header.channelCount, header.sampleRate);
+        }
+        if (!reportedDrop && ring.droppedBlocks() > 0) {
+            reportedDrop = true;
+            printDiagnostic(
+                QStringLiteral("⚠️ AudioInputDeviceManager: the decoder fell behind; blocks are "
+                               "being dropped"));
+        }
+    };
 }
 
 std::vector<AudioInputDeviceInfo> listDevices(AudioBackend& backend, bool printing) {
@@ -87,7 +114,7 @@ AudioInputDeviceManager::~AudioInputDeviceManager() {
     stop();
 }
 
-void AudioInputDeviceManager::startCapture(InputDeviceId deviceID, std::shared_ptr<SerialQueue> queue,
+void AudioInputDeviceManager::startCapture(InputDeviceId deviceID, std::shared_ptr<CaptureQueue> queue,
                                            AudioBlockHandler handler) {
     if (m_backend.inputAccess() != InputAccess::granted) {
         printDiagnostic(
@@ -152,8 +179,15 @@ void AudioInputDeviceManager::startCapture(InputDeviceId deviceID, std::shared_p
                         statusText(status));
     }
 
-    m_scratch = std::make_unique<float[]>(std::size_t(kScratchCapacityFrames) * clientSpec.channels);
+    // Everything the audio thread writes to is allocated here, before the stream runs.
     m_scratchCapacityFrames = int(kScratchCapacityFrames);
+    if (m_clientHandler && m_callbackQueue) {
+        const std::size_t samplesPerSlot = std::size_t(kScratchCapacityFrames) * clientSpec.channels;
+        const std::size_t fitting = kRingBytesLimit / (samplesPerSlot * sizeof(float));
+        const auto slotCount = std::uint32_t(std::clamp<std::size_t>(fitting, kMinimumRingBlocks, kRingBlocks));
+        m_ring = std::make_shared<CaptureRing>(slotCount, samplesPerSlot, m_callbackQueue->doorbell());
+        m_callbackQueue->attach(m_ring, makeDrain(m_clientHandler));
+    }
 
     if ((status = stream.setCallback(&AudioInputDeviceManager::captureCallback, this)) != kAudioNoError) {
         return fail(QStringLiteral("❌ set input callback failed "), status);
@@ -182,6 +216,14 @@ void AudioInputDeviceManager::stopSilently() {
     teardownSilently();
 }
 
+std::uint64_t AudioInputDeviceManager::droppedBlocks() const {
+    return m_ring ? m_ring->droppedBlocks() : 0;
+}
+
+std::uint64_t AudioInputDeviceManager::deliveredBlocks() const {
+    return m_ring ? m_ring->publishedBlocks() : 0;
+}
+
 bool AudioInputDeviceManager::isRunning() const {
     return m_stream && m_isCapturing && m_stream->isRunning();
 }
@@ -198,6 +240,11 @@ void AudioInputDeviceManager::teardownSilently() {
         m_stream->disconnect();
         m_stream.reset();
     }
+    if (m_ring) {
+        // What the ring still holds is handled; then the queue lets it go.
+        m_ring->close();
+        m_ring.reset();
+    }
     m_isCapturing = false;
     m_captureDeviceID = 0;
     m_clientHandler.reset();
@@ -206,38 +253,34 @@ void AudioInputDeviceManager::teardownSilently() {
     m_sampleRate = 0;
     m_channelCount = 0;
     m_bytesPerFrame = 0;
-    m_scratch.reset();
     m_scratchCapacityFrames = 0;
 }
 
 void AudioInputDeviceManager::captureCallback(void* userData, std::uint32_t frameCount,
-                                              const CaptureTimestamp&) {
-    static_cast<AudioInputDeviceManager*>(userData)->onCapture(frameCount);
+                                              const CaptureTimestamp& time) {
+    static_cast<AudioInputDeviceManager*>(userData)->onCapture(frameCount, time);
 }
 
-void AudioInputDeviceManager::onCapture(std::uint32_t frameCount) {
+void AudioInputDeviceManager::onCapture(std::uint32_t frameCount, const CaptureTimestamp& time) {
+    // The real-time thread: no lock, no allocation, no printing. The queue prints for it.
     if (!m_stream) {
         return;
     }
-    if (!m_hasLoggedFirstRender.exchange(true, std::memory_order_relaxed)) {
-        printDiagnostic(QStringLiteral("📡 HAL render callback first fire: bus 1 frames:") +
-                        QString::number(frameCount));
+    CaptureRing* ring = m_ring.get();
+    if (!m_hasLoggedFirstRender.exchange(true, std::memory_order_relaxed) && ring != nullptr) {
+        ring->noteFirstCallback(frameCount);
     }
-    if (!m_scratch || !m_clientSpec || frameCount > std::uint32_t(m_scratchCapacityFrames)) {
+    if (ring == nullptr || !m_clientSpec || frameCount > std::uint32_t(m_scratchCapacityFrames)) {
         return;
     }
-    const std::uint32_t channels = m_clientSpec->channels;
-    const std::size_t sampleCount = std::size_t(frameCount) * channels;
-    if (m_stream->read(frameCount, m_scratch.get(), std::size_t(m_scratchCapacityFrames) * channels) !=
-        kAudioNoError) {
+    float* slot = ring->claim();
+    if (slot == nullptr) {
+        return; // dropped, and counted by the ring
+    }
+    if (m_stream->read(frameCount, slot, ring->samplesPerSlot()) != kAudioNoError) {
         return;
     }
-    if (!m_clientHandler || !m_callbackQueue) {
-        return;
-    }
-    std::vector<float> samples(m_scratch.get(), m_scratch.get() + sampleCount);
-    m_callbackQueue->async([handler = m_clientHandler, samples = std::move(samples), frameCount, channels,
-                            rate = m_clientSpec->rate] { (*handler)(samples, frameCount, channels, rate); });
+    ring->publish(CapturedBlockHeader{frameCount, m_clientSpec->channels, m_clientSpec->rate, time});
 }
 
 } // namespace tavix

@@ -13,7 +13,8 @@
 
 namespace tavix {
 
-class SerialQueue;
+class CaptureQueue;
+class CaptureRing;
 
 /// One listed input device.
 struct AudioInputDeviceInfo {
@@ -34,8 +35,10 @@ std::vector<AudioInputDeviceInfo> listInputDevicesQuietly(AudioBackend& backend)
 using AudioBlockHandler = std::function<void(const std::vector<float>& samples, std::uint32_t frameCount,
                                              std::uint32_t channelCount, double sampleRate)>;
 
-/// Captures one input device through a capture stream of the backend and hands each block, as a
-/// new array, to a handler on a serial queue.
+/// Captures one input device through a capture stream of the backend and hands each block to a
+/// handler on a capture queue. The capture callback reads the block straight into a slot of a
+/// ring allocated at start and rings the queue's doorbell: it neither locks nor allocates. When
+/// the queue falls behind by a whole ring, blocks are dropped and counted, never waited for.
 /// Main thread: construction, startCapture, stop, destruction. The capture callback runs on the
 /// backend's audio thread and touches only the fields that start and stop set while the stream is
 /// idle.
@@ -44,6 +47,11 @@ public:
     static constexpr std::uint32_t kDeviceBufferFrames = 1024;
     static constexpr std::uint32_t kMaximumFramesPerSlice = 2048;
     static constexpr std::uint32_t kScratchCapacityFrames = 2048;
+    /// Blocks the ring holds (about 0.35 s of 1024-frame blocks at 48 kHz), fewer for sources with
+    /// so many channels that the ring would pass kRingBytesLimit; never fewer than kMinimumRingBlocks.
+    static constexpr std::uint32_t kRingBlocks = 16;
+    static constexpr std::uint32_t kMinimumRingBlocks = 4;
+    static constexpr std::size_t kRingBytesLimit = std::size_t(8) << 20;
 
     explicit AudioInputDeviceManager(AudioBackend& backend);
     /// Stops first.
@@ -53,7 +61,7 @@ public:
     AudioInputDeviceManager& operator=(const AudioInputDeviceManager&) = delete;
 
     /// Success or failure shows only in isCapturing() and in the printed lines.
-    void startCapture(InputDeviceId deviceID, std::shared_ptr<SerialQueue> queue, AudioBlockHandler handler);
+    void startCapture(InputDeviceId deviceID, std::shared_ptr<CaptureQueue> queue, AudioBlockHandler handler);
     /// Stops and releases the stream, if any. Safe at any time.
     void stop();
     /// stop() without its line, for a capture whose device has already gone away.
@@ -70,10 +78,14 @@ public:
     int channelCount() const { return m_channelCount; }
     int bytesPerFrame() const { return m_bytesPerFrame; }
     int scratchCapacityFrames() const { return m_scratchCapacityFrames; }
+    /// Blocks of this capture lost because the queue was a whole ring behind.
+    std::uint64_t droppedBlocks() const;
+    /// Blocks of this capture handed to the queue so far.
+    std::uint64_t deliveredBlocks() const;
 
 private:
     static void captureCallback(void* userData, std::uint32_t frameCount, const CaptureTimestamp& time);
-    void onCapture(std::uint32_t frameCount);
+    void onCapture(std::uint32_t frameCount, const CaptureTimestamp& time);
     /// Prints `message` and the status, then tears down silently.
     void fail(const QString& message, AudioStatus status);
     void teardownSilently();
@@ -83,12 +95,13 @@ private:
     bool m_isCapturing = false;
     InputDeviceId m_captureDeviceID = 0;
     std::shared_ptr<const AudioBlockHandler> m_clientHandler;
-    std::shared_ptr<SerialQueue> m_callbackQueue;
+    std::shared_ptr<CaptureQueue> m_callbackQueue;
     std::optional<SampleSpec> m_clientSpec;
     double m_sampleRate = 0;
     int m_channelCount = 0;
     int m_bytesPerFrame = 0;
-    std::unique_ptr<float[]> m_scratch;
+    // The render target: each slot holds one block of up to kScratchCapacityFrames frames.
+    std::shared_ptr<CaptureRing> m_ring;
     int m_scratchCapacityFrames = 0;
     std::atomic<bool> m_hasLoggedFirstRender = false;
 };

@@ -2,7 +2,7 @@
 
 #include "platform/diagnostics.h"
 #include "platform/mainthreadinbox.h"
-#include "platform/serialqueue.h"
+#include "platform/capturequeue.h"
 #include "timecodeblockprocessor.h"
 #include "timecoderuntime.h"
 
@@ -39,7 +39,7 @@ struct TimecodeInputManager::HandlerState {
 TimecodeInputManager::TimecodeInputManager(AudioBackend* audio, TimecodeRuntime* runtime,
                                            TimecodeSettings settings, QObject* parent)
     : QObject(parent), m_audio(audio), m_runtime(runtime), m_settings(std::move(settings)),
-      m_queue(std::make_shared<SerialQueue>("TimecodeInputManager.HAL")), m_inbox(new MainThreadInbox(this)),
+      m_queue(std::make_shared<CaptureQueue>("TimecodeInputManager.HAL")), m_inbox(new MainThreadInbox(this)),
       m_supervisionTimer(new QTimer(this)) {
     m_handlerState = std::make_shared<HandlerState>();
     m_handlerState->owner = this;

@@ -19,7 +19,7 @@ namespace tavix {
 
 class AudioBackend;
 class MainThreadInbox;
-class SerialQueue;
+class CaptureQueue;
 class TimecodeRuntime;
 
 /// Connects one timecode clock's settings to its runtime: resolves the device, refuses built-in
@@ -91,7 +91,7 @@ private:
     std::unique_ptr<AudioInputDeviceManager> m_inputManager;
     // One queue for the manager's life, so that blocks of an old capture never overlap blocks of
     // the next one on the decoder.
-    std::shared_ptr<SerialQueue> m_queue;
+    std::shared_ptr<CaptureQueue> m_queue;
     std::shared_ptr<HandlerState> m_handlerState;
     MainThreadInbox* m_inbox;
     QTimer* m_supervisionTimer;

@@ -1,6 +1,6 @@
 #include "timecode/audioinputdevicemanager.h"
 
-#include "platform/serialqueue.h"
+#include "platform/capturequeue.h"
 #include "scriptedaudiobackend.h"
 #include "testsupport.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 /// Collects what the capture hands to its client, on the capture's queue.
 struct Client {
-    std::shared_ptr<SerialQueue> queue = std::make_shared<SerialQueue>("test.capture");
+    std::shared_ptr<CaptureQueue> queue = std::make_shared<CaptureQueue>("test.capture");
     std::mutex mutex;
     std::vector<std::pair<std::uint32_t, std::size_t>> blocks; // frameCount, samples.size()
     AudioBlockHandler handler() {
