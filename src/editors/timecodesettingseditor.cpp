@@ -39,7 +39,8 @@ std::vector<AudioDeviceChoice> choicesFor(const std::vector<AudioInputDeviceInfo
     std::vector<AudioDeviceChoice> choices;
     choices.reserve(infos.size());
     for (const AudioInputDeviceInfo& info : infos) {
-        choices.push_back(makeAudioDeviceChoice(info.deviceID, info.name, info.inputChannelCount));
+        choices.push_back(makeAudioDeviceChoice(info.deviceID, info.name, info.inputChannelCount,
+                                                judgeMicrophone(info).isMicrophone));
     }
     return choices;
 }

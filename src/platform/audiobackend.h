@@ -33,12 +33,29 @@ struct SampleSpec {
     bool operator==(const SampleSpec&) const = default;
 };
 
+/// The kind of the port a source records from, as far as the server tells it.
+enum class PortType { unknown, microphone, headset, line, other };
+
+/// What the server says about where a source's sound comes from.
+struct SourceTraits {
+    /// The source records what an output plays.
+    bool isMonitor = false;
+    /// The active port's name ("analog-input-linein"); empty when the source has no ports.
+    QString portName;
+    PortType portType = PortType::unknown;
+    /// The device's form factor property ("microphone", "webcam", "internal"); empty when unset.
+    QString formFactor;
+
+    bool operator==(const SourceTraits&) const = default;
+};
+
 /// One source of the server, from a listing.
 struct SourceInfo {
     InputDeviceId id = 0;
     /// Absent when the server gives the source no description.
     std::optional<QString> description;
     std::uint32_t channels = 0;
+    SourceTraits traits;
 };
 
 /// Where a captured block sits in its stream.

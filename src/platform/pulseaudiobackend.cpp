@@ -28,7 +28,8 @@ AudioStatus PulseAudioBackend::listSources(std::vector<SourceInfo>& sources) {
             return status;
         }
         for (const PulseSource& source : m_connection.sourcesLocked()) {
-            sources.push_back(SourceInfo{source.id, source.description, source.sampleSpec.channels});
+            sources.push_back(
+                SourceInfo{source.id, source.description, source.sampleSpec.channels, source.traits});
         }
         return kAudioNoError;
     });

@@ -21,6 +21,40 @@ constexpr std::array<std::uint32_t, 256> makeCksumTable() {
 }
 constexpr auto kCksumTable = makeCksumTable();
 
+PortType portType(std::uint32_t type) {
+    switch (type) {
+    case PA_DEVICE_PORT_TYPE_UNKNOWN:
+        return PortType::unknown;
+    case PA_DEVICE_PORT_TYPE_MIC:
+        return PortType::microphone;
+    case PA_DEVICE_PORT_TYPE_HEADSET:
+    case PA_DEVICE_PORT_TYPE_HANDSET:
+    case PA_DEVICE_PORT_TYPE_HANDSFREE:
+        return PortType::headset;
+    case PA_DEVICE_PORT_TYPE_LINE:
+    case PA_DEVICE_PORT_TYPE_AUX:
+        return PortType::line;
+    default:
+        return PortType::other;
+    }
+}
+
+/// Where the source's sound comes from, as the server describes it.
+SourceTraits traitsOf(const pa_source_info& info) {
+    SourceTraits traits;
+    traits.isMonitor = info.monitor_of_sink != PA_INVALID_INDEX;
+    if (info.active_port != nullptr) {
+        if (info.active_port->name != nullptr) {
+            traits.portName = QString::fromUtf8(info.active_port->name);
+        }
+        traits.portType = portType(info.active_port->type);
+    }
+    if (const char* formFactor = pa_proplist_gets(info.proplist, PA_PROP_DEVICE_FORM_FACTOR)) {
+        traits.formFactor = QString::fromUtf8(formFactor);
+    }
+    return traits;
+}
+
 } // namespace
 
 AudioStatus pulseError(int error) {
@@ -179,6 +213,7 @@ AudioStatus PulseConnection::querySourcesLocked() {
             source.sampleSpec = info->sample_spec;
             source.channelMap = info->channel_map;
             source.id = deviceIdForSourceName(source.name);
+            source.traits = traitsOf(*info);
             const bool taken = std::any_of(q->sources.begin(), q->sources.end(),
                                            [&source](const PulseSource& s) { return s.id == source.id; });
             if (!taken) {

@@ -25,6 +25,7 @@ struct PulseSource {
     pa_sample_spec sampleSpec{};
     pa_channel_map channelMap{};
     InputDeviceId id = 0;
+    SourceTraits traits;
 };
 
 /// The connection part of the PulseAudio backend: the threaded main loop and its lock, one

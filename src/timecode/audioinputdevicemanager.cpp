@@ -4,6 +4,7 @@
 #include "platform/capturequeue.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <limits>
 
@@ -93,12 +94,53 @@ std::vector<AudioInputDeviceInfo> listDevices(AudioBackend& backend, bool printi
         }
         const QString name =
             source.description.value_or(QStringLiteral("Device ") + QString::number(source.id));
-        devices.push_back(AudioInputDeviceInfo{source.id, name, source.channels});
+        devices.push_back(AudioInputDeviceInfo{source.id, name, source.channels, source.traits});
     }
     return devices;
 }
 
 } // namespace
+
+MicrophoneVerdict judgeMicrophone(const AudioInputDeviceInfo& device) {
+    const SourceTraits& traits = device.traits;
+    if (traits.isMonitor) {
+        return {false, MicrophoneEvidence::monitor};
+    }
+    switch (traits.portType) {
+    case PortType::microphone:
+    case PortType::headset:
+        return {true, MicrophoneEvidence::port};
+    case PortType::line:
+        return {false, MicrophoneEvidence::port};
+    case PortType::unknown:
+    case PortType::other:
+        break;
+    }
+    if (!traits.portName.isEmpty()) {
+        // Servers that give no port type still name their ports: "analog-input-mic", "[In] Mic1",
+        // "analog-input-headset-mic" against "analog-input-linein", "[In] Line1".
+        const QString port = traits.portName.toLower();
+        return {port.contains(QStringLiteral("mic")) || port.contains(QStringLiteral("headset")),
+                MicrophoneEvidence::port};
+    }
+    if (!traits.formFactor.isEmpty()) {
+        static const std::array<QString, 5> microphones = {
+            QStringLiteral("microphone"), QStringLiteral("headset"), QStringLiteral("webcam"),
+            QStringLiteral("handset"), QStringLiteral("hands-free")};
+        const QString formFactor = traits.formFactor.toLower();
+        return {std::find(microphones.begin(), microphones.end(), formFactor) != microphones.end(),
+                MicrophoneEvidence::formFactor};
+    }
+    if (device.inputChannelCount >= 3) {
+        return {false, MicrophoneEvidence::name};
+    }
+    static const std::array<QString, 3> words = {QStringLiteral("macbook"), QStringLiteral("microphone"),
+                                                 QStringLiteral("internal")};
+    const QString name = device.name.toLower();
+    return {
+        std::any_of(words.begin(), words.end(), [&name](const QString& word) { return name.contains(word); }),
+        MicrophoneEvidence::name};
+}
 
 std::vector<AudioInputDeviceInfo> listInputDevices(AudioBackend& backend) {
     return listDevices(backend, true);
@@ -184,7 +226,8 @@ void AudioInputDeviceManager::startCapture(InputDeviceId deviceID, std::shared_p
     if (m_clientHandler && m_callbackQueue) {
         const std::size_t samplesPerSlot = std::size_t(kScratchCapacityFrames) * clientSpec.channels;
         const std::size_t fitting = kRingBytesLimit / (samplesPerSlot * sizeof(float));
-        const auto slotCount = std::uint32_t(std::clamp<std::size_t>(fitting, kMinimumRingBlocks, kRingBlocks));
+        const auto slotCount =
+            std::uint32_t(std::clamp<std::size_t>(fitting, kMinimumRingBlocks, kRingBlocks));
         m_ring = std::make_shared<CaptureRing>(slotCount, samplesPerSlot, m_callbackQueue->doorbell());
         m_callbackQueue->attach(m_ring, makeDrain(m_clientHandler));
     }

@@ -22,8 +22,27 @@ struct AudioInputDeviceInfo {
     QString name;
     /// Total over all input streams; never 0 in a listed record.
     std::uint32_t inputChannelCount = 0;
+    /// What the server says about the source: monitor, active port, form factor.
+    SourceTraits traits;
     bool operator==(const AudioInputDeviceInfo&) const = default;
 };
+
+/// Why a device was or was not taken for a microphone.
+enum class MicrophoneEvidence { monitor, port, formFactor, name };
+
+struct MicrophoneVerdict {
+    bool isMicrophone = false;
+    MicrophoneEvidence evidence = MicrophoneEvidence::name;
+};
+
+/// The one rule, for the settings editor and the input manager alike, that keeps microphones from
+/// being used for LTC. It goes by what the server says: a monitor is never a microphone; then the
+/// active port decides (a microphone or headset port is one, a line input is not); without ports
+/// the form factor (microphone, headset, webcam, handset, hands-free). Only a source the server
+/// says nothing about is judged by its name, as before: fewer than 3 channels and "macbook",
+/// "microphone" or "internal" in it ("built" no longer counts: every onboard card on Linux is
+/// "Built-in Audio").
+MicrophoneVerdict judgeMicrophone(const AudioInputDeviceInfo& device);
 
 /// The sources that have input channels, in the server's order, printing why when there are none.
 /// Keeps no state: callable from any thread, but it waits for the server.

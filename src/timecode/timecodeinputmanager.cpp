@@ -85,17 +85,6 @@ std::optional<std::uint32_t> TimecodeInputManager::parseDeviceID(const QString& 
     return std::uint32_t(value);
 }
 
-bool TimecodeInputManager::isBuiltInMicrophone(const AudioInputDeviceInfo& device) {
-    if (device.inputChannelCount >= 3) {
-        return false;
-    }
-    static const std::array<QString, 4> words = {QStringLiteral("macbook"), QStringLiteral("built"),
-                                                 QStringLiteral("microphone"), QStringLiteral("internal")};
-    const QString name = device.name.toLower();
-    return std::any_of(words.begin(), words.end(),
-                       [&name](const QString& word) { return name.contains(word); });
-}
-
 std::optional<AudioInputDeviceInfo>
 TimecodeInputManager::resolveDevice(const TimecodeSettings& settings,
                                     const std::vector<AudioInputDeviceInfo>& devices) {
@@ -108,10 +97,36 @@ TimecodeInputManager::resolveDevice(const TimecodeSettings& settings,
     }
     const auto it =
         std::find_if(devices.begin(), devices.end(), [&](const auto& d) { return d.deviceID == *id; });
-    if (it == devices.end() || isBuiltInMicrophone(*it)) {
+    if (it == devices.end() || judgeMicrophone(*it).isMicrophone) {
         return std::nullopt;
     }
     return *it;
+}
+
+std::optional<AudioInputDeviceInfo>
+TimecodeInputManager::usableDevice(const std::vector<AudioInputDeviceInfo>& devices) {
+    const auto named = resolveDevice(m_settings, devices);
+    const std::optional<std::uint32_t> parsed =
+        m_settings.audioInputDeviceID ? parseDeviceID(*m_settings.audioInputDeviceID) : std::nullopt;
+    if (!parsed) {
+        return named;
+    }
+    const std::uint32_t id = *parsed;
+    const auto it = std::find_if(devices.begin(), devices.end(),
+                                 [id](const AudioInputDeviceInfo& d) { return d.deviceID == id; });
+    if (it != devices.end() && m_judgedByName != it->deviceID) {
+        const MicrophoneVerdict verdict = judgeMicrophone(*it);
+        if (verdict.evidence == MicrophoneEvidence::name) {
+            m_judgedByName = it->deviceID;
+            printDiagnostic(
+                QStringLiteral("⚠️ TimecodeInputManager: the sound server tells no port or form factor "
+                               "of deviceID ") +
+                QString::number(it->deviceID) + QStringLiteral(" (") + it->name +
+                (verdict.isMicrophone ? QStringLiteral("); its name says microphone, not used for LTC")
+                                      : QStringLiteral("); taken as a line input")));
+        }
+    }
+    return named;
 }
 
 void TimecodeInputManager::start() {
@@ -120,7 +135,7 @@ void TimecodeInputManager::start() {
         return;
     }
     const std::vector<AudioInputDeviceInfo> devices = listInputDevices(*m_audio);
-    const auto device = resolveDevice(m_settings, devices);
+    const auto device = usableDevice(devices);
     if (!device) {
         // stop() has already set the level to 0. An interface not plugged in yet, or a sound
         // server not started yet, is looked for again as after a lost capture.
@@ -226,7 +241,7 @@ void TimecodeInputManager::superviseCapture() {
         return;
     }
     // Quietly, so that a long outage does not repeat the listing's lines every 2 s.
-    const auto device = resolveDevice(m_settings, listInputDevicesQuietly(*m_audio));
+    const auto device = usableDevice(listInputDevicesQuietly(*m_audio));
     if (!device) {
         return;
     }

@@ -69,9 +69,7 @@ public:
     /// An unsigned 32-bit decimal: optional "+" ("-" only before all-zero digits), then ASCII
     /// digits and nothing else.
     static std::optional<std::uint32_t> parseDeviceID(const QString& text);
-    /// Names that mark a built-in microphone on a device of fewer than 3 channels.
-    static bool isBuiltInMicrophone(const AudioInputDeviceInfo& device);
-    /// The listed device that the settings name, unless it is a built-in microphone.
+    /// The listed device that the settings name, unless judgeMicrophone() takes it for a microphone.
     static std::optional<AudioInputDeviceInfo>
     resolveDevice(const TimecodeSettings& settings, const std::vector<AudioInputDeviceInfo>& devices);
 
@@ -79,6 +77,8 @@ private:
     struct HandlerState;
     enum class Supervision { off, watching, retrying };
 
+    /// resolveDevice(), saying once per device when only the name could tell what it is.
+    std::optional<AudioInputDeviceInfo> usableDevice(const std::vector<AudioInputDeviceInfo>& devices);
     void beginCapture(InputDeviceId deviceID);
     void releaseCapture(bool announce);
     void applyLevel(std::uint64_t generation, float level);
@@ -96,6 +96,7 @@ private:
     MainThreadInbox* m_inbox;
     QTimer* m_supervisionTimer;
     Supervision m_supervision = Supervision::off;
+    std::optional<InputDeviceId> m_judgedByName;
     // Level posts of a capture that is no longer the current one are dropped.
     std::uint64_t m_captureGeneration = 0;
 };

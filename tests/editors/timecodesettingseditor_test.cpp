@@ -15,9 +15,13 @@
 namespace tavix {
 namespace {
 
-test::ScriptedAudioDevice device(std::uint32_t id, const char* name, std::uint32_t channels) {
-    return test::ScriptedAudioDevice(id, QString::fromUtf8(name), channels);
+test::ScriptedAudioDevice device(std::uint32_t id, const char* name, std::uint32_t channels,
+                                 SourceTraits traits = test::lineInPort()) {
+    return test::ScriptedAudioDevice(id, QString::fromUtf8(name), channels, 48000, std::move(traits));
 }
+
+// The onboard card's microphone input: its port, not its name, makes it one.
+const SourceTraits kMicPort{false, QStringLiteral("analog-input-mic"), PortType::microphone, QString()};
 
 struct TimecodeFixture : test::EditorFixture {
     test::ScriptedAudioBackend audio;
@@ -29,7 +33,7 @@ struct TimecodeFixture : test::EditorFixture {
     TimecodeFixture() {
         audio.setAccessGranted(true);
         audio.setDevices({device(41, "USB Line Interface", 4), device(7, "audio interface", 2),
-                          device(12, "Built-in Microphone", 1)});
+                          device(12, "Built-in Audio Analog Mono", 1, kMicPort)});
     }
     void open(std::optional<TimecodeSettings> stored) {
         change([&stored](ClockModel& c) {
@@ -59,7 +63,7 @@ TEST(TimecodeSettingsEditor, ListsDevicesSortedAndKeepsTheStoredChannel) {
         devices << f.editor->deviceMenu()->itemText(i);
     }
     EXPECT_EQ(devices, (QStringList{QStringLiteral("audio interface (2 ch)"),
-                                    QStringLiteral("Built-in Microphone (1 ch)"),
+                                    QStringLiteral("Built-in Audio Analog Mono (1 ch)"),
                                     QStringLiteral("USB Line Interface (4 ch)")}));
     EXPECT_EQ(f.editor->deviceMenu()->currentText(), QStringLiteral("USB Line Interface (4 ch)"));
     // Channel 3 of the 4-channel device survives the list arriving after the stored choices.
@@ -99,7 +103,7 @@ TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
     {
         TimecodeFixture f;
         f.open(stored);
-        TimecodeFixture::choose(f.editor->deviceMenu(), QStringLiteral("Built-in Microphone (1 ch)"));
+        TimecodeFixture::choose(f.editor->deviceMenu(), QStringLiteral("Built-in Audio Analog Mono (1 ch)"));
         EXPECT_TRUE(f.editor->warningRow()->isVisible());
         EXPECT_TRUE(f.editor->applyButton()->isEnabled());
         QTest::mouseClick(f.editor->applyButton(), Qt::LeftButton);

@@ -300,7 +300,7 @@ AudioStatus ScriptedAudioBackend::listSources(std::vector<SourceInfo>& sources) 
         return status;
     }
     for (const ScriptedAudioDevice& d : m_devices) {
-        sources.push_back(SourceInfo{d.deviceID, d.name, d.channels});
+        sources.push_back(SourceInfo{d.deviceID, d.name, d.channels, d.traits});
     }
     return kAudioNoError;
 }

@@ -17,15 +17,23 @@ namespace tavix::test {
 struct ScriptedAudioDevice {
     ScriptedAudioDevice() = default;
     ScriptedAudioDevice(InputDeviceId deviceID, std::optional<QString> name, std::uint32_t channels,
-                        double sampleRate = 48000)
-        : deviceID(deviceID), name(std::move(name)), channels(channels), sampleRate(sampleRate) {}
+                        double sampleRate = 48000, SourceTraits traits = {})
+        : deviceID(deviceID), name(std::move(name)), channels(channels), sampleRate(sampleRate),
+          traits(std::move(traits)) {}
 
     InputDeviceId deviceID = 0;
     /// Absent: the source has no description.
     std::optional<QString> name;
     std::uint32_t channels = 0;
     double sampleRate = 48000;
+    /// Monitor, port and form factor, as the server would tell them.
+    SourceTraits traits;
 };
+
+/// The traits of a source on a line-in port, the usual input for LTC.
+inline SourceTraits lineInPort() {
+    return SourceTraits{false, QStringLiteral("analog-input-linein"), PortType::line, QString()};
+}
 
 /// Every operation of the backend and its streams, for scripting statuses and reading the call log.
 enum class ScriptedAudioStep {

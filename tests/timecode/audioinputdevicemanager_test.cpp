@@ -62,13 +62,16 @@ TEST(ListInputDevices, AFailedListingIsEmptyAndSaysWhyOnce) {
 
 TEST(ListInputDevices, ListsSourcesWithChannelsInOrderInOneRoundTrip) {
     ScriptedAudioBackend audio;
-    audio.setDevices({{1, QStringLiteral("Interface"), 8},
+    const SourceTraits monitor{true, QString(), PortType::unknown, QString()};
+    audio.setDevices({{1, QStringLiteral("Interface"), 8, 48000, test::lineInPort()},
                       {2, QStringLiteral("Output only"), 0},
                       {73, std::nullopt, 1},
-                      {75, QStringLiteral("Big"), 64}});
-    const std::vector<AudioInputDeviceInfo> expected = {{1, QStringLiteral("Interface"), 8},
-                                                        {73, QStringLiteral("Device 73"), 1},
-                                                        {75, QStringLiteral("Big"), 64}};
+                      {75, QStringLiteral("Big"), 64, 48000, monitor}});
+    // What the server says about each source travels with it, for the microphone rule.
+    const std::vector<AudioInputDeviceInfo> expected = {
+        {1, QStringLiteral("Interface"), 8, test::lineInPort()},
+        {73, QStringLiteral("Device 73"), 1, {}},
+        {75, QStringLiteral("Big"), 64, monitor}};
     EXPECT_EQ(listInputDevices(audio), expected);
     const auto log = audio.callLog();
     EXPECT_EQ(std::count(log.begin(), log.end(), Step::listSources), 1);

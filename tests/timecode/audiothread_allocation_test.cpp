@@ -40,7 +40,7 @@ using namespace tavix;
 
 TEST(AudioThread, CaptureCallbacksNeitherAllocateNorLoseBlocksWhileTheDecoderKeepsUp) {
     test::ScriptedAudioBackend audio;
-    audio.setDevices({{73, QStringLiteral("Line In"), 2}});
+    audio.setDevices({{73, QStringLiteral("Line In"), 2, 48000, test::lineInPort()}});
     audio.setSampleSource([](std::uint64_t first, std::uint32_t frames, std::uint32_t channels, float* out) {
         for (std::uint32_t i = 0; i < frames * channels; ++i) {
             out[i] = float((first + i) % 100) / 100.0f;

@@ -11,11 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 using namespace tavix;
 
@@ -89,14 +91,63 @@ protected:
     }
 };
 
-TEST_F(PulseLive, ListsEverySourceWithItsDescriptionChannelsAndNameDerivedId) {
+TEST_F(PulseLive, ListsEverySourceWithWhatTheServerSaysAboutItAndRefusesItsMicrophones) {
+    // Sources whose description and form factor the test sets, as a sound card's driver would:
+    // filters over one null source, since only they take source properties.
+    QStringList modules = {pactl(QStringLiteral("load-module module-null-source source_name=tavixbase"))};
+    for (const char* arguments :
+         {"source_name=tavixmic \"source_properties=\\\"device.description='Built-in Audio Analog Stereo' "
+          "device.form_factor=microphone\\\"\"",
+          "source_name=tavixwebcam source_properties=device.form_factor=webcam",
+          "source_name=tavixplain \"source_properties=\\\"device.description='Built-in Audio Analog "
+          "Stereo'\\\"\""}) {
+        modules << pactl(QStringLiteral("load-module module-remap-source master=tavixbase ") +
+                         QString::fromLatin1(arguments));
+    }
+    ASSERT_FALSE(modules.contains(QString())) << modules.join(u' ').toStdString();
     PulseAudioBackend audio;
     const auto devices = listInputDevices(audio);
-    const std::vector<AudioInputDeviceInfo> expected = {
-        {1241085600u, QStringLiteral("Monitor of Null Output"), 2},
-        {2609877008u, QStringLiteral("Monitor of Null Output"), 1},
+    const auto find = [&devices](const char* sourceName) {
+        const InputDeviceId id = PulseAudioBackend::deviceIdForSourceName(sourceName);
+        const auto it =
+            std::find_if(devices.begin(), devices.end(), [id](const auto& d) { return d.deviceID == id; });
+        return it == devices.end() ? AudioInputDeviceInfo{} : *it;
     };
-    EXPECT_EQ(devices, expected);
+    using E = MicrophoneEvidence;
+    const std::vector<std::tuple<const char*, const char*, std::uint32_t, bool, E>> expected = {
+        {"ltcout.monitor", "Monitor of Null Output", 2, false, E::monitor},
+        {"ltcout44.monitor", "Monitor of Null Output", 1, false, E::monitor},
+        {"tavixbase", "Null Input", 2, false, E::name},
+        {"tavixmic", "Built-in Audio Analog Stereo", 2, true, E::formFactor},
+        {"tavixwebcam", "Remapped Null Input", 2, true, E::formFactor},
+        {"tavixplain", "Built-in Audio Analog Stereo", 2, false, E::name},
+    };
+    EXPECT_EQ(devices.size(), expected.size());
+    for (const auto& [sourceName, name, channels, microphone, evidence] : expected) {
+        const AudioInputDeviceInfo device = find(sourceName);
+        EXPECT_EQ(device.name, QString::fromLatin1(name)) << sourceName;
+        EXPECT_EQ(device.inputChannelCount, channels) << sourceName;
+        EXPECT_EQ(judgeMicrophone(device).isMicrophone, microphone) << sourceName;
+        EXPECT_EQ(judgeMicrophone(device).evidence, evidence) << sourceName;
+    }
+
+    // The input manager follows the same rule.
+    TimecodeRuntime runtime;
+    TimecodeInputManager manager(&audio, &runtime, settingsFor("tavixmic", TimecodeFrameRate::fps25));
+    QStringList lines = test::capturedStdoutLines([&] { manager.start(); });
+    EXPECT_FALSE(manager.isCapturing()) << lines.join(u'\n').toStdString();
+    manager.setSettings(settingsFor("tavixplain", TimecodeFrameRate::fps25));
+    lines = test::capturedStdoutLines([&] {
+        manager.start();
+        manager.stop();
+    });
+    EXPECT_EQ(lines.filter(QStringLiteral("taken as a line input")).size(), 1)
+        << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.filter(QStringLiteral("✅")).size(), 1);
+    std::reverse(modules.begin(), modules.end()); // the filters before their master
+    for (const QString& module : modules) {
+        pactl(QStringLiteral("unload-module ") + module);
+    }
 }
 
 TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {

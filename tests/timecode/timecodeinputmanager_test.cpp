@@ -27,7 +27,7 @@ struct Rig {
     std::unique_ptr<TimecodeInputManager> manager;
 
     explicit Rig(TimecodeSettings settings, std::uint32_t channels = 2) {
-        audio.setDevices({test::ScriptedAudioDevice{73, QStringLiteral("Line In"), {channels}}});
+        audio.setDevices({{73, QStringLiteral("Line In"), channels, 48000, test::lineInPort()}});
         manager = std::make_unique<TimecodeInputManager>(&audio, &runtime, std::move(settings));
     }
     void constantChannels(std::vector<float> values) {
@@ -86,44 +86,55 @@ TEST(TimecodeInputManager, DeviceIDsParseAsUnsigned32BitDecimalOnly) {
     EXPECT_EQ(TimecodeInputManager::parseDeviceID(QStringLiteral("٧٣")), std::nullopt);
 }
 
-TEST(TimecodeInputManager, ResolvesTheNamedDeviceAndRefusesBuiltInMicrophones) {
-    const std::vector<AudioInputDeviceInfo> devices = {
-        {1, QStringLiteral("MacBook Pro Microphone"), 2},
-        {2, QStringLiteral("MACBOOK Air"), 4},
-        {3, QStringLiteral("Line In"), 1},
-        {4, QStringLiteral("Built-in Input"), 2},
-        {5, QStringLiteral("Internal Mic"), 1},
-        {6, QStringLiteral("USB microphone array"), 8},
+TEST(JudgeMicrophone, WhatTheServerSaysDecidesAndTheNameOnlyWhenItSaysNothing) {
+    const auto port = [](const char* name, PortType type) {
+        return SourceTraits{false, QString::fromLatin1(name), type, QString()};
     };
-    const std::vector<std::pair<std::optional<QString>, std::optional<std::uint32_t>>> cases = {
-        {std::nullopt, std::nullopt},
-        {QString(), std::nullopt},
-        {QStringLiteral("abc"), std::nullopt},
-        {QStringLiteral("1"), std::nullopt},
-        {QStringLiteral("2"), 2u},
-        {QStringLiteral("+3"), 3u},
-        {QStringLiteral("4"), std::nullopt},
-        {QStringLiteral("5"), std::nullopt},
-        {QStringLiteral("6"), 6u},
-        {QStringLiteral("9"), std::nullopt},
+    const auto formFactor = [](const char* value) {
+        return SourceTraits{false, QString(), PortType::unknown, QString::fromLatin1(value)};
     };
-    for (const auto& [id, expected] : cases) {
-        const auto resolved =
-            TimecodeInputManager::resolveDevice(TimecodeSettings{TimecodeFrameRate::fps25, id, 0}, devices);
-        EXPECT_EQ(resolved ? std::optional(resolved->deviceID) : std::nullopt, expected)
-            << id.value_or(QString()).toStdString();
+    const SourceTraits monitor{true, QString(), PortType::unknown, QStringLiteral("internal")};
+    using E = MicrophoneEvidence;
+    struct Case {
+        const char* name;
+        std::uint32_t channels;
+        SourceTraits traits;
+        bool microphone;
+        MicrophoneEvidence evidence;
+    };
+    const std::vector<Case> cases = {
+        {"Built-in Audio Analog Stereo", 2, port("analog-input-linein", PortType::line), false, E::port},
+        {"Built-in Audio Analog Stereo", 2, port("analog-input-mic", PortType::microphone), true, E::port},
+        {"Built-in Audio Analog Stereo", 2, port("analog-input-headset-mic", PortType::headset), true,
+         E::port},
+        {"Family 17h HD Audio", 2, port("[In] Mic1", PortType::unknown), true, E::port},
+        {"Family 17h HD Audio", 2, port("[In] Line1", PortType::unknown), false, E::port},
+        {"Monitor of Built-in Audio Analog Stereo", 2, monitor, false, E::monitor},
+        {"HD Pro Webcam C920", 2, formFactor("webcam"), true, E::formFactor},
+        {"Built-in Audio Pro", 4, formFactor("internal"), false, E::formFactor},
+        {"Built-in Audio Analog Stereo", 2, {}, false, E::name},
+        {"MacBook Pro Microphone", 2, {}, true, E::name},
+        {"USB microphone array", 8, {}, false, E::name},
+    };
+    for (const Case& c : cases) {
+        const MicrophoneVerdict verdict =
+            judgeMicrophone(AudioInputDeviceInfo{1, QString::fromLatin1(c.name), c.channels, c.traits});
+        EXPECT_EQ(verdict.isMicrophone, c.microphone) << c.name << " " << c.traits.portName.toStdString();
+        EXPECT_EQ(verdict.evidence, c.evidence) << c.name;
     }
 }
 
 TEST(TimecodeInputManager, UnusableSettingsCaptureNothingAndZeroTheLevel) {
     // Only a valid id that is not listed may still turn up; a refused microphone stays refused.
-    const std::vector<std::tuple<const char*, const char*, bool>> cases = {{"", "Line In", false},
-                                                                           {"abc", "Line In", false},
-                                                                           {"74", "Line In", true},
-                                                                           {"73", "Internal Mic", false}};
-    for (const auto& [id, name, waits] : cases) {
+    const SourceTraits micPort{false, QStringLiteral("analog-input-mic"), PortType::microphone, QString()};
+    const std::vector<std::tuple<const char*, SourceTraits, bool>> cases = {
+        {"", test::lineInPort(), false},
+        {"abc", test::lineInPort(), false},
+        {"74", test::lineInPort(), true},
+        {"73", micPort, false}};
+    for (const auto& [id, traits, waits] : cases) {
         Rig rig(settingsFor(id));
-        rig.audio.setDevices({test::ScriptedAudioDevice{73, QString::fromLatin1(name), {2}}});
+        rig.audio.setDevices({{73, QStringLiteral("Built-in Audio Analog Stereo"), 2, 48000, traits}});
         rig.runtime.setLevel(0.5f);
         const QStringList lines = test::capturedStdoutLines([&] { rig.manager->start(); });
         EXPECT_TRUE(lines.isEmpty()) << id;
@@ -136,6 +147,30 @@ TEST(TimecodeInputManager, UnusableSettingsCaptureNothingAndZeroTheLevel) {
     TimecodeInputManager withoutLayer(nullptr, &runtime, settingsFor("73"));
     withoutLayer.start();
     EXPECT_FALSE(withoutLayer.isCapturing());
+}
+
+TEST(TimecodeInputManager, ASourceWithoutPortOrFormFactorIsJudgedByItsNameAndSaysSoOnce) {
+    const QString taken =
+        QStringLiteral("⚠️ TimecodeInputManager: the sound server tells no port or form factor "
+                       "of deviceID 73 (Built-in Audio Analog Stereo); taken as a line input");
+    Rig rig(settingsFor("73"));
+    rig.audio.setDevices({{73, QStringLiteral("Built-in Audio Analog Stereo"), 2}});
+    QStringList lines = test::capturedStdoutLines([&] {
+        rig.manager->start();
+        rig.manager->start();
+    });
+    EXPECT_EQ(lines.count(taken), 1);
+    EXPECT_TRUE(rig.manager->isCapturing());
+
+    rig.manager->setSettings(settingsFor("74"));
+    rig.audio.setDevices({{74, QStringLiteral("Internal Microphone"), 1}});
+    lines = test::capturedStdoutLines([&] { rig.manager->start(); });
+    EXPECT_EQ(
+        lines.filter(QStringLiteral("⚠️")),
+        QStringList{QStringLiteral("⚠️ TimecodeInputManager: the sound server tells no port or form "
+                                   "factor of deviceID 74 (Internal Microphone); its name says "
+                                   "microphone, not used for LTC")});
+    EXPECT_FALSE(rig.manager->isCapturing());
 }
 
 TEST(TimecodeInputManager, MetersTheSelectedChannelLinearly) {
@@ -211,7 +246,8 @@ TEST(TimecodeInputManager, ALostCaptureIsAnnouncedOnceAndResumesWhenTheDeviceIsB
     rig.deliver({512});
     ASSERT_EQ(rig.runtime.level(), 1.0f);
 
-    const auto devices = std::vector<test::ScriptedAudioDevice>{{73, QStringLiteral("Line In"), {2}}};
+    const auto devices =
+        std::vector<test::ScriptedAudioDevice>{{73, QStringLiteral("Line In"), 2, 48000, test::lineInPort()}};
     QStringList lines = test::capturedStdoutLines([&] {
         rig.audio.loseRunningStream();
         rig.audio.setDevices({});
@@ -257,7 +293,7 @@ TEST(TimecodeInputManager, ADeviceNamedBeforeTheServerOrTheDeviceIsThereIsCaptur
     EXPECT_FALSE(rig.manager->isCapturing());
 
     lines = test::capturedStdoutLines([&] {
-        rig.audio.setDevices({test::ScriptedAudioDevice{73, QStringLiteral("Line In"), {2}}});
+        rig.audio.setDevices({{73, QStringLiteral("Line In"), 2, 48000, test::lineInPort()}});
         EXPECT_TRUE(test::waitUntil([&] { return rig.manager->isCapturing(); }));
     });
     EXPECT_EQ(lines.last(),

@@ -51,7 +51,7 @@ struct Window {
     QUuid clockID;
 
     Window() {
-        audio.setDevices({test::ScriptedAudioDevice{73, QStringLiteral("Line In"), {2}}});
+        audio.setDevices({{73, QStringLiteral("Line In"), 2, 48000, test::lineInPort()}});
         clockID = state.clocks().front().id;
         ClockModel clock = state.clocks().front();
         clock.mode = ClockMode::timecode;
