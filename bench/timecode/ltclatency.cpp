@@ -8,6 +8,7 @@
 #include "timecode/timecoderuntime.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <pulse/error.h>
@@ -54,6 +55,12 @@ int main(int argc, char** argv) {
                                   QString::number(PulseAudioBackend::deviceIdForSourceName("ltcout.monitor")),
                                   0});
     manager.start();
+    // The device listing runs off the main thread; capture begins when its result is taken.
+    QElapsedTimer waited;
+    waited.start();
+    while (manager.isListing() && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
     if (!manager.isCapturing()) {
         std::fprintf(stderr, "no capture from ltcout.monitor\n");
         return 1;

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
-#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -176,10 +175,7 @@ void TimecodeSettingsEditor::loadDevicesOnce(bool force) {
     refreshControls();
     const MainThreadInbox::Sender sender = m_inbox->sender();
     const QPointer<TimecodeSettingsEditor> self(this);
-    AudioBackend* audio = m_audio;
-    QThreadPool::globalInstance()->start([sender, self, audio] {
-        std::vector<AudioInputDeviceInfo> infos =
-            audio ? listInputDevices(*audio) : std::vector<AudioInputDeviceInfo>{};
+    const auto take = [sender, self](const std::vector<AudioInputDeviceInfo>& infos) {
         // The inbox drops the result when the editor has gone in the meantime.
         sender.post([self, choices = choicesFor(infos)]() mutable {
             if (self) {
@@ -187,7 +183,13 @@ void TimecodeSettingsEditor::loadDevicesOnce(bool force) {
                 self->refreshControls();
             }
         });
-    });
+    };
+    if (m_audio == nullptr) {
+        take({});
+        return;
+    }
+    // The listing waits for the sound server, so it runs on the backend's worker.
+    m_audio->post([take, audio = m_audio] { take(listInputDevices(*audio)); });
 }
 
 void TimecodeSettingsEditor::apply() {

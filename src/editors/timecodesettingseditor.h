@@ -23,7 +23,7 @@ class TimecodeRuntime;
 /// The timecode section of the clock settings: input device, channel and frame rate, staged here
 /// and written only by Apply, with the live input level and decoded time of the clock's window.
 /// Devices are listed on a background thread and taken over on the main thread.
-/// Main thread only (the listing itself runs on the global thread pool).
+/// Main thread only (the listing itself runs on the audio backend's worker).
 class TimecodeSettingsEditor : public QWidget {
     Q_OBJECT
 

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -18,6 +19,8 @@ using InputDeviceId = std::uint32_t;
 inline constexpr AudioStatus kAudioNoError = 0;
 /// A call whose arguments make no sense (a short buffer, an unsupported format, the wrong state).
 inline constexpr AudioStatus kAudioBadParameter = -50;
+/// The server did not answer in time (PulseAudio's own number for it).
+inline constexpr AudioStatus kAudioTimedOut = -8;
 
 enum class InputAccess { granted, refused };
 
@@ -104,7 +107,7 @@ public:
 /// The audio input side of the sound system: access, the list of sources and capture streams.
 /// Implemented on PulseAudio for the app; tests script their own.
 /// Thread rule: thread safe; the calls that talk to the server block their caller, at most for the
-/// backend's timeout.
+/// backend's timeout, so the main thread makes them through post().
 class AudioBackend {
 public:
     virtual ~AudioBackend() = default;
@@ -122,6 +125,11 @@ public:
     virtual bool canCapture() = 0;
     /// May succeed without a stream when the backend has none to give.
     virtual AudioStatus newCaptureStream(std::unique_ptr<CaptureStream>& stream) = 0;
+
+    /// Runs `work` on the backend's own worker thread, after the work posted before it: for the
+    /// calls above that wait for the server, so that the main thread never does. Work not started
+    /// when the backend goes is dropped; work running then is waited for.
+    virtual void post(std::function<void()> work) = 0;
 };
 
 /// The audio backend of this machine (PulseAudio, which also serves PipeWire desktops).

@@ -23,7 +23,8 @@ void Doorbell::wait() noexcept {
 
 CaptureRing::CaptureRing(std::uint32_t slotCount, std::size_t samplesPerSlot, Doorbell& doorbell)
     : m_slotCount(slotCount > 0 ? slotCount : 1), m_samplesPerSlot(samplesPerSlot), m_doorbell(doorbell),
-      m_samples(std::make_unique<float[]>(std::size_t(m_slotCount) * samplesPerSlot)),
+      // Not zeroed: a slot is written before it is published, and untouched pages cost nothing.
+      m_samples(std::make_unique_for_overwrite<float[]>(std::size_t(m_slotCount) * samplesPerSlot)),
       m_headers(std::make_unique<CapturedBlockHeader[]>(m_slotCount)) {}
 
 float* CaptureRing::claim() noexcept {

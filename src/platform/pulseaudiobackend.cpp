@@ -6,8 +6,12 @@ namespace tavix {
 
 InputAccess PulseAudioBackend::inputAccess() {
     // Only a refusal for lack of permission (the server's or a sandbox portal's) means no access;
-    // a server that is not running is a failure of the listing, reported there.
+    // a server that is not running is a failure of the listing, reported there. The verdict of the
+    // last attempt is kept, so that asking does not wait for the server again.
     const AudioStatus status = m_connection.locked([this] {
+        if (const auto last = m_connection.lastConnectStatusLocked()) {
+            return *last;
+        }
         pulse::Context context;
         return m_connection.connectLocked(context);
     });

@@ -2,6 +2,7 @@
 
 #include "audiobackend.h"
 #include "pulseconnection.h"
+#include "workerthread.h"
 
 #include <QByteArray>
 
@@ -26,9 +27,12 @@ public:
     AudioStatus setSourceBlockFrames(InputDeviceId source, std::uint32_t frames) override;
     bool canCapture() override { return m_connection.hasLoop(); }
     AudioStatus newCaptureStream(std::unique_ptr<CaptureStream>& stream) override;
+    void post(std::function<void()> work) override { m_worker.post(std::move(work)); }
 
 private:
     PulseConnection m_connection;
+    // Declared last, so that it stops before the connection its work uses goes.
+    WorkerThread m_worker{"tavix-audio-list"};
 };
 
 } // namespace tavix

@@ -34,16 +34,13 @@ AudioStatus PulseCaptureStream::enablePlayback(bool enable) {
 }
 
 AudioStatus PulseCaptureStream::setSource(InputDeviceId source) {
+    // From the last listing, without asking the server: a capture starts on the main thread right
+    // after a listing, and must not wait for a server that may hang.
     return beforeConnect([&] {
         const PulseSource* listed = m_connection.sourceLocked(source);
         if (listed == nullptr) {
-            if (const AudioStatus status = m_connection.querySourcesLocked()) {
-                return status;
-            }
-            listed = m_connection.sourceLocked(source);
-        }
-        if (listed == nullptr) {
-            return pulseError(PA_ERR_NOENTITY);
+            AudioStatus status = kAudioNoError;
+            return m_connection.readyContextLocked(status) != nullptr ? pulseError(PA_ERR_NOENTITY) : status;
         }
         m_source = *listed;
         return kAudioNoError;
@@ -94,15 +91,6 @@ AudioStatus PulseCaptureStream::setCallback(CaptureCallback callback, void* user
     });
 }
 
-bool PulseCaptureStream::waitForStateLocked() {
-    return m_connection.waitLocked(
-        [this] {
-            const pa_stream_state_t state = pa_stream_get_state(m_stream.get());
-            return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
-        },
-        PulseConnection::kServerTimeoutMs);
-}
-
 AudioStatus PulseCaptureStream::connect() {
     return m_connection.locked([this]() -> AudioStatus {
         if (!m_recording || !m_source || !m_clientSpec) {
@@ -111,8 +99,10 @@ AudioStatus PulseCaptureStream::connect() {
         if (m_stream) {
             return kAudioNoError;
         }
-        pulse::Context context;
-        if (const AudioStatus status = m_connection.connectLocked(context)) {
+        // Only an existing connection: asking for the stream must not wait for the server.
+        AudioStatus status = kAudioNoError;
+        pa_context* context = m_connection.readyContextLocked(status);
+        if (context == nullptr) {
             return status;
         }
         pa_sample_spec sampleSpec{};
@@ -122,9 +112,9 @@ AudioStatus PulseCaptureStream::connect() {
         // The source's own channel map, so that the server hands its channels over without remixing.
         const pa_channel_map* map =
             m_source->channelMap.channels == sampleSpec.channels ? &m_source->channelMap : nullptr;
-        m_stream.reset(pa_stream_new(context.get(), "Timecode input", &sampleSpec, map));
+        m_stream.reset(pa_stream_new(context, "Timecode input", &sampleSpec, map));
         if (!m_stream) {
-            return pulseError(pa_context_errno(context.get()));
+            return pulseError(pa_context_errno(context));
         }
         const std::uint32_t bytesPerFrame = m_clientSpec->channels * m_clientSpec->bytesPerSample();
         m_blockFrames =
@@ -140,18 +130,11 @@ AudioStatus PulseCaptureStream::connect() {
         attributes.minreq = std::uint32_t(-1);
         attributes.fragsize = m_blockFrames * bytesPerFrame;
         // Fixed to the chosen source: if it goes away the stream ends (and the client notices) rather
-        // than being moved silently to some other input.
-        const auto flags =
-            pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE | PA_STREAM_START_CORKED);
-        int error = 0;
+        // than being moved silently to some other input. Not corked: uncorking would have to wait
+        // for the stream to be ready; until start() the read callback lets the audio go.
+        const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
         if (pa_stream_connect_record(m_stream.get(), m_source->name.constData(), &attributes, flags) < 0) {
-            error = pa_context_errno(context.get());
-        } else if (!waitForStateLocked()) {
-            error = PA_ERR_TIMEOUT;
-        } else if (pa_stream_get_state(m_stream.get()) != PA_STREAM_READY) {
-            error = pa_context_errno(context.get());
-        }
-        if (error != 0 || pa_stream_get_state(m_stream.get()) != PA_STREAM_READY) {
+            const int error = pa_context_errno(context);
             disconnectLocked();
             return pulseError(error);
         }
@@ -164,39 +147,13 @@ AudioStatus PulseCaptureStream::start() {
         if (!m_stream) {
             return kAudioBadParameter;
         }
-        if (pa_stream_get_state(m_stream.get()) != PA_STREAM_READY) {
-            return pulseError(PA_ERR_BADSTATE);
+        // The server may still be making the stream; one it has refused or ended cannot start.
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream.get()))) {
+            const int error = pa_context_errno(pa_stream_get_context(m_stream.get()));
+            return pulseError(error != 0 ? error : PA_ERR_BADSTATE);
         }
-        struct Cork {
-            PulseConnection* connection;
-            bool done = false;
-            bool success = false;
-        } cork{&m_connection};
         m_stagedFrames = 0; // a partial block from before a stop is stale
         m_started = true;
-        const pulse::Operation operation(pa_stream_cork(
-            m_stream.get(), 0,
-            [](pa_stream*, int success, void* userdata) {
-                auto* c = static_cast<Cork*>(userdata);
-                c->done = true;
-                c->success = success != 0;
-                c->connection->signalLocked();
-            },
-            &cork));
-        if (!operation) {
-            m_started = false;
-            return pulseError(pa_context_errno(pa_stream_get_context(m_stream.get())));
-        }
-        const bool finished =
-            m_connection.waitLocked([&cork] { return cork.done; }, PulseConnection::kServerTimeoutMs);
-        if (!finished) {
-            pa_operation_cancel(operation.get());
-        }
-        if (!finished || !cork.success) {
-            m_started = false;
-            return pulseError(finished ? pa_context_errno(pa_stream_get_context(m_stream.get()))
-                                       : PA_ERR_TIMEOUT);
-        }
         return kAudioNoError;
     });
 }
@@ -250,7 +207,7 @@ AudioStatus PulseCaptureStream::disconnect() {
 bool PulseCaptureStream::isRunning() {
     bool running = false;
     m_connection.locked([&] {
-        running = m_started && m_stream && pa_stream_get_state(m_stream.get()) == PA_STREAM_READY;
+        running = m_started && m_stream && PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream.get()));
         return kAudioNoError;
     });
     return running;

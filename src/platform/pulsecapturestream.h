@@ -14,7 +14,8 @@ namespace tavix {
 /// real-time audio thread: the stream's read callback runs there and calls the capture callback
 /// once per block of the requested size (larger reads are split, small ones gathered).
 /// Thread rule: as CaptureStream; every member takes the loop lock, so it must not be used from
-/// the loop's own thread except read(), which only the capture callback calls.
+/// the loop's own thread except read(), which only the capture callback calls. No member waits for
+/// the server: a stream it refuses or ends shows as not running.
 class PulseCaptureStream final : public CaptureStream {
 public:
     explicit PulseCaptureStream(PulseConnection& connection);
@@ -41,7 +42,6 @@ private:
     template <typename Change>
     AudioStatus beforeConnect(Change&& change);
     void disconnectLocked();
-    bool waitForStateLocked();
 
     static void onState(pa_stream* stream, void* userdata);
     static void onRead(pa_stream* stream, std::size_t bytes, void* userdata);

@@ -57,6 +57,8 @@ SourceTraits traitsOf(const pa_source_info& info) {
 
 } // namespace
 
+static_assert(-PA_ERR_TIMEOUT == kAudioTimedOut);
+
 AudioStatus pulseError(int error) {
     return AudioStatus(-(error != 0 ? error : PA_ERR_UNKNOWN));
 }
@@ -116,6 +118,11 @@ bool PulseConnection::waitLocked(const std::function<bool()>& done, int timeoutM
     return held;
 }
 
+AudioStatus PulseConnection::settleConnectLocked(AudioStatus status) {
+    m_lastConnectStatus = status;
+    return status;
+}
+
 void PulseConnection::dropContextLocked() {
     if (!m_context) {
         return;
@@ -138,14 +145,14 @@ AudioStatus PulseConnection::connectLocked(pulse::Context& connection) {
         pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_ID, "tavix");
         m_context.reset(pa_context_new_with_proplist(m_loop.api(), "Tavix", properties.get()));
         if (!m_context) {
-            return m_lastConnectStatus = pulseError(PA_ERR_INTERNAL);
+            return settleConnectLocked(pulseError(PA_ERR_INTERNAL));
         }
         pa_context_set_state_callback(m_context.get(), &PulseConnection::onContextState, this);
         // No autospawn: a server that is not running is reported, not started behind the user's back.
         if (pa_context_connect(m_context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
             const int error = pa_context_errno(m_context.get());
             dropContextLocked();
-            return m_lastConnectStatus = pulseError(error);
+            return settleConnectLocked(pulseError(error));
         }
     }
     // Another thread may drop a failed context while we wait; our reference keeps this one valid.
@@ -158,13 +165,13 @@ AudioStatus PulseConnection::connectLocked(pulse::Context& connection) {
         kServerTimeoutMs);
     if (settled && pa_context_get_state(context.get()) == PA_CONTEXT_READY) {
         connection = std::move(context);
-        return m_lastConnectStatus = kAudioNoError;
+        return settleConnectLocked(kAudioNoError);
     }
     const int error = settled ? pa_context_errno(context.get()) : PA_ERR_TIMEOUT;
     if (m_context == context) {
         dropContextLocked();
     }
-    return m_lastConnectStatus = pulseError(error != 0 ? error : PA_ERR_CONNECTIONREFUSED);
+    return settleConnectLocked(pulseError(error != 0 ? error : PA_ERR_CONNECTIONREFUSED));
 }
 
 pa_context* PulseConnection::readyContextLocked(AudioStatus& status) const {
@@ -172,7 +179,8 @@ pa_context* PulseConnection::readyContextLocked(AudioStatus& status) const {
         status = kAudioNoError;
         return m_context.get();
     }
-    status = m_lastConnectStatus != kAudioNoError ? m_lastConnectStatus : pulseError(PA_ERR_BADSTATE);
+    status = m_lastConnectStatus.value_or(kAudioNoError) != kAudioNoError ? *m_lastConnectStatus
+                                                                          : pulseError(PA_ERR_BADSTATE);
     return nullptr;
 }
 

@@ -59,6 +59,8 @@ public:
     /// The connection, made or made again when needed, once it is ready; `context` then holds a
     /// reference that stays valid across waits.
     AudioStatus connectLocked(pulse::Context& context);
+    /// How the last attempt to connect ended; absent before the first one.
+    std::optional<AudioStatus> lastConnectStatusLocked() const { return m_lastConnectStatus; }
     /// The context when it is ready, without waiting; otherwise null, and `status` says why.
     pa_context* readyContextLocked(AudioStatus& status) const;
     /// Asks the server for every source (one round trip) and keeps them for sourceLocked().
@@ -78,11 +80,13 @@ public:
 
 private:
     void dropContextLocked();
+    /// Keeps how a connection attempt ended, for the access check, and returns it.
+    AudioStatus settleConnectLocked(AudioStatus status);
     static void onContextState(pa_context* context, void* userdata);
 
     pulse::MainLoop m_loop;
     pulse::Context m_context;
-    AudioStatus m_lastConnectStatus = kAudioNoError;
+    std::optional<AudioStatus> m_lastConnectStatus;
     std::vector<PulseSource> m_sources;
     std::map<InputDeviceId, std::uint32_t> m_blockFrames;
 };

@@ -42,7 +42,8 @@ TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioBa
 
 TavixApp::~TavixApp() {
     delete m_settingsWindow.data();
-    // A device listing may still run on the thread pool with the audio layer; it must end first.
+    // Work still running on the thread pool must end before what it uses goes. (Device listings run
+    // on the audio backend's own worker, which the backend ends itself.)
     QThreadPool::globalInstance()->waitForDone();
     // Windows go before the store they read.
     m_windows.reset();

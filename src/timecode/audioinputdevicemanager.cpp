@@ -63,28 +63,32 @@ std::vector<AudioInputDeviceInfo> listDevices(AudioBackend& backend, bool printi
             printDiagnostic(line);
         }
     };
+    // Reaching the server is what the listing's first step reports, reading its sources the
+    // second; a server that does not answer in time gets a line of its own. Connecting first
+    // lets the access check go by the connection just made.
+    const auto failed = [&print](const char* what, AudioStatus status) {
+        const QString reason = status == kAudioTimedOut
+                                   ? QStringLiteral("the sound server does not answer")
+                                   : QStringLiteral("couldn't get ") + QLatin1String(what);
+        print(QStringLiteral("⚠️ listInputDevices: ") + reason + QStringLiteral(" (") +
+              statusText(status) + QStringLiteral(")"));
+        return std::vector<AudioInputDeviceInfo>{};
+    };
+    const AudioStatus connected = backend.connect();
     if (backend.inputAccess() != InputAccess::granted) {
         print(QStringLiteral("🔒 listInputDevices: microphone not authorized (no devices listed). "
                              "Call requestAuthorization() first."));
         return {};
     }
-    // Reaching the server is what the listing's first step reports; reading its sources the second.
-    AudioStatus status = backend.connect();
-    if (status != kAudioNoError) {
-        print(QStringLiteral("⚠️ listInputDevices: couldn't get device list size (") +
-              statusText(status) + QStringLiteral(")"));
-        return {};
+    if (connected != kAudioNoError) {
+        return failed("device list size", connected);
     }
     std::vector<SourceInfo> sources;
-    status = backend.listSources(sources);
-    if (status != kAudioNoError) {
-        print(QStringLiteral("⚠️ listInputDevices: couldn't get device list (") + statusText(status) +
-              QStringLiteral(")"));
-        return {};
+    if (const AudioStatus status = backend.listSources(sources)) {
+        return failed("device list", status);
     }
     if (sources.empty()) {
-        print(QStringLiteral("⚠️ listInputDevices: couldn't get device list size (0)"));
-        return {};
+        return failed("device list size", kAudioNoError);
     }
     std::vector<AudioInputDeviceInfo> devices;
     devices.reserve(sources.size());

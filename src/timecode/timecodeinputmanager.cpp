@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace tavix {
 
@@ -134,30 +135,82 @@ void TimecodeInputManager::start() {
     if (m_audio == nullptr) {
         return;
     }
-    const std::vector<AudioInputDeviceInfo> devices = listInputDevices(*m_audio);
-    const auto device = usableDevice(devices);
-    if (!device) {
-        // stop() has already set the level to 0. An interface not plugged in yet, or a sound
-        // server not started yet, is looked for again as after a lost capture.
-        if (namesUnlistedDevice(m_settings, devices)) {
-            m_supervision = Supervision::retrying;
-            m_supervisionTimer->start();
-        }
-        return;
-    }
-    beginCapture(device->deviceID);
-    if (isCapturing()) {
-        m_supervision = Supervision::watching;
-        m_supervisionTimer->start();
-    }
+    m_supervision = Supervision::starting;
+    requestListing(true);
 }
 
 void TimecodeInputManager::stop() {
     m_supervision = Supervision::off;
     m_supervisionTimer->stop();
+    ++m_listingGeneration; // a listing still running is for a start that no longer counts
+    m_listAgain = false;
     releaseCapture(true);
     if (m_runtime) {
         m_runtime->setLevel(0);
+    }
+}
+
+void TimecodeInputManager::requestListing(bool printing) {
+    if (m_listing) {
+        // One listing at a time: a server that does not answer must not pile them up.
+        m_listAgain = true;
+        m_listAgainPrinting = m_listAgainPrinting || printing;
+        return;
+    }
+    m_listing = true;
+    // The listing waits for the server, up to its timeout, so it runs on the backend's worker; the
+    // main thread only takes the result. The inbox drops it if this manager has gone meanwhile.
+    m_audio->post([audio = m_audio, sender = m_inbox->sender(), printing, generation = m_listingGeneration,
+                   owner = this] {
+        std::vector<AudioInputDeviceInfo> devices =
+            printing ? listInputDevices(*audio) : listInputDevicesQuietly(*audio);
+        sender.post(
+            [owner, generation, devices = std::move(devices)] { owner->onListed(generation, devices); });
+    });
+}
+
+void TimecodeInputManager::onListed(std::uint64_t generation,
+                                    const std::vector<AudioInputDeviceInfo>& devices) {
+    m_listing = false;
+    if (generation == m_listingGeneration) {
+        takeListing(devices);
+    }
+    if (m_listAgain) {
+        m_listAgain = false;
+        const bool printing = std::exchange(m_listAgainPrinting, false);
+        if (m_supervision == Supervision::starting || m_supervision == Supervision::retrying) {
+            requestListing(printing);
+        }
+    }
+}
+
+void TimecodeInputManager::takeListing(const std::vector<AudioInputDeviceInfo>& devices) {
+    if (m_supervision != Supervision::starting && m_supervision != Supervision::retrying) {
+        return;
+    }
+    const bool retrying = m_supervision == Supervision::retrying;
+    const auto device = usableDevice(devices);
+    if (!device) {
+        // The level is 0 already. An interface not plugged in yet, or a sound server not started
+        // yet, is looked for again as after a lost capture; anything else ends the start.
+        if (retrying || namesUnlistedDevice(m_settings, devices)) {
+            m_supervision = Supervision::retrying;
+            m_supervisionTimer->start();
+        } else {
+            m_supervision = Supervision::off;
+        }
+        return;
+    }
+    releaseCapture(false);
+    beginCapture(device->deviceID);
+    if (isCapturing()) {
+        m_supervision = Supervision::watching;
+        m_lastDelivered = 0;
+        m_lastProgress.start();
+        m_reportedStall = false;
+        m_supervisionTimer->start();
+    } else if (!retrying) {
+        m_supervision = Supervision::off;
     }
 }
 
@@ -225,6 +278,7 @@ void TimecodeInputManager::applyTime(const DecodedTimecode& time) {
 void TimecodeInputManager::superviseCapture() {
     if (m_supervision == Supervision::watching) {
         if (m_inputManager && m_inputManager->isRunning()) {
+            watchForStall();
             return;
         }
         const InputDeviceId lost = m_inputManager ? m_inputManager->captureDeviceID() : 0;
@@ -235,20 +289,28 @@ void TimecodeInputManager::superviseCapture() {
             m_runtime->setLevel(0);
         }
         m_supervision = Supervision::retrying;
+    }
+    if (m_supervision == Supervision::retrying) {
+        // Quietly, so that a long outage does not repeat the listing's lines every 2 s.
+        requestListing(false);
+    }
+}
+
+void TimecodeInputManager::watchForStall() {
+    // A server that hangs keeps its streams "ready" but sends nothing: say so once, keep the
+    // capture, and let the audio flow on when the server does.
+    const std::uint64_t delivered = m_inputManager->deliveredBlocks();
+    if (delivered != m_lastDelivered) {
+        m_lastDelivered = delivered;
+        m_lastProgress.start();
+        m_reportedStall = false;
         return;
     }
-    if (m_supervision != Supervision::retrying || m_audio == nullptr) {
-        return;
-    }
-    // Quietly, so that a long outage does not repeat the listing's lines every 2 s.
-    const auto device = usableDevice(listInputDevicesQuietly(*m_audio));
-    if (!device) {
-        return;
-    }
-    releaseCapture(false);
-    beginCapture(device->deviceID);
-    if (isCapturing()) {
-        m_supervision = Supervision::watching;
+    if (!m_reportedStall && m_lastProgress.elapsed() >= kStallMs) {
+        m_reportedStall = true;
+        printDiagnostic(QStringLiteral("⚠️ TimecodeInputManager: no audio from deviceID ") +
+                        QString::number(m_inputManager->captureDeviceID()) +
+                        QStringLiteral(" for 2 s; the sound server does not answer"));
     }
 }
 

@@ -4,6 +4,7 @@
 #include "ltcdecoderwrapper.h"
 #include "model/clockmodel.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -22,18 +23,21 @@ class MainThreadInbox;
 class CaptureQueue;
 class TimecodeRuntime;
 
-/// Connects one timecode clock's settings to its runtime: resolves the device, refuses built-in
+/// Connects one timecode clock's settings to its runtime: resolves the device, refuses
 /// microphones, captures, and for every block meters the channel, decodes it and publishes level
 /// and time on the main thread. While started it watches the capture and, if the device or the
 /// sound server goes away, tries again every 2 s until the same device is back. A device that the
 /// settings name but that is not listed at start (not plugged in yet, no sound server yet) is
-/// looked for in the same way.
-/// Main thread only; the block work runs on the manager's one serial queue.
+/// looked for in the same way. Devices are listed on the backend's worker, never on the main
+/// thread, so a sound server that hangs cannot stop the clocks.
+/// Main thread only; the block work runs on the manager's one capture queue.
 class TimecodeInputManager : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kRetryIntervalMs = 2000;
+    /// A running capture that delivers nothing for this long is reported once.
+    static constexpr int kStallMs = 2000;
 
     /// `audio` may be null: the manager then never captures.
     TimecodeInputManager(AudioBackend* audio, TimecodeRuntime* runtime, TimecodeSettings settings,
@@ -45,8 +49,9 @@ public:
     /// Used by the next start().
     void setSettings(const TimecodeSettings& settings) { m_settings = settings; }
 
-    /// Stops, then captures when the settings name a usable device; otherwise leaves level 0 and,
-    /// when the named device is not listed, looks for it every 2 s until stop().
+    /// Stops, then lists the devices off the main thread and, when that is done, captures when the
+    /// settings name a usable device; otherwise leaves level 0 and, when the named device is not
+    /// listed, looks for it every 2 s until stop().
     void start();
     /// Ends the capture, if any, and sets the level to 0. The decoder and its last time survive.
     void stop();
@@ -58,6 +63,10 @@ public:
     /// True while the named device is looked for: after a capture was lost, or after a start()
     /// that did not find it listed.
     bool isRetrying() const { return m_supervision == Supervision::retrying; }
+    /// A device listing of this manager is running.
+    bool isListing() const { return m_listing; }
+    /// The capture runs but has delivered nothing for kStallMs (a sound server that hangs).
+    bool isStalled() const { return m_supervision == Supervision::watching && m_reportedStall; }
     /// How often a capture is checked and, once lost, tried again (tests shorten it).
     void setRetryIntervalMs(int intervalMs);
 
@@ -75,11 +84,15 @@ public:
 
 private:
     struct HandlerState;
-    enum class Supervision { off, watching, retrying };
+    enum class Supervision { off, starting, watching, retrying };
 
     /// resolveDevice(), saying once per device when only the name could tell what it is.
     std::optional<AudioInputDeviceInfo> usableDevice(const std::vector<AudioInputDeviceInfo>& devices);
+    void requestListing(bool printing);
+    void onListed(std::uint64_t generation, const std::vector<AudioInputDeviceInfo>& devices);
+    void takeListing(const std::vector<AudioInputDeviceInfo>& devices);
     void beginCapture(InputDeviceId deviceID);
+    void watchForStall();
     void releaseCapture(bool announce);
     void applyLevel(std::uint64_t generation, float level);
     void applyTime(const DecodedTimecode& time);
@@ -97,6 +110,13 @@ private:
     QTimer* m_supervisionTimer;
     Supervision m_supervision = Supervision::off;
     std::optional<InputDeviceId> m_judgedByName;
+    bool m_listing = false;
+    bool m_listAgain = false;
+    bool m_listAgainPrinting = false;
+    std::uint64_t m_listingGeneration = 0;
+    std::uint64_t m_lastDelivered = 0;
+    QElapsedTimer m_lastProgress;
+    bool m_reportedStall = false;
     // Level posts of a capture that is no longer the current one are dropped.
     std::uint64_t m_captureGeneration = 0;
 };

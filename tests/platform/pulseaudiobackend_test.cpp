@@ -38,7 +38,7 @@ TEST(PulseAudioBackend, WithoutARunningServerNothingIsListedOrCapturedAndNothing
         TimecodeRuntime runtime;
         TimecodeInputManager manager(&audio, &runtime,
                                      {TimecodeFrameRate::fps25, QStringLiteral("1241085600"), 0});
-        test::capturedStdoutLines([&] { manager.start(); });
+        test::capturedStdoutLines([&] { test::startSettled(manager); });
         EXPECT_FALSE(manager.isCapturing());
 
         // A capture asked for directly fails at the device, as a vanished device would.

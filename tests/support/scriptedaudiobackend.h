@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/audiobackend.h"
+#include "platform/workerthread.h"
 
 #include <QString>
 
@@ -102,6 +103,7 @@ public:
     AudioStatus setSourceBlockFrames(InputDeviceId source, std::uint32_t frames) override;
     bool canCapture() override;
     AudioStatus newCaptureStream(std::unique_ptr<CaptureStream>& stream) override;
+    void post(std::function<void()> work) override { m_worker.post(std::move(work)); }
 
 private:
     class Stream;
@@ -126,6 +128,8 @@ private:
     std::optional<std::uint32_t> m_lastSourceBlockFrames;
     std::optional<std::uint32_t> m_lastMaximumBlockFrames;
     std::vector<Stream*> m_streams;
+    // Declared last, so that it stops before the state its work uses goes.
+    WorkerThread m_worker{"scripted-list"};
 };
 
 } // namespace tavix::test

@@ -51,7 +51,7 @@ TEST(AudioThread, CaptureCallbacksNeitherAllocateNorLoseBlocksWhileTheDecoderKee
     TimecodeRuntime runtime;
     TimecodeInputManager manager(&audio, &runtime, {TimecodeFrameRate::fps25, QStringLiteral("73"), 0});
     test::capturedStdoutLines([&] {
-        manager.start();
+        test::startSettled(manager);
         ASSERT_TRUE(test::waitUntil([&] { return manager.isCapturing(); }));
         // The first callback of a capture included, whose line is printed by the queue instead.
         for (int round = 0; round < 20; ++round) {

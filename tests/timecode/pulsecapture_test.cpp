@@ -8,6 +8,7 @@
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,8 @@
 #include <optional>
 #include <thread>
 #include <tuple>
+
+#include <signal.h>
 
 using namespace tavix;
 
@@ -134,11 +137,11 @@ TEST_F(PulseLive, ListsEverySourceWithWhatTheServerSaysAboutItAndRefusesItsMicro
     // The input manager follows the same rule.
     TimecodeRuntime runtime;
     TimecodeInputManager manager(&audio, &runtime, settingsFor("tavixmic", TimecodeFrameRate::fps25));
-    QStringList lines = test::capturedStdoutLines([&] { manager.start(); });
+    QStringList lines = test::capturedStdoutLines([&] { test::startSettled(manager); });
     EXPECT_FALSE(manager.isCapturing()) << lines.join(u'\n').toStdString();
     manager.setSettings(settingsFor("tavixplain", TimecodeFrameRate::fps25));
     lines = test::capturedStdoutLines([&] {
-        manager.start();
+        test::startSettled(manager);
         manager.stop();
     });
     EXPECT_EQ(lines.filter(QStringLiteral("taken as a line input")).size(), 1)
@@ -170,7 +173,7 @@ TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
         TimecodeInputManager manager(&audio, &runtime, settingsFor(c.source, c.frameRate));
         const auto signal = test::makeLtc(c.rate, framesPerSecond(c.frameRate), {11, 22, 33, 0}, 90, -12);
         const QStringList lines = test::capturedStdoutLines([&] {
-            manager.start();
+            test::startSettled(manager);
             Player player(signal, c.sink, c.rate);
             // The settings editor lists devices on a thread of its own while capture runs.
             std::atomic<bool> listing = true;
@@ -314,7 +317,7 @@ TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesWhenItReturns) {
     TimecodeRuntime runtime;
     TimecodeInputManager manager(&audio, &runtime, settingsFor("ltcloss.monitor", TimecodeFrameRate::fps25));
     manager.setRetryIntervalMs(100);
-    test::capturedStdoutLines([&] { manager.start(); });
+    test::capturedStdoutLines([&] { test::startSettled(manager); });
     ASSERT_TRUE(manager.isCapturing());
     const auto before = test::makeLtc(48000, 25, {1, 0, 0, 0}, 50, -6);
     auto player = std::make_unique<Player>(before, "ltcloss", 48000);
@@ -344,4 +347,50 @@ TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesWhenItReturns) {
     EXPECT_TRUE(lines.filter(QStringLiteral("⚠️")).isEmpty());
     test::capturedStdoutLines([&] { manager.stop(); });
     pactl(QStringLiteral("unload-module ") + module);
+}
+
+TEST_F(PulseLive, AHungServerNeverHoldsUpTheMainThreadAndCaptureResumesWhenItAnswers) {
+    const auto daemon = pid_t(qEnvironmentVariableIntValue("TAVIX_TEST_PULSE_PID"));
+    PulseAudioBackend audio;
+    TimecodeRuntime runtime;
+    TimecodeInputManager manager(&audio, &runtime, settingsFor("ltcout.monitor", TimecodeFrameRate::fps25));
+    manager.setRetryIntervalMs(200);
+    test::capturedStdoutLines([&] { test::startSettled(manager); });
+    ASSERT_TRUE(manager.isCapturing());
+    // A timer on the main thread stands for the clocks' ticks.
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &tick, [&ticks] { ++ticks; });
+    tick.start(20);
+    struct Resume {
+        pid_t pid;
+        ~Resume() { ::kill(pid, SIGCONT); } // whatever happens below, the daemon runs on afterwards
+    } resume{daemon};
+
+    const QStringList lines = test::capturedStdoutLines([&] {
+        ASSERT_EQ(::kill(daemon, SIGSTOP), 0);
+        // The running capture receives nothing more: said once, and the capture is kept.
+        EXPECT_TRUE(test::waitUntil([&] { return manager.isStalled(); }, 10000));
+        // A restart lists again, on the pool: the listing waits for the server until its timeout
+        // while the main thread goes on serving its timers.
+        const int before = ticks;
+        manager.stop();
+        manager.start();
+        EXPECT_TRUE(manager.isListing());
+        EXPECT_TRUE(test::waitUntil([&] { return !manager.isListing(); }, 20000));
+        EXPECT_GE(ticks - before, 20) << "the main thread was held up while the server hung";
+        ::kill(daemon, SIGCONT);
+        EXPECT_TRUE(test::waitUntil([&] { return manager.isCapturing(); }, 20000));
+        manager.stop();
+    });
+    EXPECT_EQ(
+        lines
+            .filter(QStringLiteral("⚠️ TimecodeInputManager: no audio from deviceID 1241085600 for 2 s; "
+                                   "the sound server does not answer"))
+            .size(),
+        1)
+        << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("⚠️ listInputDevices: the sound server does not answer (-8)")));
+    EXPECT_EQ(lines.filter(QStringLiteral("✅")).size(), 1);
 }

@@ -136,7 +136,7 @@ TEST(TimecodeInputManager, UnusableSettingsCaptureNothingAndZeroTheLevel) {
         Rig rig(settingsFor(id));
         rig.audio.setDevices({{73, QStringLiteral("Built-in Audio Analog Stereo"), 2, 48000, traits}});
         rig.runtime.setLevel(0.5f);
-        const QStringList lines = test::capturedStdoutLines([&] { rig.manager->start(); });
+        const QStringList lines = test::capturedStdoutLines([&] { test::startSettled(*rig.manager); });
         EXPECT_TRUE(lines.isEmpty()) << id;
         EXPECT_EQ(rig.runtime.level(), 0.0f);
         EXPECT_EQ(rig.manager->inputManager(), nullptr);
@@ -145,7 +145,7 @@ TEST(TimecodeInputManager, UnusableSettingsCaptureNothingAndZeroTheLevel) {
     }
     TimecodeRuntime runtime;
     TimecodeInputManager withoutLayer(nullptr, &runtime, settingsFor("73"));
-    withoutLayer.start();
+    test::startSettled(withoutLayer);
     EXPECT_FALSE(withoutLayer.isCapturing());
 }
 
@@ -156,15 +156,15 @@ TEST(TimecodeInputManager, ASourceWithoutPortOrFormFactorIsJudgedByItsNameAndSay
     Rig rig(settingsFor("73"));
     rig.audio.setDevices({{73, QStringLiteral("Built-in Audio Analog Stereo"), 2}});
     QStringList lines = test::capturedStdoutLines([&] {
-        rig.manager->start();
-        rig.manager->start();
+        test::startSettled(*rig.manager);
+        test::startSettled(*rig.manager);
     });
     EXPECT_EQ(lines.count(taken), 1);
     EXPECT_TRUE(rig.manager->isCapturing());
 
     rig.manager->setSettings(settingsFor("74"));
     rig.audio.setDevices({{74, QStringLiteral("Internal Microphone"), 1}});
-    lines = test::capturedStdoutLines([&] { rig.manager->start(); });
+    lines = test::capturedStdoutLines([&] { test::startSettled(*rig.manager); });
     EXPECT_EQ(
         lines.filter(QStringLiteral("⚠️")),
         QStringList{QStringLiteral("⚠️ TimecodeInputManager: the sound server tells no port or form "
@@ -185,14 +185,14 @@ TEST(TimecodeInputManager, MetersTheSelectedChannelLinearly) {
     };
     for (const Case& c : cases) {
         Rig rig(settingsFor("73", c.channelIndex));
-        test::capturedStdoutLines([&] { rig.manager->start(); });
+        test::capturedStdoutLines([&] { test::startSettled(*rig.manager); });
         rig.constantChannels(c.channels);
         rig.deliver({512});
         EXPECT_NEAR(rig.runtime.level(), c.level, 1e-5) << c.channelIndex << " " << c.channels[0];
     }
     // A level that is not a number leaves the shown level alone; an empty block zeroes it.
     Rig rig(settingsFor("73"));
-    test::capturedStdoutLines([&] { rig.manager->start(); });
+    test::capturedStdoutLines([&] { test::startSettled(*rig.manager); });
     rig.constantChannels({0.1f, 0.0f});
     rig.deliver({512});
     rig.constantChannels({std::nanf(""), 0.0f});
@@ -212,8 +212,9 @@ TEST(TimecodeInputManager, PublishesDecodedTimeAndKeepsItAcrossStopAndRestart) {
             }
         });
     const QString firstFire = QStringLiteral("📡 HAL render callback first fire: bus 0 frames:1024");
-    EXPECT_TRUE(
-        test::capturedStdoutLines([&] { rig.manager->start(); }).last().startsWith(QStringLiteral("✅")));
+    EXPECT_TRUE(test::capturedStdoutLines([&] { test::startSettled(*rig.manager); })
+                    .last()
+                    .startsWith(QStringLiteral("✅")));
     const QStringList lines = rig.deliver(std::vector<std::uint32_t>(ltc.samples.size() / 1024, 1024));
     EXPECT_EQ(lines.count(firstFire), 1);
     const auto decoded = rig.manager->lastDecoded();
@@ -232,7 +233,7 @@ TEST(TimecodeInputManager, PublishesDecodedTimeAndKeepsItAcrossStopAndRestart) {
     EXPECT_EQ(rig.runtime.liveTime(), shown);
 
     // A restart prints the first-fire line again and still shows the last time.
-    test::capturedStdoutLines([&] { rig.manager->start(); });
+    test::capturedStdoutLines([&] { test::startSettled(*rig.manager); });
     EXPECT_EQ(rig.deliver({1024, 1024}).count(firstFire), 1);
     EXPECT_EQ(rig.runtime.liveTime(), shown);
     EXPECT_EQ(rig.runtime.level(), 1.0f);
@@ -241,7 +242,7 @@ TEST(TimecodeInputManager, PublishesDecodedTimeAndKeepsItAcrossStopAndRestart) {
 TEST(TimecodeInputManager, ALostCaptureIsAnnouncedOnceAndResumesWhenTheDeviceIsBack) {
     Rig rig(settingsFor("73"));
     rig.manager->setRetryIntervalMs(20);
-    test::capturedStdoutLines([&] { rig.manager->start(); });
+    test::capturedStdoutLines([&] { test::startSettled(*rig.manager); });
     rig.constantChannels({0.25f, 0.0f});
     rig.deliver({512});
     ASSERT_EQ(rig.runtime.level(), 1.0f);
@@ -280,7 +281,7 @@ TEST(TimecodeInputManager, ADeviceNamedBeforeTheServerOrTheDeviceIsThereIsCaptur
     rig.manager->setRetryIntervalMs(10);
     rig.audio.setStatus(test::ScriptedAudioStep::connect, -6); // no sound server yet
     QStringList lines = test::capturedStdoutLines([&] {
-        rig.manager->start();
+        test::startSettled(*rig.manager);
         EXPECT_TRUE(rig.manager->isRetrying());
         EXPECT_TRUE(rig.waitForListings(3));
         rig.audio.setStatus(test::ScriptedAudioStep::connect, kAudioNoError);
@@ -305,7 +306,7 @@ TEST(TimecodeInputManager, ADeviceNamedBeforeTheServerOrTheDeviceIsThereIsCaptur
 
     // The display going away or new settings stop the manager, which ends the wait.
     rig.manager->setSettings(settingsFor("74"));
-    test::capturedStdoutLines([&] { rig.manager->start(); });
+    test::capturedStdoutLines([&] { test::startSettled(*rig.manager); });
     EXPECT_TRUE(rig.manager->isRetrying());
     rig.manager->stop();
     EXPECT_FALSE(rig.manager->isRetrying());

@@ -62,8 +62,15 @@ struct Window {
         clock.timecode = std::move(settings);
         state.setClock(0, clock);
     }
+    /// Capture starts that `action` leads to, once the device listing it started is taken.
     int starts(const std::function<void()>& action) {
-        return int(test::capturedStdoutLines(action).filter(QStringLiteral("✅")).size());
+        return int(test::capturedStdoutLines([&] {
+                       action();
+                       TimecodeInputManager* manager = holder->manager();
+                       test::waitUntil([manager] { return manager == nullptr || !manager->isListing(); });
+                   })
+                       .filter(QStringLiteral("✅"))
+                       .size());
     }
 };
 
