@@ -104,7 +104,30 @@ public:
     virtual bool isRunning() = 0;
 };
 
-/// The audio input side of the sound system: access, the list of sources and capture streams.
+class AudioBackend;
+
+/// Keeps a change callback registered; unregisters it on destruction, after which the callback is
+/// not running and will not run again. Move-only.
+class ChangeSubscription {
+public:
+    ChangeSubscription() = default;
+    ChangeSubscription(AudioBackend* backend, std::uint64_t id) : m_backend(backend), m_id(id) {}
+    ~ChangeSubscription() { reset(); }
+    ChangeSubscription(ChangeSubscription&& other) noexcept;
+    ChangeSubscription& operator=(ChangeSubscription&& other) noexcept;
+    ChangeSubscription(const ChangeSubscription&) = delete;
+    ChangeSubscription& operator=(const ChangeSubscription&) = delete;
+
+    void reset();
+    explicit operator bool() const { return m_backend != nullptr; }
+
+private:
+    AudioBackend* m_backend = nullptr;
+    std::uint64_t m_id = 0;
+};
+
+/// The audio input side of the sound system: access, the list of sources and capture streams,
+/// and news of changes.
 /// Implemented on PulseAudio for the app; tests script their own.
 /// Thread rule: thread safe; the calls that talk to the server block their caller, at most for the
 /// backend's timeout, so the main thread makes them through post().
@@ -130,6 +153,19 @@ public:
     /// calls above that wait for the server, so that the main thread never does. Work not started
     /// when the backend goes is dropped; work running then is waited for.
     virtual void post(std::function<void()> work) = 0;
+
+    /// Calls `onChange` on a thread of the backend whenever the server adds, changes or removes a
+    /// source, changes itself, the connection comes or goes, or a capture stream ends; while
+    /// someone listens, a lost connection is made again by itself. `onChange` must return quickly
+    /// and must not call the backend.
+    virtual ChangeSubscription subscribeToChanges(std::function<void()> onChange) = 0;
+    /// True while changes are reported as they happen (connected and subscribed); otherwise only
+    /// asking again finds them.
+    virtual bool reportsChanges() = 0;
+
+protected:
+    friend class ChangeSubscription;
+    virtual void unsubscribe(std::uint64_t id) = 0;
 };
 
 /// The audio backend of this machine (PulseAudio, which also serves PipeWire desktops).

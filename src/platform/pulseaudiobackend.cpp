@@ -61,6 +61,31 @@ AudioStatus PulseAudioBackend::newCaptureStream(std::unique_ptr<CaptureStream>& 
     return kAudioNoError;
 }
 
+ChangeSubscription PulseAudioBackend::subscribeToChanges(std::function<void()> onChange) {
+    std::uint64_t id = 0;
+    const AudioStatus status = m_connection.locked([&] {
+        id = m_connection.addWatcherLocked(std::move(onChange));
+        return kAudioNoError;
+    });
+    return status == kAudioNoError ? ChangeSubscription(this, id) : ChangeSubscription();
+}
+
+void PulseAudioBackend::unsubscribe(std::uint64_t id) {
+    m_connection.locked([&] {
+        m_connection.removeWatcherLocked(id);
+        return kAudioNoError;
+    });
+}
+
+bool PulseAudioBackend::reportsChanges() {
+    bool reports = false;
+    m_connection.locked([&] {
+        reports = m_connection.reportsChangesLocked();
+        return kAudioNoError;
+    });
+    return reports;
+}
+
 std::unique_ptr<AudioBackend> makeSystemAudioBackend() {
     return std::make_unique<PulseAudioBackend>();
 }

@@ -28,6 +28,11 @@ public:
     bool canCapture() override { return m_connection.hasLoop(); }
     AudioStatus newCaptureStream(std::unique_ptr<CaptureStream>& stream) override;
     void post(std::function<void()> work) override { m_worker.post(std::move(work)); }
+    ChangeSubscription subscribeToChanges(std::function<void()> onChange) override;
+    bool reportsChanges() override;
+
+protected:
+    void unsubscribe(std::uint64_t id) override;
 
 private:
     PulseConnection m_connection;

@@ -213,8 +213,13 @@ bool PulseCaptureStream::isRunning() {
     return running;
 }
 
-void PulseCaptureStream::onState(pa_stream*, void* userdata) {
-    static_cast<PulseCaptureStream*>(userdata)->m_connection.signalLocked();
+void PulseCaptureStream::onState(pa_stream* stream, void* userdata) {
+    auto* self = static_cast<PulseCaptureStream*>(userdata);
+    self->m_connection.signalLocked();
+    // Its source went away, or the server: whoever watches learns at once, not at its next check.
+    if (self->m_started && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
+        self->m_connection.notifyWatchersLocked();
+    }
 }
 
 void PulseCaptureStream::onRead(pa_stream* stream, std::size_t, void* userdata) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace tavix {
 
@@ -84,12 +85,108 @@ PulseConnection::PulseConnection() : m_loop("tavix-audio") {}
 PulseConnection::~PulseConnection() {
     if (hasLoop()) {
         pulse::LoopLock lock(m_loop.get());
+        m_watchers.clear();
+        m_reconnect.reset();
         dropContextLocked();
     }
 }
 
-void PulseConnection::onContextState(pa_context*, void* userdata) {
-    static_cast<PulseConnection*>(userdata)->signalLocked();
+void PulseConnection::onContextState(pa_context* context, void* userdata) {
+    auto* self = static_cast<PulseConnection*>(userdata);
+    self->signalLocked();
+    const pa_context_state_t state = pa_context_get_state(context);
+    if (state == PA_CONTEXT_READY) {
+        if (!self->m_watchers.empty()) {
+            self->subscribeLocked();
+        }
+        if (!self->m_wasReady) {
+            self->m_wasReady = true;
+            self->notifyWatchersLocked(); // the server is (back) there
+        }
+    } else if (!PA_CONTEXT_IS_GOOD(state)) {
+        self->settleConnectLocked(pulseError(pa_context_errno(context)));
+        self->m_subscribed = false;
+        if (std::exchange(self->m_wasReady, false)) {
+            self->notifyWatchersLocked(); // the server has gone
+        }
+        if (!self->m_watchers.empty()) {
+            self->scheduleReconnectLocked(kReconnectMs);
+        }
+    }
+}
+
+std::uint64_t PulseConnection::addWatcherLocked(std::function<void()> onChange) {
+    const std::uint64_t id = m_nextWatcher++;
+    m_watchers.emplace(id, std::move(onChange));
+    if (m_context && pa_context_get_state(m_context.get()) == PA_CONTEXT_READY) {
+        subscribeLocked();
+    } else if (!m_context || !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context.get()))) {
+        scheduleReconnectLocked(0);
+    }
+    return id;
+}
+
+void PulseConnection::removeWatcherLocked(std::uint64_t id) {
+    m_watchers.erase(id);
+    if (m_watchers.empty()) {
+        m_reconnect.reset();
+    }
+}
+
+void PulseConnection::notifyWatchersLocked() {
+    for (const auto& [id, onChange] : m_watchers) {
+        onChange();
+    }
+}
+
+bool PulseConnection::reportsChangesLocked() const {
+    return m_subscribed && m_context && pa_context_get_state(m_context.get()) == PA_CONTEXT_READY;
+}
+
+void PulseConnection::subscribeLocked() {
+    if (m_subscribed) {
+        return;
+    }
+    pa_context_set_subscribe_callback(m_context.get(), &PulseConnection::onSubscriptionEvent, this);
+    const pulse::Operation subscribing(pa_context_subscribe(
+        m_context.get(), pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER),
+        nullptr, nullptr));
+    m_subscribed = subscribing != nullptr;
+}
+
+void PulseConnection::onSubscriptionEvent(pa_context*, pa_subscription_event_type_t, std::uint32_t,
+                                          void* userdata) {
+    // New, changed or removed sources, and changes of the server (its default source, say).
+    static_cast<PulseConnection*>(userdata)->notifyWatchersLocked();
+}
+
+void PulseConnection::scheduleReconnectLocked(int delayMs) {
+    if (m_reconnect) {
+        return;
+    }
+    timeval when{};
+    pa_gettimeofday(&when);
+    pa_timeval_add(&when, pa_usec_t(delayMs) * PA_USEC_PER_MSEC);
+    pa_mainloop_api* api = m_loop.api();
+    m_reconnect = pulse::TimeEvent(
+        api, api->time_new(
+                 api, &when,
+                 [](pa_mainloop_api*, pa_time_event*, const timeval*, void* userdata) {
+                     auto* self = static_cast<PulseConnection*>(userdata);
+                     self->m_reconnect.reset();
+                     const bool connecting =
+                         self->m_context && PA_CONTEXT_IS_GOOD(pa_context_get_state(self->m_context.get()));
+                     if (self->m_watchers.empty() || connecting) {
+                         return;
+                     }
+                     // Without waiting: the state callback takes it from here, and tries again
+                     // later when the server is still not there.
+                     self->dropContextLocked();
+                     if (self->openContextLocked() != kAudioNoError) {
+                         self->scheduleReconnectLocked(kReconnectMs);
+                     }
+                 },
+                 this));
 }
 
 bool PulseConnection::waitLocked(const std::function<bool()>& done, int timeoutMs) {
@@ -123,13 +220,36 @@ AudioStatus PulseConnection::settleConnectLocked(AudioStatus status) {
     return status;
 }
 
+AudioStatus PulseConnection::openContextLocked() {
+    pulse::PropertyList properties(pa_proplist_new());
+    pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_NAME, "Tavix");
+    pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_ID, "tavix");
+    m_context.reset(pa_context_new_with_proplist(m_loop.api(), "Tavix", properties.get()));
+    if (!m_context) {
+        return pulseError(PA_ERR_INTERNAL);
+    }
+    pa_context_set_state_callback(m_context.get(), &PulseConnection::onContextState, this);
+    // No autospawn: a server that is not running is reported, not started behind the user's back.
+    if (pa_context_connect(m_context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        const int error = pa_context_errno(m_context.get());
+        dropContextLocked();
+        return pulseError(error);
+    }
+    return kAudioNoError;
+}
+
 void PulseConnection::dropContextLocked() {
     if (!m_context) {
         return;
     }
     pa_context_set_state_callback(m_context.get(), nullptr, nullptr);
+    pa_context_set_subscribe_callback(m_context.get(), nullptr, nullptr);
     pa_context_disconnect(m_context.get());
     m_context.reset();
+    m_subscribed = false;
+    if (std::exchange(m_wasReady, false)) {
+        notifyWatchersLocked();
+    }
 }
 
 AudioStatus PulseConnection::connectLocked(pulse::Context& connection) {
@@ -140,19 +260,8 @@ AudioStatus PulseConnection::connectLocked(pulse::Context& connection) {
         dropContextLocked(); // the server went away; a new connection finds it again once it is back
     }
     if (!m_context) {
-        pulse::PropertyList properties(pa_proplist_new());
-        pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_NAME, "Tavix");
-        pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_ID, "tavix");
-        m_context.reset(pa_context_new_with_proplist(m_loop.api(), "Tavix", properties.get()));
-        if (!m_context) {
-            return settleConnectLocked(pulseError(PA_ERR_INTERNAL));
-        }
-        pa_context_set_state_callback(m_context.get(), &PulseConnection::onContextState, this);
-        // No autospawn: a server that is not running is reported, not started behind the user's back.
-        if (pa_context_connect(m_context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-            const int error = pa_context_errno(m_context.get());
-            dropContextLocked();
-            return settleConnectLocked(pulseError(error));
+        if (const AudioStatus status = openContextLocked()) {
+            return settleConnectLocked(status);
         }
     }
     // Another thread may drop a failed context while we wait; our reference keeps this one valid.

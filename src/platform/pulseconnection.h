@@ -78,8 +78,27 @@ public:
     /// Wakes the waiters; also from the loop's thread.
     void signalLocked() { pa_threaded_mainloop_signal(m_loop.get(), 0); }
 
+    /// `onChange` is called (on the loop's thread, with the lock held) for every change of the
+    /// server's sources or of the server, when the connection comes or goes, and when a capture
+    /// stream ends. While anyone watches, the connection is kept: subscribed to those changes, and
+    /// made again every kReconnectMs after it is lost.
+    std::uint64_t addWatcherLocked(std::function<void()> onChange);
+    void removeWatcherLocked(std::uint64_t id);
+    /// Tells every watcher that something changed; also from the loop's thread.
+    void notifyWatchersLocked();
+    /// Connected and subscribed: changes are reported as they happen.
+    bool reportsChangesLocked() const;
+
+    static constexpr int kReconnectMs = 500;
+
 private:
+    /// Makes a context and starts connecting it, without waiting.
+    AudioStatus openContextLocked();
     void dropContextLocked();
+    void subscribeLocked();
+    void scheduleReconnectLocked(int delayMs);
+    static void onSubscriptionEvent(pa_context* context, pa_subscription_event_type_t type,
+                                    std::uint32_t index, void* userdata);
     /// Keeps how a connection attempt ended, for the access check, and returns it.
     AudioStatus settleConnectLocked(AudioStatus status);
     static void onContextState(pa_context* context, void* userdata);
@@ -89,6 +108,11 @@ private:
     std::optional<AudioStatus> m_lastConnectStatus;
     std::vector<PulseSource> m_sources;
     std::map<InputDeviceId, std::uint32_t> m_blockFrames;
+    std::map<std::uint64_t, std::function<void()>> m_watchers;
+    std::uint64_t m_nextWatcher = 1;
+    bool m_subscribed = false;
+    bool m_wasReady = false;
+    pulse::TimeEvent m_reconnect;
 };
 
 } // namespace tavix

@@ -50,6 +50,7 @@ TimecodeInputManager::TimecodeInputManager(AudioBackend* audio, TimecodeRuntime*
 }
 
 TimecodeInputManager::~TimecodeInputManager() {
+    m_changes.reset();
     m_supervisionTimer->stop();
     m_inputManager.reset(); // stops the unit: no block is handed over after this
     // Blocks still queued are ignored; the decoder is freed here, after the queue's thread has
@@ -136,12 +137,22 @@ void TimecodeInputManager::start() {
         return;
     }
     m_supervision = Supervision::starting;
+    // The server's own news of sources coming, changing and going, and of itself, brings a lost
+    // input back at once; the 2 s retry stays for when there is no connection to hear it on.
+    m_changePending->store(false);
+    m_changes =
+        m_audio->subscribeToChanges([sender = m_inbox->sender(), pending = m_changePending, owner = this] {
+            if (!pending->exchange(true)) { // one task for a burst of changes
+                sender.post([owner] { owner->onServerChange(); });
+            }
+        });
     requestListing(true);
 }
 
 void TimecodeInputManager::stop() {
     m_supervision = Supervision::off;
     m_supervisionTimer->stop();
+    m_changes.reset();     // no change is reported after this
     ++m_listingGeneration; // a listing still running is for a start that no longer counts
     m_listAgain = false;
     releaseCapture(true);
@@ -189,6 +200,7 @@ void TimecodeInputManager::takeListing(const std::vector<AudioInputDeviceInfo>& 
         return;
     }
     const bool retrying = m_supervision == Supervision::retrying;
+    m_lastListingEmpty = devices.empty();
     const auto device = usableDevice(devices);
     if (!device) {
         // The level is 0 already. An interface not plugged in yet, or a sound server not started
@@ -275,7 +287,20 @@ void TimecodeInputManager::applyTime(const DecodedTimecode& time) {
     }
 }
 
+void TimecodeInputManager::onServerChange() {
+    m_changePending->store(false);
+    checkCapture(true);
+}
+
 void TimecodeInputManager::superviseCapture() {
+    checkCapture(false);
+}
+
+void TimecodeInputManager::checkCapture(bool serverChanged) {
+    if (m_supervision == Supervision::starting && serverChanged) {
+        requestListing(false); // the listing under way may have missed what just changed
+        return;
+    }
     if (m_supervision == Supervision::watching) {
         if (m_inputManager && m_inputManager->isRunning()) {
             watchForStall();
@@ -290,8 +315,11 @@ void TimecodeInputManager::superviseCapture() {
         }
         m_supervision = Supervision::retrying;
     }
-    if (m_supervision == Supervision::retrying) {
-        // Quietly, so that a long outage does not repeat the listing's lines every 2 s.
+    // Quietly, so that a long outage does not repeat the listing's lines every 2 s. On the timer
+    // only while the backend cannot tell us when something changes, or when the last listing got
+    // nothing at all (a server that does not answer still looks connected).
+    if (m_supervision == Supervision::retrying &&
+        (serverChanged || m_lastListingEmpty || !m_audio->reportsChanges())) {
         requestListing(false);
     }
 }

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -28,9 +29,10 @@ class TimecodeRuntime;
 /// and time on the main thread. While started it watches the capture and, if the device or the
 /// sound server goes away, tries again every 2 s until the same device is back. A device that the
 /// settings name but that is not listed at start (not plugged in yet, no sound server yet) is
-/// looked for in the same way. Devices are listed on the backend's worker, never on the main
-/// thread, so a sound server that hangs cannot stop the clocks.
-/// Main thread only; the block work runs on the manager's one capture queue.
+/// looked for in the same way. The server's own news of changes (a source added, the server back)
+/// brings it back at once; the 2 s retry is the fallback while there is no connection. Devices are listed on
+/// the backend's worker, never on the main thread, so a sound server that hangs cannot stop the clocks. Main
+/// thread only; the block work runs on the manager's one capture queue.
 class TimecodeInputManager : public QObject {
     Q_OBJECT
 
@@ -93,6 +95,8 @@ private:
     void takeListing(const std::vector<AudioInputDeviceInfo>& devices);
     void beginCapture(InputDeviceId deviceID);
     void watchForStall();
+    void onServerChange();
+    void checkCapture(bool serverChanged);
     void releaseCapture(bool announce);
     void applyLevel(std::uint64_t generation, float level);
     void applyTime(const DecodedTimecode& time);
@@ -110,7 +114,11 @@ private:
     QTimer* m_supervisionTimer;
     Supervision m_supervision = Supervision::off;
     std::optional<InputDeviceId> m_judgedByName;
+    ChangeSubscription m_changes;
+    // Set while a change is on its way to the main thread, so that a burst posts one task.
+    std::shared_ptr<std::atomic<bool>> m_changePending = std::make_shared<std::atomic<bool>>(false);
     bool m_listing = false;
+    bool m_lastListingEmpty = false;
     bool m_listAgain = false;
     bool m_listAgainPrinting = false;
     std::uint64_t m_listingGeneration = 0;

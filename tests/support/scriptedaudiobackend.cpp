@@ -164,8 +164,43 @@ void ScriptedAudioBackend::setAccessGranted(bool granted) {
 }
 
 void ScriptedAudioBackend::setDevices(std::vector<ScriptedAudioDevice> devices) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_devices = std::move(devices);
+    }
+    notifySubscribers();
+}
+
+void ScriptedAudioBackend::setReportsChanges(bool reports) {
     std::lock_guard lock(m_mutex);
-    m_devices = std::move(devices);
+    m_reportsChanges = reports;
+}
+
+ChangeSubscription ScriptedAudioBackend::subscribeToChanges(std::function<void()> onChange) {
+    std::lock_guard lock(m_subscriberMutex);
+    const std::uint64_t id = m_nextSubscriber++;
+    m_subscribers.emplace(id, std::move(onChange));
+    return ChangeSubscription(this, id);
+}
+
+void ScriptedAudioBackend::unsubscribe(std::uint64_t id) {
+    std::lock_guard lock(m_subscriberMutex);
+    m_subscribers.erase(id);
+}
+
+bool ScriptedAudioBackend::reportsChanges() {
+    std::lock_guard lock(m_mutex);
+    return m_reportsChanges;
+}
+
+void ScriptedAudioBackend::notifySubscribers() {
+    if (!reportsChanges()) {
+        return;
+    }
+    std::lock_guard lock(m_subscriberMutex);
+    for (const auto& [id, onChange] : m_subscribers) {
+        onChange();
+    }
 }
 
 void ScriptedAudioBackend::setStatus(ScriptedAudioStep step, AudioStatus status) {
@@ -233,13 +268,16 @@ bool ScriptedAudioBackend::deliverCallbacks(const std::vector<std::uint32_t>& fr
 }
 
 void ScriptedAudioBackend::loseRunningStream() {
-    std::lock_guard callbackLock(m_callbackMutex);
-    std::lock_guard lock(m_mutex);
-    for (Stream* stream : m_streams) {
-        if (stream->started) {
-            stream->lost = true;
+    {
+        std::lock_guard callbackLock(m_callbackMutex);
+        std::lock_guard lock(m_mutex);
+        for (Stream* stream : m_streams) {
+            if (stream->started) {
+                stream->lost = true;
+            }
         }
     }
+    notifySubscribers();
 }
 
 std::vector<ScriptedAudioStep> ScriptedAudioBackend::callLog() const {

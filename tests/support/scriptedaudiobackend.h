@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -79,6 +80,9 @@ public:
     void setNewStreamReturnsNothing(bool nothing);
     /// What read() delivers; silence by default.
     void setSampleSource(SampleSource source);
+    /// Changes are reported as they happen: setDevices() and loseRunningStream() tell the
+    /// subscribers, and reportsChanges() answers true. Off by default, as without a server.
+    void setReportsChanges(bool reports);
     /// Called on the delivering thread just before and just after each capture callback.
     void setCallbackHooks(std::function<void()> before, std::function<void()> after);
 
@@ -104,6 +108,11 @@ public:
     bool canCapture() override;
     AudioStatus newCaptureStream(std::unique_ptr<CaptureStream>& stream) override;
     void post(std::function<void()> work) override { m_worker.post(std::move(work)); }
+    ChangeSubscription subscribeToChanges(std::function<void()> onChange) override;
+    bool reportsChanges() override;
+
+protected:
+    void unsubscribe(std::uint64_t id) override;
 
 private:
     class Stream;
@@ -111,6 +120,7 @@ private:
     /// Logs the call and returns its scripted status. Called with m_mutex held.
     AudioStatus enter(ScriptedAudioStep step);
     const ScriptedAudioDevice* findDevice(InputDeviceId device) const;
+    void notifySubscribers();
 
     mutable std::mutex m_mutex;
     // Held while a callback runs, so that stopping a stream waits for it as a real stream does.
@@ -128,6 +138,11 @@ private:
     std::optional<std::uint32_t> m_lastSourceBlockFrames;
     std::optional<std::uint32_t> m_lastMaximumBlockFrames;
     std::vector<Stream*> m_streams;
+    bool m_reportsChanges = false;
+    // Held while subscribers are told, so that unsubscribing waits for a callback in progress.
+    std::mutex m_subscriberMutex;
+    std::map<std::uint64_t, std::function<void()>> m_subscribers;
+    std::uint64_t m_nextSubscriber = 1;
     // Declared last, so that it stops before the state its work uses goes.
     WorkerThread m_worker{"scripted-list"};
 };
