@@ -76,8 +76,8 @@ std::vector<AudioInputDeviceInfo> listDevices(AudioBackend& backend, bool printi
     };
     const AudioStatus connected = backend.connect();
     if (backend.inputAccess() != InputAccess::granted) {
-        print(QStringLiteral("🔒 listInputDevices: microphone not authorized (no devices listed). "
-                             "Call requestAuthorization() first."));
+        print(QStringLiteral(
+            "🔒 listInputDevices: the sound server refused access to audio input (no devices listed)"));
         return {};
     }
     if (connected != kAudioNoError) {
@@ -163,8 +163,8 @@ AudioInputDeviceManager::~AudioInputDeviceManager() {
 void AudioInputDeviceManager::startCapture(InputDeviceId deviceID, std::shared_ptr<CaptureQueue> queue,
                                            AudioBlockHandler handler) {
     if (m_backend.inputAccess() != InputAccess::granted) {
-        printDiagnostic(
-            QStringLiteral("🔒 startCapture: microphone not authorized. Call requestAuthorization() first."));
+        printDiagnostic(QStringLiteral(
+            "🔒 startCapture: the sound server refused access to audio input (capture not started)"));
         return;
     }
     stop();

@@ -42,8 +42,8 @@ TEST(ListInputDevices, AFailedListingIsEmptyAndSaysWhyOnce) {
     };
     const std::vector<Case> cases = {
         {[](auto& audio) { audio.setAccessGranted(false); },
-         QStringLiteral("🔒 listInputDevices: microphone not authorized (no devices listed). Call "
-                        "requestAuthorization() first.")},
+         QStringLiteral(
+             "🔒 listInputDevices: the sound server refused access to audio input (no devices listed)")},
         {[](auto& audio) { audio.setStatus(Step::connect, -6); },
          QStringLiteral("⚠️ listInputDevices: couldn't get device list size (-6)")},
         {[](auto& audio) { audio.setDevices({}); },
@@ -152,7 +152,7 @@ TEST(AudioInputDeviceManager, WithoutAccessNothingStartsAndARunningCaptureIsLeft
     audio.setAccessGranted(false);
     EXPECT_EQ(test::capturedStdoutLines([&] { manager.startCapture(73, client.queue, client.handler()); }),
               QStringList{QStringLiteral(
-                  "🔒 startCapture: microphone not authorized. Call requestAuthorization() first.")});
+                  "🔒 startCapture: the sound server refused access to audio input (capture not started)")});
     EXPECT_TRUE(manager.isCapturing());
     EXPECT_EQ(audio.liveStreamCount(), 1);
 }
