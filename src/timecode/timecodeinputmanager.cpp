@@ -314,6 +314,8 @@ void TimecodeInputManager::checkCapture(bool serverChanged) {
             m_runtime->setLevel(0);
         }
         m_supervision = Supervision::retrying;
+        requestListing(false); // the device may be back already, without news still to come
+        return;
     }
     // Quietly, so that a long outage does not repeat the listing's lines every 2 s. On the timer
     // only while the backend cannot tell us when something changes, or when the last listing got

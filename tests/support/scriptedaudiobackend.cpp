@@ -208,11 +208,6 @@ void ScriptedAudioBackend::setStatus(ScriptedAudioStep step, AudioStatus status)
     m_statuses.at(std::size_t(step)) = status;
 }
 
-void ScriptedAudioBackend::setCaptureUnavailable(bool unavailable) {
-    std::lock_guard lock(m_mutex);
-    m_captureUnavailable = unavailable;
-}
-
 void ScriptedAudioBackend::setNewStreamReturnsNothing(bool nothing) {
     std::lock_guard lock(m_mutex);
     m_newStreamReturnsNothing = nothing;
@@ -353,11 +348,6 @@ AudioStatus ScriptedAudioBackend::setSourceBlockFrames(InputDeviceId source, std
     }
     m_lastSourceBlockFrames = frames;
     return kAudioNoError;
-}
-
-bool ScriptedAudioBackend::canCapture() {
-    std::lock_guard lock(m_mutex);
-    return !m_captureUnavailable;
 }
 
 AudioStatus ScriptedAudioBackend::newCaptureStream(std::unique_ptr<CaptureStream>& stream) {

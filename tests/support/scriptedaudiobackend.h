@@ -74,8 +74,6 @@ public:
     void setDevices(std::vector<ScriptedAudioDevice> devices);
     /// Every later call of `step` returns `status` (0 restores success).
     void setStatus(ScriptedAudioStep step, AudioStatus status);
-    /// canCapture() answers false.
-    void setCaptureUnavailable(bool unavailable);
     /// newCaptureStream succeeds without a stream.
     void setNewStreamReturnsNothing(bool nothing);
     /// What read() delivers; silence by default.
@@ -105,7 +103,7 @@ public:
     AudioStatus connect() override;
     AudioStatus listSources(std::vector<SourceInfo>& sources) override;
     AudioStatus setSourceBlockFrames(InputDeviceId source, std::uint32_t frames) override;
-    bool canCapture() override;
+    bool canCapture() override { return true; }
     AudioStatus newCaptureStream(std::unique_ptr<CaptureStream>& stream) override;
     void post(std::function<void()> work) override { m_worker.post(std::move(work)); }
     ChangeSubscription subscribeToChanges(std::function<void()> onChange) override;
@@ -128,7 +126,6 @@ private:
     bool m_accessGranted = true;
     std::vector<ScriptedAudioDevice> m_devices;
     std::array<AudioStatus, std::size_t(ScriptedAudioStep::count)> m_statuses{};
-    bool m_captureUnavailable = false;
     bool m_newStreamReturnsNothing = false;
     SampleSource m_sampleSource;
     std::function<void()> m_beforeCallback;
