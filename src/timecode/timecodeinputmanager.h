@@ -4,6 +4,7 @@
 #include "ltcdecoderwrapper.h"
 #include "model/clockmodel.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -21,19 +22,24 @@ class AudioHal;
 class MainThreadInbox;
 class SerialQueue;
 class TimecodeRuntime;
+struct TimecodeBlockResult;
 
 /// Connects one timecode clock's settings to its runtime: resolves the device, refuses built-in
 /// microphones, captures, and for every block meters the channel, decodes it and publishes level
 /// and time on the main thread. While started it watches the capture and, if the device or the
 /// sound server goes away, tries again every 2 s until the same device is back. A device that the
 /// settings name but that is not listed at start (not plugged in yet, no sound server yet) is
-/// looked for in the same way.
+/// looked for in the same way. Timecode counts as lost when no checked frame has arrived for 10 frame
+/// periods of the audio clock, or, when blocks stop coming at all, of the wall clock.
 /// Main thread only; the block work runs on the manager's one serial queue.
 class TimecodeInputManager : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kRetryIntervalMs = 2000;
+    /// Beyond 10 frame periods, how long the main thread waits for blocks that stopped coming before
+    /// it calls timecode lost (blocks come about every 21 ms).
+    static constexpr int kArrivalSlackMs = 150;
 
     /// `hal` may be null: the manager then never captures.
     TimecodeInputManager(AudioHal* hal, TimecodeRuntime* runtime, TimecodeSettings settings,
@@ -81,8 +87,11 @@ private:
 
     void beginCapture(AudioDeviceID deviceID);
     void releaseCapture(bool announce);
-    void applyLevel(std::uint64_t generation, float level);
-    void applyTime(const DecodedTimecode& time);
+    void applyBlock(std::uint64_t generation, const TimecodeBlockResult& result);
+    void checkArrival();
+    void timecodeLost();
+    /// Ten frame periods of the arriving or, while none is measured, the chosen rate, plus the slack.
+    int arrivalTimeoutMs() const;
     void superviseCapture();
 
     AudioHal* m_hal;
@@ -98,6 +107,15 @@ private:
     Supervision m_supervision = Supervision::off;
     // Level posts of a capture that is no longer the current one are dropped.
     std::uint64_t m_captureGeneration = 0;
+    // Runs while timecode arrives, and calls it lost when blocks stop coming (capture gone).
+    QTimer* m_arrivalWatchdog;
+    QElapsedTimer m_sinceArrival;
+    // Frames shown by the last applied block; and, after the watchdog called the timecode lost, how
+    // many had been shown then: blocks that come late bring no news until a frame is new.
+    std::uint64_t m_shownFrames = 0;
+    std::optional<std::uint64_t> m_lostAtShownFrames;
+    // The rate last told on standard output, so that a return after a loss does not repeat it.
+    std::optional<TimecodeFrameRate> m_announcedRate;
 };
 
 } // namespace tavix
