@@ -127,10 +127,11 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
     m_applyButton->setDefault(true);
     connect(m_cancelButton, &QPushButton::clicked, this, &TimecodeSettingsEditor::cancel);
     connect(m_applyButton, &QPushButton::clicked, this, &TimecodeSettingsEditor::apply);
-    // Return and Escape act for the whole popover, as the default and cancel buttons of a dialog.
+    // Return applies from this section's own controls only: in the panel's other fields it means
+    // something else (or nothing), and must never switch the clock's input. Escape cancels anywhere.
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* shortcut = new QShortcut(QKeySequence(key), this);
-        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, &TimecodeSettingsEditor::apply);
     }
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -211,6 +212,12 @@ void TimecodeSettingsEditor::refreshControls() {
 
     m_deviceMenu->clear();
     int deviceIndex = -1;
+    if (const std::optional<QString> missing = m_staging.notConnectedDeviceIDString()) {
+        if (*missing == m_staging.stagedDeviceIDString()) {
+            deviceIndex = 0;
+        }
+        m_deviceMenu->addItem(m_staging.notConnectedTitle(), *missing);
+    }
     for (const AudioDeviceChoice& choice : m_staging.devices()) {
         if (choice.deviceIDString == m_staging.stagedDeviceIDString() && deviceIndex < 0) {
             deviceIndex = m_deviceMenu->count();
@@ -222,7 +229,13 @@ void TimecodeSettingsEditor::refreshControls() {
 
     m_channelMenu->clear();
     const std::uint32_t channels = m_staging.stagedChannelCount();
-    if (channels == 0) {
+    if (m_staging.isStagedDeviceNotConnected()) {
+        // Its channels are not known while it is away; show the stored one, unchangeable.
+        m_channelMenu->addItem(channelMenuTitle(m_staging.stagedChannelIndex()),
+                               static_cast<qlonglong>(m_staging.stagedChannelIndex()));
+        m_channelMenu->setCurrentIndex(0);
+        m_channelMenu->setEnabled(false);
+    } else if (channels == 0) {
         m_channelMenu->addItem(QStringLiteral("\u2014"));
         m_channelMenu->setCurrentIndex(0);
         m_channelMenu->setEnabled(false);

@@ -21,7 +21,8 @@ class MainThreadInbox;
 class TimecodeRuntime;
 
 /// The timecode section of the clock settings: input device, channel and frame rate, staged here
-/// and written only by Apply, with the live input level and decoded time of the clock's window.
+/// and written only by Apply (its button, or Return while a control of this section has the focus),
+/// with the live input level and decoded time of the clock's window.
 /// Devices are listed on a background thread and taken over on the main thread.
 /// Main thread only (the listing itself runs on the global thread pool).
 class TimecodeSettingsEditor : public QWidget {

@@ -29,6 +29,11 @@ bool isInternalDeviceName(const QString& name) {
            lower.contains(QStringLiteral("microphone"));
 }
 
+QString notConnectedMenuTitle(const QString& deviceIDString, const std::optional<QString>& name) {
+    return QStringLiteral("Not connected (") + (name && !name->isEmpty() ? *name : deviceIDString) +
+           QStringLiteral(")");
+}
+
 QString channelMenuTitle(std::int64_t channelIndex) {
     return QStringLiteral("Ch ") + QString::asprintf("%lld", static_cast<long long>(channelIndex + 1));
 }
@@ -44,6 +49,7 @@ bool TimecodeStaging::appear(const TimecodeSettings& stored) {
     m_hasAppeared = true;
     // Taken as stored, without the channel clamp: the device list is not there yet, and clamping
     // against an empty list would throw a stored channel other than the first away.
+    m_stored = stored;
     m_stagedDeviceIDString = stored.audioInputDeviceID.value_or(QString());
     m_stagedChannelIndex = stored.audioChannelIndex;
     m_stagedFrameRate = stored.frameRate;
@@ -61,8 +67,10 @@ bool TimecodeStaging::beginLoading(bool force) {
 void TimecodeStaging::finishLoading(std::vector<AudioDeviceChoice> choices) {
     sortDeviceChoices(choices);
     m_devices = std::move(choices);
-    if (!stagedDevice()) {
-        m_stagedDeviceIDString = m_devices.empty() ? QString() : m_devices.front().deviceIDString;
+    m_hasListed = true;
+    // An interface unplugged for the moment stays the clock's input: only the user replaces it.
+    if (m_stagedDeviceIDString.isEmpty() && !m_devices.empty()) {
+        m_stagedDeviceIDString = m_devices.front().deviceIDString;
         m_stagedChannelIndex = 0;
     }
     m_isLoading = false;
@@ -93,6 +101,25 @@ const AudioDeviceChoice* TimecodeStaging::stagedDevice() const {
     return found == m_devices.end() ? nullptr : &*found;
 }
 
+std::optional<QString> TimecodeStaging::notConnectedDeviceIDString() const {
+    const QString stored = m_stored.audioInputDeviceID.value_or(QString());
+    if (!m_hasListed || stored.isEmpty() ||
+        std::any_of(m_devices.begin(), m_devices.end(),
+                    [&stored](const AudioDeviceChoice& choice) { return choice.deviceIDString == stored; })) {
+        return std::nullopt;
+    }
+    return stored;
+}
+
+QString TimecodeStaging::notConnectedTitle() const {
+    return notConnectedMenuTitle(notConnectedDeviceIDString().value_or(QString()),
+                                 m_stored.audioInputDeviceName);
+}
+
+bool TimecodeStaging::isStagedDeviceNotConnected() const {
+    return notConnectedDeviceIDString() == m_stagedDeviceIDString;
+}
+
 std::uint32_t TimecodeStaging::stagedChannelCount() const {
     const AudioDeviceChoice* device = stagedDevice();
     return device ? device->channelCount : 0;
@@ -104,6 +131,9 @@ bool TimecodeStaging::isStagedDeviceInternal() const {
 }
 
 bool TimecodeStaging::canApply() const {
+    if (isStagedDeviceNotConnected()) {
+        return m_stagedChannelIndex == m_stored.audioChannelIndex;
+    }
     const AudioDeviceChoice* device = stagedDevice();
     return device && m_stagedChannelIndex >= 0 && m_stagedChannelIndex < std::int64_t{device->channelCount};
 }
@@ -117,6 +147,9 @@ std::optional<TimecodeSettings> TimecodeStaging::settingsToApply(const TimecodeS
         m_stagedDeviceIDString.isEmpty() ? std::nullopt : std::optional<QString>(m_stagedDeviceIDString);
     settings.audioChannelIndex = m_stagedChannelIndex;
     settings.frameRate = m_stagedFrameRate;
+    if (const AudioDeviceChoice* device = stagedDevice()) {
+        settings.audioInputDeviceName = device->name;
+    }
     return settings;
 }
 

@@ -173,6 +173,9 @@ private:
                 string("audioInputDeviceID", *s->audioInputDeviceID);
             }
             integer("audioChannelIndex", s->audioChannelIndex);
+            if (s->audioInputDeviceName) {
+                string("audioInputDeviceName", *s->audioInputDeviceName);
+            }
             close("dict");
         }
         if (const auto& s = c.timeUntil) {
@@ -374,6 +377,7 @@ public:
         s.frameRate = *frameRate;
         s.audioInputDeviceID = optionalString(node, "audioInputDeviceID");
         s.audioChannelIndex = integer(node, "audioChannelIndex");
+        s.audioInputDeviceName = optionalString(node, "audioInputDeviceName");
         return s;
     }
 

@@ -34,7 +34,8 @@ PersistenceContainer fullState() {
         -1e308, std::numeric_limits<double>::infinity(), true, 60, rgba(1, 0.8, 0, 1), rgba(1, 0.8, 0, 0.5),
         false};
     clock.stopwatch = StopwatchSettings{12.25, true};
-    clock.timecode = TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("4011"), -1};
+    clock.timecode = TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("4011"), -1,
+                                      QStringLiteral("Studio <Interface> & Co")};
     clock.timeUntil = TimeUntilSettings{
         30, std::numeric_limits<std::int64_t>::min(), 0, rgba(1, 0, 0, 1), rgba(0.5, 0, 0, 1), true};
     ClockModel sparse = clock;
