@@ -20,6 +20,8 @@ namespace tavix {
 
 namespace {
 
+const QColor kWarningOrange(0xff, 0x9f, 0x0a);
+
 QComboBox* makeMenu(const QString& accessibleName) {
     auto* menu = new QComboBox;
     menu->setAccessibleName(accessibleName);
@@ -81,8 +83,15 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
     });
     layout->addWidget(makeLabelRow(QStringLiteral("Frame Rate"), labelWidth, filling(m_frameRateMenu)));
 
+    m_incomingText = makeSecondaryLabel(QString(), captionFont());
+    m_incomingText->setAccessibleName(QStringLiteral("Signal"));
+    m_incomingText->setWordWrap(true);
+    QHBoxLayout* incoming = makeControlsRow(0);
+    incoming->addWidget(m_incomingText, 1);
+    layout->addWidget(makeLabelRow(QStringLiteral("Signal"), labelWidth, incoming));
+
     {
-        const QColor orange(0xff, 0x9f, 0x0a);
+        const QColor orange = kWarningOrange;
         auto* icon = new QLabel;
         icon->setPixmap(symbolIcon(Symbol::exclamationTriangleFill, orange).pixmap(16, 16));
         icon->setAlignment(Qt::AlignTop);
@@ -251,6 +260,7 @@ void TimecodeSettingsEditor::refreshControls() {
 
     m_frameRateMenu->setCurrentIndex(
         m_frameRateMenu->findData(static_cast<int>(m_staging.stagedFrameRate())));
+    refreshIncoming();
 
     m_warningRow->setVisible(m_staging.forbidInternalDevices() && m_staging.isStagedDeviceInternal());
     m_applyButton->setEnabled(m_staging.canApply());
@@ -276,6 +286,22 @@ void TimecodeSettingsEditor::refreshLive() {
     if (m_decodedText->text() != text) {
         m_decodedText->setText(text);
     }
+    refreshIncoming();
+}
+
+void TimecodeSettingsEditor::refreshIncoming() {
+    // Against the rate in the menu, so that choosing the right one shows at once that it fits.
+    const IncomingText incoming =
+        m_runtime ? tavix::incomingText(m_runtime->hasLiveTimecode(), m_runtime->measuredFramesPerSecond(),
+                                        m_runtime->liveTime().dropFrame, m_staging.stagedFrameRate())
+                  : IncomingText{QStringLiteral("No LTC"), false};
+    if (m_incomingText->text() == incoming.text) {
+        return;
+    }
+    m_incomingText->setText(incoming.text);
+    QPalette palette = m_incomingText->palette();
+    palette.setColor(QPalette::WindowText, incoming.differs ? kWarningOrange : secondaryTextColor());
+    m_incomingText->setPalette(palette);
 }
 
 } // namespace tavix

@@ -1,6 +1,7 @@
 #include "timecodestaging.h"
 
 #include "platform/unicodetext.h"
+#include "timecode/timecodevalidator.h"
 
 #include <algorithm>
 
@@ -32,6 +33,28 @@ bool isInternalDeviceName(const QString& name) {
 QString notConnectedMenuTitle(const QString& deviceIDString, const std::optional<QString>& name) {
     return QStringLiteral("Not connected (") + (name && !name->isEmpty() ? *name : deviceIDString) +
            QStringLiteral(")");
+}
+
+IncomingText incomingText(bool hasLiveTimecode, double measuredFps, bool dropFrame,
+                          TimecodeFrameRate chosen) {
+    if (!hasLiveTimecode) {
+        return {QStringLiteral("No LTC"), false};
+    }
+    if (!(measuredFps > 0)) {
+        return {QStringLiteral("LTC, measuring its frame rate\u2026"), false};
+    }
+    const std::optional<TimecodeFrameRate> detected = classifyFrameRate(measuredFps, dropFrame);
+    if (!detected) {
+        return {QStringLiteral("LTC at ") + QString::number(measuredFps, 'f', 2) +
+                    QStringLiteral(" fps: not a standard rate"),
+                true};
+    }
+    if (*detected != chosen) {
+        return {QStringLiteral("LTC at ") + frameRateText(*detected) + QStringLiteral(", not ") +
+                    frameRateText(chosen),
+                true};
+    }
+    return {QStringLiteral("LTC at ") + frameRateText(*detected), false};
 }
 
 QString channelMenuTitle(std::int64_t channelIndex) {

@@ -36,6 +36,15 @@ QString channelMenuTitle(std::int64_t channelIndex);
 /// The frame-rate menu item ("29.97 DF").
 QString frameRateMenuTitle(TimecodeFrameRate rate);
 
+/// What the editor says about the timecode that arrives, given the chosen rate.
+struct IncomingText {
+    QString text;
+    /// It does not match the choice (another or no standard rate): worth drawing attention to.
+    bool differs = false;
+};
+/// "No LTC", "LTC, measuring its frame rate…", "LTC at 25 fps", or the rate against the choice.
+IncomingText incomingText(bool hasLiveTimecode, double measuredFps, bool dropFrame, TimecodeFrameRate chosen);
+
 /// The timecode editor's choices before Apply, apart from its widgets: the device list, the staged
 /// device, channel and frame rate, and the rules that tie them together.
 /// Main thread only.

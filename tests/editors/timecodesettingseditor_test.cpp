@@ -173,6 +173,18 @@ TEST(TimecodeSettingsEditor, RefreshListsAgainAndLiveValuesFollowTheRuntime) {
     EXPECT_EQ(f.editor->decodedText()->text(), QStringLiteral("01:02:03:04"));
     f.runtime.setLevel(-0.2f);
     EXPECT_EQ(f.editor->levelBar()->targetFraction(), 0.0);
+
+    // What arrives, against the rate in the menu.
+    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("No LTC"));
+    f.runtime.setInput({0.5f, TimecodeRuntime::Time{1, 2, 3, 5, true}, true, 0});
+    EXPECT_EQ(f.editor->decodedText()->text(), QStringLiteral("01:02:03;05"));
+    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("LTC, measuring its frame rate\u2026"));
+    f.runtime.setInput({0.5f, TimecodeRuntime::Time{1, 2, 4, 5, true}, true, 29.97});
+    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("LTC at 29.97 fps drop-frame, not 25 fps"));
+    const QColor warning = f.editor->incomingText()->palette().color(QPalette::WindowText);
+    TimecodeFixture::choose(f.editor->frameRateMenu(), QStringLiteral("29.97 DF"));
+    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("LTC at 29.97 fps drop-frame"));
+    EXPECT_NE(f.editor->incomingText()->palette().color(QPalette::WindowText), warning);
 }
 
 } // namespace
