@@ -66,15 +66,17 @@ void LTCDecoderWrapper::decode(const float* samples, std::size_t count, double s
         if (m_frames.size() < m_frames.capacity()) {
             const bool wellFormed = bits.frame_units <= 9 && bits.secs_units <= 9 && bits.mins_units <= 9 &&
                                     bits.hours_units <= 9;
+            // One pass: the spread is the farther of the shortest and the longest cell from the mean.
             float total = 0;
+            float shortest = frame.biphase_tics[0];
+            float longest = frame.biphase_tics[0];
             for (const float tics : frame.biphase_tics) {
                 total += tics;
+                shortest = std::min(shortest, tics);
+                longest = std::max(longest, tics);
             }
             const float mean = total / float(kBitsPerFrame);
-            float spread = 0;
-            for (const float tics : frame.biphase_tics) {
-                spread = std::max(spread, std::abs(tics - mean));
-            }
+            const float spread = std::max(longest - mean, mean - shortest);
             m_frames.push_back(DecodedFrame{decoded, wellFormed, frame.reverse != 0, mean,
                                             mean > 0 ? spread / mean : 0,
                                             std::int64_t(frame.off_end) - blockStart});

@@ -12,10 +12,15 @@ std::uint32_t TimecodeBlockProcessor::selectChannel(std::int64_t channelIndex, s
     return std::uint32_t(std::min<std::int64_t>(std::int64_t(channelCount) - 1, channelIndex));
 }
 
+float TimecodeBlockProcessor::gainFor(float envelope) {
+    return envelope * kMaximumGain > kGainTarget ? std::max(1.0f, kGainTarget / envelope) : kMaximumGain;
+}
+
 void TimecodeBlockProcessor::beginStream(double sampleRate) {
     m_sampleRate = sampleRate;
     m_streamSamples = 0;
     m_envelope = 0;
+    m_envelopeHeldUntil = 0;
     m_windowStart = 0;
     m_windowRejected = 0;
     m_windowPeak = 0;
@@ -51,17 +56,47 @@ TimecodeBlockResult TimecodeBlockProcessor::process(const float* samples, std::u
     }
     const std::uint32_t channel = selectChannel(channelIndex, channelCount);
     m_mono.resize(frameCount);
-    // One pass meters and copies; the sum runs in frame order in single precision, as the meter's
-    // scale is defined on it.
+
+    // libltc reads 8-bit samples: below about -40 dBFS the waveform is rounded away. A gain that is
+    // constant over a block and brings its peak at most to the target normalises without a limiter,
+    // so the waveform keeps its shape. The peak envelope rises at once, holds while the signal stays
+    // near it and only then falls, so a louder burst is never clipped and a steady signal keeps one
+    // gain. The copy takes the gain of the envelope as it stands before this block; only a block
+    // that raises the envelope is scaled again.
+    float envelope = m_envelope;
+    if (m_streamSamples >= m_envelopeHeldUntil) {
+        const float release = float(std::exp(-double(frameCount) / (sampleRate * kGainReleaseSeconds)));
+        envelope *= std::isfinite(release) ? release : 0.0f;
+    }
+    const float presetGain = gainFor(envelope);
+
+    // One pass meters, copies and finds the peak; the sum runs in frame order in single precision,
+    // as the meter's scale is defined on it, over the samples as they came.
     float sum = 0;
     float peak = 0;
     const float* in = samples + channel;
+    float* out = m_mono.data();
     for (std::uint32_t i = 0; i < frameCount; ++i, in += channelCount) {
         const float sample = *in;
-        m_mono[i] = sample;
+        out[i] = sample * presetGain;
         sum += sample * sample;
-        peak = std::max(peak, std::abs(sample));
+        const float magnitude = std::abs(sample);
+        // Not std::max, which takes the address and keeps the peak in memory.
+        peak = magnitude > peak ? magnitude : peak;
     }
+    if (peak >= envelope * kGainHoldRatio) {
+        m_envelopeHeldUntil = m_streamSamples + frameCount + std::int64_t(kGainHoldSeconds * sampleRate);
+    }
+    m_envelope = peak > envelope ? peak : envelope;
+    m_windowPeak = peak > m_windowPeak ? peak : m_windowPeak;
+    m_gain = gainFor(m_envelope);
+    if (m_gain != presetGain) {
+        const float correction = m_gain / presetGain;
+        for (std::uint32_t i = 0; i < frameCount; ++i) {
+            out[i] *= correction;
+        }
+    }
+
     float level = 4 * std::sqrt(sum / float(frameCount));
     if (level <= 0) {
         level = 0;
@@ -70,29 +105,16 @@ TimecodeBlockResult TimecodeBlockProcessor::process(const float* samples, std::u
         level = 1;
     }
 
-    // libltc reads 8-bit samples: below about -40 dBFS the waveform is rounded away. A gain that is
-    // constant over a block and brings its peak at most to the target normalises without a limiter,
-    // so the waveform keeps its shape. The peak envelope rises at once and falls slowly, so a
-    // louder burst is never clipped and a steady signal is not pumped.
-    const float release = float(std::exp(-double(frameCount) / (sampleRate * kGainReleaseSeconds)));
-    m_envelope = std::max(peak, m_envelope * (std::isfinite(release) ? release : 0.0f));
-    m_gain =
-        m_envelope * kMaximumGain > kGainTarget ? std::max(1.0f, kGainTarget / m_envelope) : kMaximumGain;
-    if (m_gain != 1.0f) {
-        for (float& sample : m_mono) {
-            sample *= m_gain;
-        }
-    }
-
     const std::int64_t blockStart = m_streamSamples;
     m_decoder.decode(m_mono.data(), m_mono.size(), sampleRate, fps);
     m_streamSamples += frameCount;
     for (const DecodedFrame& frame : m_decoder.frames()) {
-        m_windowShown |=
-            m_validator.offer({frame.time, frame.wellFormed, frame.reverse, blockStart + frame.endOffset,
-                               frame.bitCellSamples, frame.bitTimingSpread});
+        if (m_validator.offer({frame.time, frame.wellFormed, frame.reverse, blockStart + frame.endOffset,
+                               frame.bitCellSamples, frame.bitTimingSpread})) {
+            m_windowShown = true;
+            ++m_shownFrames;
+        }
     }
-    m_windowPeak = std::max(m_windowPeak, peak);
 
     TimecodeBlockResult result;
     result.level = level;

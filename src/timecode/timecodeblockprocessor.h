@@ -37,7 +37,10 @@ public:
     static constexpr float kGainTarget = 0.5f;
     /// ... by at most +48 dB; stronger ones pass unchanged (the gain never goes below 1).
     static constexpr float kMaximumGain = 256.0f;
-    /// How fast the peak envelope falls after a louder passage, as a time constant.
+    /// The peak envelope holds this long after the last block that came near it (within 3 dB) ...
+    static constexpr double kGainHoldSeconds = 0.5;
+    static constexpr float kGainHoldRatio = 0.7f;
+    /// ... and then falls with this time constant.
     static constexpr double kGainReleaseSeconds = 0.25;
     /// What is worth a line on standard output is judged over windows of this much audio ...
     static constexpr double kReportWindowSeconds = 10;
@@ -62,6 +65,8 @@ public:
 
 private:
     void beginStream(double sampleRate);
+    /// The gain for a peak envelope: up to the target, never below 1 nor above the maximum.
+    static float gainFor(float envelope);
     void closeReportWindow(TimecodeBlockResult& result);
 
     LTCDecoderWrapper m_decoder;
@@ -70,6 +75,7 @@ private:
     double m_sampleRate = 0;
     std::int64_t m_streamSamples = 0;
     float m_envelope = 0;
+    std::int64_t m_envelopeHeldUntil = 0;
     float m_gain = 1;
     std::int64_t m_windowStart = 0;
     int m_windowRejected = 0;

@@ -182,25 +182,30 @@ void TimecodeValidator::extendRun(std::int64_t endSample) {
         return;
     }
     // A least-squares line through the frame ends: the frame period with the jitter of single edges
-    // averaged out, so that one second tells 24 from 23.976.
+    // averaged out, so that one second tells 24 from 23.976. One pass, oldest entry first, with the
+    // ring walked as its two straight pieces.
     const int n = m_runLength;
     const int oldest = (m_runHead - n + kRateWindowFrames) % kRateWindowFrames;
     const std::int64_t origin = m_run[std::size_t(oldest)];
-    const double meanIndex = (n - 1) / 2.0;
-    double meanPosition = 0;
-    for (int k = 0; k < n; ++k) {
-        meanPosition += double(m_run[std::size_t((oldest + k) % kRateWindowFrames)] - origin);
+    double sumY = 0;
+    double sumKY = 0;
+    int k = 0;
+    const auto add = [&](int from, int to) {
+        for (int i = from; i < to; ++i, ++k) {
+            const double y = double(m_run[std::size_t(i)] - origin);
+            sumY += y;
+            sumKY += k * y;
+        }
+    };
+    if (oldest + n <= kRateWindowFrames) {
+        add(oldest, oldest + n);
+    } else {
+        add(oldest, kRateWindowFrames);
+        add(0, oldest + n - kRateWindowFrames);
     }
-    meanPosition /= n;
-    double covariance = 0;
-    double variance = 0;
-    for (int k = 0; k < n; ++k) {
-        const double dx = k - meanIndex;
-        covariance +=
-            dx * (double(m_run[std::size_t((oldest + k) % kRateWindowFrames)] - origin) - meanPosition);
-        variance += dx * dx;
-    }
-    const double samplesPerFrame = covariance / variance;
+    const double meanK = (n - 1) / 2.0;
+    const double varianceK = double(n) * (double(n) * n - 1) / 12;
+    const double samplesPerFrame = (sumKY - meanK * sumY) / varianceK;
     if (samplesPerFrame > 0) {
         m_measuredFps = m_sampleRate / samplesPerFrame;
     }

@@ -23,12 +23,12 @@ QString frameRateText(TimecodeFrameRate rate);
 
 /// Decides which decoded LTC frames the clock shows, whether timecode is still arriving, and how fast
 /// it runs against the sample clock. A frame with an impossible field or unsteady bit timing is never
-/// shown. A frame that continues the last shown one, one frame length after it (or, after a drop-out,
-/// as many frames on as the audio clock says have passed), is shown at once; any
-/// other is held back and shown only when the next frame continues from it in the same way, and only
-/// while most recent frames continued the one before them: bit errors in noise, or frames pieced
-/// together from two streams on one channel, can look like a pair, but not like a steady signal.
-/// Positions are sample counts on the clock of the capture that delivered the frames.
+/// shown. A frame that continues the last shown one, one frame length after it (or, after a
+/// drop-out, as many frames on as the audio clock says have passed), is shown at once. Any other is
+/// held back and shown only when the next frame continues it in the same way, and only while most
+/// recent frames continued the one before them: bit errors in noise, or frames pieced together from
+/// two streams on one channel, can look like a pair, but not like a steady signal. Positions are
+/// sample counts on the clock of the capture that delivered the frames.
 /// One thread at a time (the input manager's serial queue).
 class TimecodeValidator {
 public:

@@ -192,6 +192,15 @@ TEST(TimecodeBlockProcessor, WeakLtcIsRaisedAndReadDownToMinus48Dbfs) {
             }
         }
     }
+    // A weak signal that turns loud at once is not driven into clipping: the block that brings the
+    // loud peak is taken at that peak's gain.
+    TimecodeBlockProcessor processor;
+    const auto weak = makeLtc(48000, 25.0, tc(1, 0, 0, 0), 50, -48);
+    feed(processor, weak.samples, 48000, 25);
+    ASSERT_GT(processor.gain(), 100);
+    const auto loud = makeLtc(48000, 25.0, tc(1, 0, 2, 0), 5, -1);
+    processor.process(loud.samples.data(), kBlock, 1, 48000, 0, 25);
+    EXPECT_EQ(processor.gain(), 1.0f);
 }
 
 TEST(TimecodeBlockProcessor, NoiseHumAndMixedStreamsShowNothingWrong) {

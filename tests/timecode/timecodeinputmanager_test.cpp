@@ -317,4 +317,25 @@ TEST(TimecodeInputManager, TellsWhenLtcArrivesItsRateAndWhenBlocksStopComing) {
                   "⚠️ TimecodeInputManager: a signal but no readable LTC in 10 s on deviceID "
                   "73 channel 1: noise, hum, or the wrong channel")});
     EXPECT_EQ(rig.runtime.displayString(), shown);
+
+    // Timecode again, and the capture stalls in the middle of it: lost on the wall clock, and live
+    // again with the first new frame once blocks come again.
+    const auto again = test::makeLtc(48000, TimecodeFrameRate::fps30, {11, 0, 0, 0}, 60);
+    std::uint64_t start = 0;
+    rig.hal.setSampleSource(
+        [&again, &start](std::uint64_t first, std::uint32_t frames, std::uint32_t channels, float* out) {
+            if (start == 0) {
+                start = first;
+            }
+            for (std::uint32_t i = 0; i < frames && first - start + i < again.samples.size(); ++i) {
+                out[i * channels] = again.samples[first - start + i];
+            }
+        });
+    EXPECT_EQ(rig.deliver(std::vector<std::uint32_t>(40, 1024)),
+              QStringList{QStringLiteral("📡 TimecodeInputManager: receiving LTC")});
+    EXPECT_TRUE(test::waitUntil([&] { return rig.runtime.showsNoTimecode(); }));
+    const QString stalled = rig.runtime.displayString();
+    rig.deliver(std::vector<std::uint32_t>(5, 1024));
+    EXPECT_FALSE(rig.runtime.showsNoTimecode());
+    EXPECT_NE(rig.runtime.displayString(), stalled);
 }
