@@ -1,11 +1,15 @@
-// The per-block work of the timecode input (channel pick, level, mono copy, decode) against feeding
-// the same mono samples to libltc directly, on 48 kHz stereo blocks of 1024 frames carrying LTC.
+// The per-block work of the timecode input (channel pick, level, mono copy, weak-signal gain, decode,
+// frame checks) against the same work as it was before the gain and the checks, and against feeding
+// the same mono samples to libltc directly, on 48 kHz stereo blocks of 1024 frames carrying LTC at
+// -6 dBFS and, for the gain, at -48 dBFS.
 #include "ltcsignal.h"
 #include "timecode/timecodeblockprocessor.h"
 
 #include <benchmark/benchmark.h>
 #include <ltc.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -25,25 +29,31 @@ struct Material {
     std::size_t blocks = 0;
 };
 
-const Material& material() {
-    static const Material m = [] {
-        Material made;
-        const auto ltc = test::makeLtc(kRate, kFps, {1, 0, 0, 0}, 30 * 20, -6);
-        made.blocks = ltc.samples.size() / kFrames;
-        made.mono.assign(ltc.samples.begin(), ltc.samples.begin() + std::ptrdiff_t(made.blocks * kFrames));
-        std::mt19937 random(1);
-        std::uniform_real_distribution<float> noise(-0.1f, 0.1f);
-        for (const float s : made.mono) {
-            made.stereo.push_back(s);
-            made.stereo.push_back(noise(random));
-        }
-        return made;
-    }();
+Material makeMaterial(double dbfs) {
+    Material made;
+    const auto ltc = test::makeLtc(kRate, kFps, {1, 0, 0, 0}, 30 * 20, dbfs);
+    made.blocks = ltc.samples.size() / kFrames;
+    made.mono.assign(ltc.samples.begin(), ltc.samples.begin() + std::ptrdiff_t(made.blocks * kFrames));
+    std::mt19937 random(1);
+    std::uniform_real_distribution<float> noise(-0.1f, 0.1f);
+    for (const float s : made.mono) {
+        made.stereo.push_back(s);
+        made.stereo.push_back(noise(random));
+    }
+    return made;
+}
+
+const Material& weakMaterial() {
+    static const Material m = makeMaterial(-48);
     return m;
 }
 
-void blockHandler(benchmark::State& state) {
-    const Material& m = material();
+const Material& material() {
+    static const Material m = makeMaterial(-6);
+    return m;
+}
+
+void runHandler(benchmark::State& state, const Material& m) {
     TimecodeBlockProcessor processor;
     std::size_t block = 0;
     for (auto _ : state) {
@@ -57,6 +67,51 @@ void blockHandler(benchmark::State& state) {
     }
     state.counters["x_realtime"] =
         benchmark::Counter(kFrames / kRate, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void blockHandler(benchmark::State& state) {
+    runHandler(state, material());
+}
+
+void blockHandlerWeak(benchmark::State& state) {
+    runHandler(state, weakMaterial());
+}
+
+/// The per-block work as it was before the weak-signal gain and the frame checks: one pass that
+/// meters and copies the channel, then libltc, keeping the last decoded time.
+void handlerBefore(benchmark::State& state) {
+    const Material& m = material();
+    LTCDecoder* decoder = ltc_decoder_create(int(kRate / kFps), 32);
+    std::vector<float> mono;
+    std::size_t block = 0;
+    ltc_off_t position = 0;
+    int decoded = 0;
+    for (auto _ : state) {
+        const float* in = m.stereo.data() + block * kFrames * kChannels;
+        mono.resize(kFrames);
+        float sum = 0;
+        for (std::uint32_t i = 0; i < kFrames; ++i, in += kChannels) {
+            const float sample = *in;
+            mono[i] = sample;
+            sum += sample * sample;
+        }
+        const float level = std::clamp(4 * std::sqrt(sum / float(kFrames)), 0.0f, 1.0f);
+        benchmark::DoNotOptimize(level);
+        ltc_decoder_write_float(decoder, mono.data(), kFrames, position);
+        position += kFrames;
+        LTCFrameExt frame{};
+        while (ltc_decoder_read(decoder, &frame) != 0) {
+            SMPTETimecode time{};
+            ltc_frame_to_time(&time, &frame.ltc, 0);
+            benchmark::DoNotOptimize(time);
+            ++decoded;
+        }
+        block = (block + 1) % m.blocks;
+    }
+    ltc_decoder_free(decoder);
+    if (state.iterations() > std::int64_t(m.blocks) && decoded == 0) {
+        state.SkipWithError("nothing decoded");
+    }
 }
 
 void rawLibltc(benchmark::State& state) {
@@ -91,6 +146,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min") {
+                fastest[run.run_name.function_name] = run.GetAdjustedCPUTime();
+            }
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") {
                 continue;
             }
@@ -99,12 +157,21 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> times;
+    /// The fastest repetition: on a machine shared with other work, the best estimate of the cost
+    /// itself, where the median also measures the neighbours.
+    std::map<std::string, double> fastest;
 };
+
+double fastestOf(const std::vector<double>& values) {
+    return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+}
 
 } // namespace
 
-BENCHMARK(blockHandler)->MinTime(1.0);
-BENCHMARK(rawLibltc)->MinTime(1.0);
+BENCHMARK(blockHandler)->MinTime(1.0)->ComputeStatistics("min", fastestOf);
+BENCHMARK(blockHandlerWeak)->MinTime(1.0)->ComputeStatistics("min", fastestOf);
+BENCHMARK(handlerBefore)->MinTime(1.0)->ComputeStatistics("min", fastestOf);
+BENCHMARK(rawLibltc)->MinTime(1.0)->ComputeStatistics("min", fastestOf);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
@@ -116,6 +183,14 @@ int main(int argc, char** argv) {
         std::printf("block handler / raw libltc = %.3f (target <= 1.3); handler runs %.0fx real time "
                     "(target >= 1000)\n",
                     handler / raw, (kFrames / kRate) / (handler * 1e-9));
+    }
+    std::map<std::string, double>& fastest = reporter.fastest;
+    if (fastest.count("blockHandler") && fastest.count("blockHandlerWeak") &&
+        fastest.count("handlerBefore")) {
+        const double before = fastest["handlerBefore"];
+        std::printf("fastest repetitions: weak-signal handler / handler before = %.3f (target <= 1.10); "
+                    "block handler / handler before = %.3f\n",
+                    fastest["blockHandlerWeak"] / before, fastest["blockHandler"] / before);
     }
     benchmark::Shutdown();
     return 0;

@@ -34,6 +34,24 @@ QRectF layoutBox(const QFont& font, const QString& shape) {
     return QRectF(QPointF(left, ink.top()), QPointF(right, ink.bottom()));
 }
 
+// The caption's room under a text box at `pixelSize`: a gap, then the height of capitals.
+struct CaptionRoom {
+    qreal gap = 0;
+    qreal capHeight = 0;
+};
+
+CaptionRoom captionRoom(int pixelSize) {
+    const QFontMetricsF metrics(FittedText::displayFont(
+        std::max(1, static_cast<int>(std::round(pixelSize * FittedText::kCaptionScale)))));
+    return {metrics.capHeight() * 0.6, metrics.capHeight()};
+}
+
+// The text's box with room for a caption below it.
+QRectF withCaptionRoom(const QRectF& box, int pixelSize) {
+    const CaptionRoom room = captionRoom(pixelSize);
+    return box.adjusted(0, 0, 0, room.gap + room.capHeight);
+}
+
 } // namespace
 
 class FittedText::GlyphSet {
@@ -174,6 +192,22 @@ void FittedText::setInset(int inset) {
     }
 }
 
+void FittedText::setCaption(const QString& caption, const QColor& color) {
+    if (caption != m_caption || color != m_captionColor) {
+        m_caption = caption;
+        m_captionColor = color;
+        update();
+    }
+}
+
+void FittedText::setCaptionRoom(bool reserve) {
+    if (reserve != m_captionRoom) {
+        m_captionRoom = reserve;
+        refit();
+        update();
+    }
+}
+
 void FittedText::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     refit();
@@ -187,17 +221,23 @@ void FittedText::refit() {
     if (m_shape.isEmpty() || area.width() <= 0 || area.height() <= 0) {
         m_font = displayFont(kMinimumPixelSize);
         m_box = {};
+        m_captionBox = {};
         return;
     }
-    const QRectF base = layoutBox(displayFont(kBasePixelSize), m_shape);
+    // With room for a caption the fit is for the text and that room together.
+    const auto needed = [this](int pixelSize) {
+        const QRectF box = layoutBox(displayFont(pixelSize), m_shape);
+        return m_captionRoom ? withCaptionRoom(box, pixelSize) : box;
+    };
+    const QRectF base = needed(kBasePixelSize);
     const qreal scale = std::min(area.width() / base.width(), area.height() / base.height());
     int pixelSize =
         std::clamp(static_cast<int>(std::floor(kBasePixelSize * scale)), kMinimumPixelSize, kBasePixelSize);
     // Hinting makes small sizes a little wider than the scaled base: step down until it fits.
-    QRectF box = layoutBox(displayFont(pixelSize), m_shape);
+    QRectF box = needed(pixelSize);
     while (pixelSize > kMinimumPixelSize && (box.width() > area.width() || box.height() > area.height())) {
         --pixelSize;
-        box = layoutBox(displayFont(pixelSize), m_shape);
+        box = needed(pixelSize);
     }
     m_font = displayFont(pixelSize);
     m_glyphs.reset();
@@ -205,7 +245,13 @@ void FittedText::refit() {
     const QPointF origin(std::round(area.center().x() - (box.left() + box.right()) / 2),
                          std::round(area.center().y() - (box.top() + box.bottom()) / 2));
     m_baseline = origin;
-    m_box = box.translated(origin);
+    m_box = layoutBox(m_font, m_shape).translated(origin);
+    m_captionBox = {};
+    if (m_captionRoom) {
+        m_captionFont = displayFont(std::max(1, static_cast<int>(std::round(pixelSize * kCaptionScale))));
+        const CaptionRoom room = captionRoom(pixelSize);
+        m_captionBox = QRectF(m_box.left(), m_box.bottom() + room.gap, m_box.width(), room.capHeight);
+    }
 }
 
 void FittedText::paintEvent(QPaintEvent*) {
@@ -214,6 +260,16 @@ void FittedText::paintEvent(QPaintEvent*) {
     }
     if (size() != m_fittedSize) {
         refit(); // resized while hidden: no resize event was delivered
+    }
+    if (!m_caption.isEmpty() && !m_captionBox.isEmpty()) {
+        // Drawn as text: it comes and goes rarely, so it needs no glyph cache.
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(m_captionFont);
+        painter.setPen(m_captionColor);
+        const qreal width = QFontMetricsF(m_captionFont).horizontalAdvance(m_caption);
+        painter.drawText(QPointF(std::round(m_captionBox.center().x() - width / 2), m_captionBox.bottom()),
+                         m_caption);
     }
     if (devicePixelRatioF() != m_glyphRatio) {
         m_glyphs.reset();

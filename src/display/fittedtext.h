@@ -32,6 +32,20 @@ public:
     /// Space kept free on every side.
     void setInset(int inset);
 
+    /// A short line of capitals centred under the text, a quarter of the text's size, in `color`
+    /// (which may differ from the text's). Empty: none.
+    void setCaption(const QString& caption, const QColor& color);
+    QString caption() const { return m_caption; }
+    QColor captionColor() const { return m_captionColor; }
+    /// Keeps room for a caption under the text whether or not one is shown, so that the text does
+    /// not move when a caption comes or goes.
+    void setCaptionRoom(bool reserve);
+    /// The pixel size of the caption's font (bold, like the text); 0 without room for a caption.
+    int captionPixelSize() const { return m_captionRoom ? m_captionFont.pixelSize() : 0; }
+    /// Where the caption's capitals go, in widget coordinates; empty without room for one.
+    QRectF captionBox() const { return m_captionBox; }
+    static constexpr qreal kCaptionScale = 0.25;
+
     /// The pixel size chosen for the current text and widget size.
     int fittedPixelSize() const { return m_font.pixelSize(); }
     /// Where the text's ink and advance box lies, in widget coordinates.
@@ -73,6 +87,11 @@ private:
     int m_inset = 0;
     QFont m_font;
     QRectF m_box;
+    QString m_caption;
+    QColor m_captionColor{Qt::white};
+    bool m_captionRoom = false;
+    QFont m_captionFont;
+    QRectF m_captionBox;
     QPointF m_baseline;
     QSize m_fittedSize;
     std::shared_ptr<GlyphSet> m_glyphs;

@@ -32,6 +32,8 @@ TimecodeClockView::TimecodeClockView(ClockBinding clock, TimecodeRuntimeHolder* 
     row->addStretch();
     layout->addLayout(row);
 
+    // Room for NO LTC is kept under the digits all the time, so they never move when it shows.
+    m_display->setCaptionRoom(true);
     m_hold->setFocusPolicy(Qt::NoFocus);
     m_hold->setGraphicsEffect(m_holdOpacity);
     connect(m_hold, &QPushButton::clicked, this, [this] {
@@ -70,11 +72,19 @@ void TimecodeClockView::setDisplayInset(int inset) {
 
 void TimecodeClockView::refresh() {
     const ClockModel clock = m_clock.read();
+    const QColor text = toQColor(clock.foregroundColor);
+    QColor digits = text;
     if (m_runtime) {
         m_display->setText(m_runtime->displayString());
         m_holdOpacity->setOpacity(m_runtime->holdEnabled() ? 1.0 : 0.8);
+        // The last time stays readable but steps back; the words say why.
+        const bool noTimecode = m_runtime->showsNoTimecode();
+        if (noTimecode) {
+            digits.setAlphaF(digits.alphaF() * kDimmedOpacity);
+        }
+        m_display->setCaption(noTimecode ? QStringLiteral("NO LTC") : QString(), text);
     }
-    m_display->setColor(toQColor(clock.foregroundColor));
+    m_display->setColor(digits);
     if (!m_styled || !(clock.backgroundColor == m_lastBackground)) {
         m_styled = true;
         m_lastBackground = clock.backgroundColor;

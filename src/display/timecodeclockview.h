@@ -15,13 +15,17 @@ class TimecodeRuntime;
 class TimecodeRuntimeHolder;
 
 /// The display of a timecode clock: the runtime's HH:MM:SS:FF in the fitted font and the clock's
-/// text colour, and the HOLD button. Starts the clock's input as it comes on screen, restarts it
-/// when the clock's timecode settings change, and stops it as it leaves the screen.
+/// text colour, dimmed with the words NO LTC under it while no timecode arrives (unless held), and
+/// the HOLD button. Starts the clock's input as it comes on screen, restarts it when the clock's
+/// timecode settings change, and stops it as it leaves the screen.
 /// Main thread only.
 class TimecodeClockView : public QWidget {
     Q_OBJECT
 
 public:
+    /// How strongly the digits show while no timecode arrives.
+    static constexpr qreal kDimmedOpacity = 0.35;
+
     TimecodeClockView(ClockBinding clock, TimecodeRuntimeHolder* holder, TimecodeRuntime* runtime,
                       QWidget* parent = nullptr);
     ~TimecodeClockView() override;

@@ -19,6 +19,8 @@ namespace tavix {
 
 namespace {
 
+const QColor kWarningOrange(0xff, 0x9f, 0x0a);
+
 QComboBox* makeMenu(const QString& accessibleName) {
     auto* menu = new QComboBox;
     menu->setAccessibleName(accessibleName);
@@ -81,8 +83,15 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
     });
     layout->addWidget(makeLabelRow(QStringLiteral("Frame Rate"), labelWidth, filling(m_frameRateMenu)));
 
+    m_incomingText = makeSecondaryLabel(QString(), captionFont());
+    m_incomingText->setAccessibleName(QStringLiteral("Signal"));
+    m_incomingText->setWordWrap(true);
+    QHBoxLayout* incoming = makeControlsRow(0);
+    incoming->addWidget(m_incomingText, 1);
+    layout->addWidget(makeLabelRow(QStringLiteral("Signal"), labelWidth, incoming));
+
     {
-        const QColor orange(0xff, 0x9f, 0x0a);
+        const QColor orange = kWarningOrange;
         auto* icon = new QLabel;
         icon->setPixmap(symbolIcon(Symbol::exclamationTriangleFill, orange).pixmap(16, 16));
         icon->setAlignment(Qt::AlignTop);
@@ -127,10 +136,11 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
     m_applyButton->setDefault(true);
     connect(m_cancelButton, &QPushButton::clicked, this, &TimecodeSettingsEditor::cancel);
     connect(m_applyButton, &QPushButton::clicked, this, &TimecodeSettingsEditor::apply);
-    // Return and Escape act for the whole popover, as the default and cancel buttons of a dialog.
+    // Return applies from this section's own controls only: in the panel's other fields it means
+    // something else (or nothing), and must never switch the clock's input. Escape cancels anywhere.
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* shortcut = new QShortcut(QKeySequence(key), this);
-        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, &TimecodeSettingsEditor::apply);
     }
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -214,6 +224,12 @@ void TimecodeSettingsEditor::refreshControls() {
 
     m_deviceMenu->clear();
     int deviceIndex = -1;
+    if (const std::optional<QString> missing = m_staging.notConnectedDeviceIDString()) {
+        if (*missing == m_staging.stagedDeviceIDString()) {
+            deviceIndex = 0;
+        }
+        m_deviceMenu->addItem(m_staging.notConnectedTitle(), *missing);
+    }
     for (const AudioDeviceChoice& choice : m_staging.devices()) {
         if (choice.deviceIDString == m_staging.stagedDeviceIDString() && deviceIndex < 0) {
             deviceIndex = m_deviceMenu->count();
@@ -225,7 +241,13 @@ void TimecodeSettingsEditor::refreshControls() {
 
     m_channelMenu->clear();
     const std::uint32_t channels = m_staging.stagedChannelCount();
-    if (channels == 0) {
+    if (m_staging.isStagedDeviceNotConnected()) {
+        // Its channels are not known while it is away; show the stored one, unchangeable.
+        m_channelMenu->addItem(channelMenuTitle(m_staging.stagedChannelIndex()),
+                               static_cast<qlonglong>(m_staging.stagedChannelIndex()));
+        m_channelMenu->setCurrentIndex(0);
+        m_channelMenu->setEnabled(false);
+    } else if (channels == 0) {
         m_channelMenu->addItem(QStringLiteral("\u2014"));
         m_channelMenu->setCurrentIndex(0);
         m_channelMenu->setEnabled(false);
@@ -241,6 +263,7 @@ void TimecodeSettingsEditor::refreshControls() {
 
     m_frameRateMenu->setCurrentIndex(
         m_frameRateMenu->findData(static_cast<int>(m_staging.stagedFrameRate())));
+    refreshIncoming();
 
     m_warningRow->setVisible(m_staging.forbidInternalDevices() && m_staging.isStagedDeviceInternal());
     m_applyButton->setEnabled(m_staging.canApply());
@@ -266,6 +289,22 @@ void TimecodeSettingsEditor::refreshLive() {
     if (m_decodedText->text() != text) {
         m_decodedText->setText(text);
     }
+    refreshIncoming();
+}
+
+void TimecodeSettingsEditor::refreshIncoming() {
+    // Against the rate in the menu, so that choosing the right one shows at once that it fits.
+    const IncomingText incoming =
+        m_runtime ? tavix::incomingText(m_runtime->hasLiveTimecode(), m_runtime->measuredFramesPerSecond(),
+                                        m_runtime->liveTime().dropFrame, m_staging.stagedFrameRate())
+                  : IncomingText{QStringLiteral("No LTC"), false};
+    if (m_incomingText->text() == incoming.text) {
+        return;
+    }
+    m_incomingText->setText(incoming.text);
+    QPalette palette = m_incomingText->palette();
+    palette.setColor(QPalette::WindowText, incoming.differs ? kWarningOrange : secondaryTextColor());
+    m_incomingText->setPalette(palette);
 }
 
 } // namespace tavix

@@ -21,7 +21,8 @@ class MainThreadInbox;
 class TimecodeRuntime;
 
 /// The timecode section of the clock settings: input device, channel and frame rate, staged here
-/// and written only by Apply, with the live input level and decoded time of the clock's window.
+/// and written only by Apply (its button, or Return while a control of this section has the focus),
+/// with what arrives on the clock's input: the level, the decoded time and the measured rate.
 /// Devices are listed on a background thread and taken over on the main thread.
 /// Main thread only (the listing itself runs on the audio backend's worker).
 class TimecodeSettingsEditor : public QWidget {
@@ -48,6 +49,8 @@ public:
     QWidget* warningRow() const { return m_warningRow; }
     LevelBar* levelBar() const { return m_levelBar; }
     QLabel* decodedText() const { return m_decodedText; }
+    /// What arrives: no LTC, or LTC at its measured rate, and whether that is the chosen one.
+    QLabel* incomingText() const { return m_incomingText; }
     QPushButton* refreshButton() const { return m_refreshButton; }
     QPushButton* cancelButton() const { return m_cancelButton; }
     QPushButton* applyButton() const { return m_applyButton; }
@@ -59,6 +62,7 @@ Q_SIGNALS:
 private:
     void refreshControls();
     void refreshLive();
+    void refreshIncoming();
 
     Binding<TimecodeSettings> m_settings;
     QPointer<TimecodeRuntime> m_runtime;
@@ -72,6 +76,7 @@ private:
     QWidget* m_warningRow = nullptr;
     LevelBar* m_levelBar = nullptr;
     QLabel* m_decodedText = nullptr;
+    QLabel* m_incomingText = nullptr;
     QPushButton* m_refreshButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QPushButton* m_applyButton = nullptr;

@@ -1,6 +1,7 @@
 #include "timecodestaging.h"
 
 #include "platform/unicodetext.h"
+#include "timecode/timecodevalidator.h"
 
 #include <algorithm>
 
@@ -23,6 +24,33 @@ void sortDeviceChoices(std::vector<AudioDeviceChoice>& choices) {
                      });
 }
 
+QString notConnectedMenuTitle(const QString& deviceIDString, const std::optional<QString>& name) {
+    return QStringLiteral("Not connected (") + (name && !name->isEmpty() ? *name : deviceIDString) +
+           QStringLiteral(")");
+}
+
+IncomingText incomingText(bool hasLiveTimecode, double measuredFps, bool dropFrame,
+                          TimecodeFrameRate chosen) {
+    if (!hasLiveTimecode) {
+        return {QStringLiteral("No LTC"), false};
+    }
+    if (!(measuredFps > 0)) {
+        return {QStringLiteral("LTC, measuring its frame rate\u2026"), false};
+    }
+    const std::optional<TimecodeFrameRate> detected = classifyFrameRate(measuredFps, dropFrame);
+    if (!detected) {
+        return {QStringLiteral("LTC at ") + QString::number(measuredFps, 'f', 2) +
+                    QStringLiteral(" fps: not a standard rate"),
+                true};
+    }
+    if (*detected != chosen) {
+        return {QStringLiteral("LTC at ") + frameRateText(*detected) + QStringLiteral(", not ") +
+                    frameRateText(chosen),
+                true};
+    }
+    return {QStringLiteral("LTC at ") + frameRateText(*detected), false};
+}
+
 QString channelMenuTitle(std::int64_t channelIndex) {
     return QStringLiteral("Ch ") + QString::number(channelIndex + 1);
 }
@@ -38,6 +66,7 @@ bool TimecodeStaging::appear(const TimecodeSettings& stored) {
     m_hasAppeared = true;
     // Taken as stored, without the channel clamp: the device list is not there yet, and clamping
     // against an empty list would throw a stored channel other than the first away.
+    m_stored = stored;
     m_stagedDeviceIDString = stored.audioInputDeviceID.value_or(QString());
     m_stagedChannelIndex = stored.audioChannelIndex;
     m_stagedFrameRate = stored.frameRate;
@@ -55,8 +84,10 @@ bool TimecodeStaging::beginLoading(bool force) {
 void TimecodeStaging::finishLoading(std::vector<AudioDeviceChoice> choices) {
     sortDeviceChoices(choices);
     m_devices = std::move(choices);
-    if (!stagedDevice()) {
-        m_stagedDeviceIDString = m_devices.empty() ? QString() : m_devices.front().deviceIDString;
+    m_hasListed = true;
+    // An interface unplugged for the moment stays the clock's input: only the user replaces it.
+    if (m_stagedDeviceIDString.isEmpty() && !m_devices.empty()) {
+        m_stagedDeviceIDString = m_devices.front().deviceIDString;
         m_stagedChannelIndex = 0;
     }
     m_isLoading = false;
@@ -87,6 +118,25 @@ const AudioDeviceChoice* TimecodeStaging::stagedDevice() const {
     return found == m_devices.end() ? nullptr : &*found;
 }
 
+std::optional<QString> TimecodeStaging::notConnectedDeviceIDString() const {
+    const QString stored = m_stored.audioInputDeviceID.value_or(QString());
+    if (!m_hasListed || stored.isEmpty() ||
+        std::any_of(m_devices.begin(), m_devices.end(),
+                    [&stored](const AudioDeviceChoice& choice) { return choice.deviceIDString == stored; })) {
+        return std::nullopt;
+    }
+    return stored;
+}
+
+QString TimecodeStaging::notConnectedTitle() const {
+    return notConnectedMenuTitle(notConnectedDeviceIDString().value_or(QString()),
+                                 m_stored.audioInputDeviceName);
+}
+
+bool TimecodeStaging::isStagedDeviceNotConnected() const {
+    return notConnectedDeviceIDString() == m_stagedDeviceIDString;
+}
+
 std::uint32_t TimecodeStaging::stagedChannelCount() const {
     const AudioDeviceChoice* device = stagedDevice();
     return device ? device->channelCount : 0;
@@ -98,6 +148,9 @@ bool TimecodeStaging::isStagedDeviceInternal() const {
 }
 
 bool TimecodeStaging::canApply() const {
+    if (isStagedDeviceNotConnected()) {
+        return m_stagedChannelIndex == m_stored.audioChannelIndex;
+    }
     const AudioDeviceChoice* device = stagedDevice();
     return device && m_stagedChannelIndex >= 0 && m_stagedChannelIndex < std::int64_t{device->channelCount};
 }
@@ -112,6 +165,9 @@ std::optional<TimecodeSettings> TimecodeStaging::settingsToApply(const TimecodeS
         m_stagedDeviceIDString.isEmpty() ? std::nullopt : std::optional<QString>(m_stagedDeviceIDString);
     settings.audioChannelIndex = m_stagedChannelIndex;
     settings.frameRate = m_stagedFrameRate;
+    if (const AudioDeviceChoice* device = stagedDevice()) {
+        settings.audioInputDeviceName = device->name;
+    }
     return settings;
 }
 

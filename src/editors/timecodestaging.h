@@ -29,10 +29,21 @@ AudioDeviceChoice makeAudioDeviceChoice(std::uint32_t deviceID, const QString& n
 QString deviceMenuTitle(const AudioDeviceChoice& choice);
 /// Sorts by name in the current locale, ignoring case; equal names keep their listed order.
 void sortDeviceChoices(std::vector<AudioDeviceChoice>& choices);
+/// "Not connected (Studio Interface)", or with the device id when its name is not known.
+QString notConnectedMenuTitle(const QString& deviceIDString, const std::optional<QString>& name);
 /// "Ch 1", "Ch 2", …
 QString channelMenuTitle(std::int64_t channelIndex);
 /// The frame-rate menu item ("29.97 DF").
 QString frameRateMenuTitle(TimecodeFrameRate rate);
+
+/// What the editor says about the timecode that arrives, given the chosen rate.
+struct IncomingText {
+    QString text;
+    /// It does not match the choice (another or no standard rate): worth drawing attention to.
+    bool differs = false;
+};
+/// "No LTC", "LTC, measuring its frame rate…", "LTC at 25 fps", or the rate against the choice.
+IncomingText incomingText(bool hasLiveTimecode, double measuredFps, bool dropFrame, TimecodeFrameRate chosen);
 
 /// The timecode editor's choices before Apply, apart from its widgets: the device list, the staged
 /// device, channel and frame rate, and the rules that tie them together.
@@ -52,8 +63,8 @@ public:
 
     /// Whether a listing should start now; a forced one starts even while another is running.
     bool beginLoading(bool force);
-    /// A finished listing: sorts and takes the devices; a staged device that is not listed gives
-    /// way to the first one, with channel 0.
+    /// A finished listing: sorts and takes the devices. Without a device staged, the first listed
+    /// one is staged, with channel 0; a staged device that is not listed stays staged.
     void finishLoading(std::vector<AudioDeviceChoice> choices);
 
     /// Chooses a device from the menu; the staged channel is pulled into its channel count.
@@ -63,10 +74,18 @@ public:
 
     /// The listed entry of the staged device, or null.
     const AudioDeviceChoice* stagedDevice() const;
+    /// The stored device, once a listing has shown that it is not connected; its menu entry goes
+    /// first, titled with notConnectedMenuTitle(). It is never replaced unless the user chooses.
+    std::optional<QString> notConnectedDeviceIDString() const;
+    QString notConnectedTitle() const;
+    /// The staged device is the stored one that is not connected.
+    bool isStagedDeviceNotConnected() const;
     /// Channels of the staged device; 0 when it is not listed.
     std::uint32_t stagedChannelCount() const;
     bool isStagedDeviceInternal() const;
-    /// The staged device is listed and the staged channel is one of its channels.
+    /// The staged device is listed and the staged channel is one of its channels; or the staged
+    /// device and channel are the stored ones, not connected just now (so the frame rate can still
+    /// be changed).
     bool canApply() const;
     /// What Apply writes over `stored`, or none when Apply must do nothing (cannot apply, or a
     /// built-in device while those are refused).
@@ -76,6 +95,8 @@ private:
     void clampChannel();
 
     std::vector<AudioDeviceChoice> m_devices;
+    bool m_hasListed = false;
+    TimecodeSettings m_stored;
     bool m_isLoading = false;
     QString m_stagedDeviceIDString;
     std::int64_t m_stagedChannelIndex = 0;

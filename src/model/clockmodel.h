@@ -118,6 +118,8 @@ struct TimecodeSettings {
     TimecodeFrameRate frameRate = TimecodeFrameRate::fps30;
     std::optional<QString> audioInputDeviceID;
     std::int64_t audioChannelIndex = 0;
+    /// The device's name when it was chosen, to name it while it is not connected.
+    std::optional<QString> audioInputDeviceName = std::nullopt;
     UnknownKeys unknownKeys{};
     bool operator==(const TimecodeSettings&) const = default;
 };

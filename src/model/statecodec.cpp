@@ -39,7 +39,8 @@ constexpr std::string_view kCountdownKeys[] = {
     "duration",      "remaining", "isRunning", "warningTime", "warningForegroundColor", "warningOutlineColor",
     "flashWhenDone", "measuredAt"};
 constexpr std::string_view kStopwatchKeys[] = {"elapsed", "isRunning", "measuredAt"};
-constexpr std::string_view kTimecodeKeys[] = {"frameRate", "audioInputDeviceID", "audioChannelIndex"};
+constexpr std::string_view kTimecodeKeys[] = {"frameRate", "audioInputDeviceID", "audioChannelIndex",
+                                                 "audioInputDeviceName"};
 constexpr std::string_view kTimeUntilKeys[] = {"targetHour",           "targetMinute",
                                                "targetSecond",         "atTargetForegroundColor",
                                                "atTargetOutlineColor", "flashAtTarget"};
@@ -371,6 +372,9 @@ private:
                 string("audioInputDeviceID", *s->audioInputDeviceID);
             }
             integer("audioChannelIndex", s->audioChannelIndex);
+            if (s->audioInputDeviceName) {
+                string("audioInputDeviceName", *s->audioInputDeviceName);
+            }
             unknown(s->unknownKeys);
             close("dict");
         }
@@ -624,6 +628,7 @@ public:
         s.frameRate = *frameRate;
         s.audioInputDeviceID = optionalString(node, "audioInputDeviceID");
         s.audioChannelIndex = integer(node, "audioChannelIndex");
+        s.audioInputDeviceName = optionalString(node, "audioInputDeviceName");
         s.unknownKeys = unknownKeys(node, kTimecodeKeys);
         return s;
     }

@@ -5,6 +5,7 @@
 #include "platform/capturequeue.h"
 #include "timecodeblockprocessor.h"
 #include "timecoderuntime.h"
+#include "timecodevalidator.h"
 
 #include <QTimer>
 
@@ -28,6 +29,10 @@ bool namesUnlistedDevice(const TimecodeSettings& settings, const std::vector<Aud
                               [&id](const AudioInputDeviceInfo& d) { return d.deviceID == *id; });
 }
 
+void announceLoss() {
+    printDiagnostic(QStringLiteral("📡 TimecodeInputManager: no LTC for 10 frames; the clock shows NO LTC"));
+}
+
 } // namespace
 
 struct TimecodeInputManager::HandlerState {
@@ -41,17 +46,20 @@ TimecodeInputManager::TimecodeInputManager(AudioBackend* audio, TimecodeRuntime*
                                            TimecodeSettings settings, QObject* parent)
     : QObject(parent), m_audio(audio), m_runtime(runtime), m_settings(std::move(settings)),
       m_queue(std::make_shared<CaptureQueue>("TimecodeInputManager.HAL")), m_inbox(new MainThreadInbox(this)),
-      m_supervisionTimer(new QTimer(this)) {
+      m_supervisionTimer(new QTimer(this)), m_arrivalWatchdog(new QTimer(this)) {
     m_handlerState = std::make_shared<HandlerState>();
     m_handlerState->owner = this;
     m_handlerState->sender = m_inbox->sender();
     m_supervisionTimer->setInterval(kRetryIntervalMs);
     connect(m_supervisionTimer, &QTimer::timeout, this, &TimecodeInputManager::superviseCapture);
+    m_arrivalWatchdog->setInterval(50);
+    connect(m_arrivalWatchdog, &QTimer::timeout, this, &TimecodeInputManager::checkArrival);
 }
 
 TimecodeInputManager::~TimecodeInputManager() {
     m_changes.reset();
     m_supervisionTimer->stop();
+    m_arrivalWatchdog->stop();
     m_inputManager.reset(); // stops the unit: no block is handed over after this
     // Blocks still queued are ignored; the decoder is freed here, after the queue's thread has
     // finished with it.
@@ -245,45 +253,138 @@ void TimecodeInputManager::beginCapture(InputDeviceId deviceID) {
     // while blocks of this capture are still queued.
     const std::int64_t channelIndex = m_settings.audioChannelIndex;
     const double fps = framesPerSecond(m_settings.frameRate);
-    auto handler = [weak = std::weak_ptr<HandlerState>(m_handlerState), generation, channelIndex, fps,
-                    printedFirstCallback = false](const std::vector<float>& samples, std::uint32_t frameCount,
-                                                  std::uint32_t channelCount, double sampleRate) mutable {
+    auto handler = [weak = std::weak_ptr<HandlerState>(m_handlerState), generation, deviceID, channelIndex,
+                    fps, printedFirstCallback = false](const std::vector<float>& samples,
+                                                       std::uint32_t frameCount, std::uint32_t channelCount,
+                                                       double sampleRate) mutable {
         const std::shared_ptr<HandlerState> state = weak.lock();
         if (!state || state->retired) {
             return;
         }
-        if (!printedFirstCallback) {
+        const bool firstBlock = !printedFirstCallback;
+        if (firstBlock) {
             printedFirstCallback = true;
             printDiagnostic(QStringLiteral("📡 HAL render callback first fire: bus 0 frames:") +
                             QString::number(frameCount));
         }
         TimecodeInputManager* owner = state->owner;
         if (channelCount == 0 || frameCount == 0 || samples.size() / channelCount < frameCount) {
-            state->sender.post([owner, generation] { owner->applyLevel(generation, 0); });
+            state->sender.post([owner, generation] { owner->applyBlock(generation, TimecodeBlockResult{}); });
             return;
         }
-        const TimecodeBlockResult result =
-            state->processor.process(samples.data(), frameCount, channelCount, sampleRate, channelIndex, fps);
-        state->sender.post(
-            [owner, generation, level = result.level] { owner->applyLevel(generation, level); });
-        if (result.lastDecoded) {
-            state->sender.post([owner, time = *result.lastDecoded] { owner->applyTime(time); });
+        const TimecodeBlockResult result = state->processor.process(
+            samples.data(), frameCount, channelCount, sampleRate, channelIndex, fps, firstBlock);
+        // At most one line a minute each, judged over 10 s of audio: never one per block.
+        if (result.rejectedFrames > 0 || result.unreadableSignal) {
+            const QString input =
+                QStringLiteral(" on deviceID ") + QString::number(deviceID) + QStringLiteral(" channel ") +
+                QString::number(TimecodeBlockProcessor::selectChannel(channelIndex, channelCount) + 1);
+            if (result.rejectedFrames > 0) {
+                printDiagnostic(QStringLiteral("⚠️ TimecodeInputManager: ") +
+                                QString::number(result.rejectedFrames) +
+                                QStringLiteral(" LTC frames rejected in 10 s") + input +
+                                QStringLiteral(" (impossible values, or jumps that the next frame did not "
+                                               "confirm): noisy or mixed timecode"));
+            }
+            if (result.unreadableSignal) {
+                printDiagnostic(
+                    QStringLiteral("⚠️ TimecodeInputManager: a signal but no readable LTC in 10 s") +
+                    input + QStringLiteral(": noise, hum, or the wrong channel"));
+            }
         }
+        state->sender.post([owner, generation, result] { owner->applyBlock(generation, result); });
     };
     m_inputManager->startCapture(deviceID, m_queue, std::move(handler));
 }
 
-void TimecodeInputManager::applyLevel(std::uint64_t generation, float level) {
-    // A block that was queued before a stop must not leave a level standing for a stopped input.
-    if (generation != m_captureGeneration || !m_runtime || !std::isfinite(level)) {
+void TimecodeInputManager::applyBlock(std::uint64_t generation, const TimecodeBlockResult& result) {
+    if (!m_runtime) {
         return;
     }
-    m_runtime->setLevel(std::clamp(level, 0.0f, 1.0f));
+    TimecodeRuntime::Input input;
+    if (result.time) {
+        const DecodedTimecode& t = *result.time;
+        input.liveTime = TimecodeRuntime::Time{t.hours, t.minutes, t.seconds, t.frames, t.dropFrame};
+    }
+    if (generation != m_captureGeneration) {
+        // A block queued before a stop must not leave a level or a live signal standing for a
+        // stopped input; the time it decoded is still the newest one.
+        input.level.reset();
+        input.hasLiveTimecode = m_runtime->hasLiveTimecode();
+        input.measuredFramesPerSecond = m_runtime->measuredFramesPerSecond();
+        m_runtime->setInput(input);
+        return;
+    }
+    if (std::isfinite(result.level)) {
+        input.level = std::clamp(result.level, 0.0f, 1.0f);
+    }
+    input.hasLiveTimecode = result.hasLiveTimecode;
+    m_shownFrames = result.shownFrames;
+    if (m_lostAtShownFrames) {
+        // A capture that stalled and then delivers what it held: the audio clock has not seen the
+        // stall, so only a new frame makes the timecode live again.
+        if (!result.hasLiveTimecode || result.shownFrames > *m_lostAtShownFrames) {
+            m_lostAtShownFrames.reset();
+        } else {
+            input.hasLiveTimecode = false;
+        }
+    }
+    input.measuredFramesPerSecond = result.measuredFramesPerSecond;
+    const bool wasLive = m_runtime->hasLiveTimecode();
+    m_runtime->setInput(input);
+
+    if (!input.hasLiveTimecode) {
+        m_arrivalWatchdog->stop();
+        if (wasLive) {
+            announceLoss();
+        }
+        return;
+    }
+    m_sinceArrival.start();
+    if (!m_arrivalWatchdog->isActive()) {
+        m_arrivalWatchdog->start();
+    }
+    if (!wasLive) {
+        printDiagnostic(QStringLiteral("📡 TimecodeInputManager: receiving LTC"));
+    }
+    const std::optional<TimecodeFrameRate> detected = m_runtime->detectedFrameRate();
+    if (detected && detected != m_announcedRate) {
+        m_announcedRate = detected;
+        if (*detected == m_settings.frameRate) {
+            printDiagnostic(QStringLiteral("📡 TimecodeInputManager: LTC runs at ") +
+                            frameRateText(*detected));
+        } else {
+            printDiagnostic(QStringLiteral("⚠️ TimecodeInputManager: LTC runs at ") +
+                            frameRateText(*detected) + QStringLiteral(", but the clock is set to ") +
+                            frameRateText(m_settings.frameRate));
+        }
+    }
 }
 
-void TimecodeInputManager::applyTime(const DecodedTimecode& time) {
-    if (m_runtime) {
-        m_runtime->setLiveTime(time.hours, time.minutes, time.seconds, time.frames);
+int TimecodeInputManager::arrivalTimeoutMs() const {
+    double fps = m_runtime ? m_runtime->measuredFramesPerSecond() : 0;
+    if (!(fps > 0)) {
+        fps = framesPerSecond(m_settings.frameRate);
+    }
+    return int(std::ceil(TimecodeValidator::kLostAfterFrames * 1000 / fps)) + kArrivalSlackMs;
+}
+
+void TimecodeInputManager::checkArrival() {
+    if (!m_runtime || !m_runtime->hasLiveTimecode()) {
+        m_arrivalWatchdog->stop();
+        return;
+    }
+    if (m_sinceArrival.isValid() && m_sinceArrival.elapsed() > arrivalTimeoutMs()) {
+        timecodeLost();
+    }
+}
+
+void TimecodeInputManager::timecodeLost() {
+    m_arrivalWatchdog->stop();
+    if (m_runtime && m_runtime->hasLiveTimecode()) {
+        m_lostAtShownFrames = m_shownFrames;
+        m_runtime->setHasLiveTimecode(false);
+        announceLoss();
     }
 }
 

@@ -23,6 +23,7 @@ class AudioBackend;
 class MainThreadInbox;
 class CaptureQueue;
 class TimecodeRuntime;
+struct TimecodeBlockResult;
 
 /// Connects one timecode clock's settings to its runtime: resolves the device, refuses
 /// microphones, captures, and for every block meters the channel, decodes it and publishes level
@@ -33,6 +34,8 @@ class TimecodeRuntime;
 /// brings it back at once; the 2 s retry is the fallback while there is no connection. Devices are listed on
 /// the backend's worker, never on the main thread, so a sound server that hangs cannot stop the clocks. Main
 /// thread only; the block work runs on the manager's one capture queue.
+/// Timecode counts as lost when no checked frame has arrived for 10 frame periods of the audio
+/// clock, or, when blocks stop coming at all, of the wall clock.
 class TimecodeInputManager : public QObject {
     Q_OBJECT
 
@@ -40,6 +43,9 @@ public:
     static constexpr int kRetryIntervalMs = 2000;
     /// A running capture that delivers nothing for this long is reported once.
     static constexpr int kStallMs = 2000;
+    /// Beyond 10 frame periods, how long the main thread waits for blocks that stopped coming before
+    /// it calls timecode lost (blocks come about every 21 ms).
+    static constexpr int kArrivalSlackMs = 150;
 
     /// `audio` may be null: the manager then never captures.
     TimecodeInputManager(AudioBackend* audio, TimecodeRuntime* runtime, TimecodeSettings settings,
@@ -98,8 +104,11 @@ private:
     void onServerChange();
     void checkCapture(bool serverChanged);
     void releaseCapture(bool announce);
-    void applyLevel(std::uint64_t generation, float level);
-    void applyTime(const DecodedTimecode& time);
+    void applyBlock(std::uint64_t generation, const TimecodeBlockResult& result);
+    void checkArrival();
+    void timecodeLost();
+    /// Ten frame periods of the arriving or, while none is measured, the chosen rate, plus the slack.
+    int arrivalTimeoutMs() const;
     void superviseCapture();
 
     AudioBackend* m_audio;
@@ -127,6 +136,15 @@ private:
     bool m_reportedStall = false;
     // Level posts of a capture that is no longer the current one are dropped.
     std::uint64_t m_captureGeneration = 0;
+    // Runs while timecode arrives, and calls it lost when blocks stop coming (capture gone).
+    QTimer* m_arrivalWatchdog;
+    QElapsedTimer m_sinceArrival;
+    // Frames shown by the last applied block; and, after the watchdog called the timecode lost, how
+    // many had been shown then: blocks that come late bring no news until a frame is new.
+    std::uint64_t m_shownFrames = 0;
+    std::optional<std::uint64_t> m_lostAtShownFrames;
+    // The rate last told on standard output, so that a return after a loss does not repeat it.
+    std::optional<TimecodeFrameRate> m_announcedRate;
 };
 
 } // namespace tavix

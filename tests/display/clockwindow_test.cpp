@@ -200,10 +200,34 @@ TEST(TimecodeClockView, StoresDefaultsOnAppearShowsTheRuntimeAndHoldsIt) {
     TimecodeClockView* view = rig.window->timecodeView();
     ASSERT_TRUE(view);
     EXPECT_EQ(rig.clock().timecode, TimecodeRuntimeHolder::defaultSettings());
-    rig.window->timecodeHolder()->runtime()->setLiveTime(10, 0, 0, 12);
-    EXPECT_EQ(view->display()->text(), QStringLiteral("10:00:00:12"));
+    TimecodeRuntime* runtime = rig.window->timecodeHolder()->runtime();
+    FittedText* display = view->display();
     // No warning colours in timecode mode: always the clock's text colour.
-    EXPECT_EQ(view->display()->color().rgb(), QColor::fromRgbF(0.20f, 0.84f, 0.30f).rgb());
+    const QColor text = QColor::fromRgbF(0.20f, 0.84f, 0.30f);
+
+    // Nothing decoded yet: the zero time, dimmed, with NO LTC under it in the text colour, at least
+    // an eighth of the digits' height.
+    EXPECT_EQ(display->text(), QStringLiteral("00:00:00:00"));
+    EXPECT_EQ(display->caption(), QStringLiteral("NO LTC"));
+    EXPECT_EQ(display->captionColor(), text);
+    EXPECT_NEAR(display->color().alphaF(), TimecodeClockView::kDimmedOpacity, 0.01);
+    EXPECT_GE(display->captionBox().height(), display->textBox().height() / 8);
+    EXPECT_GT(display->captionBox().top(), display->textBox().bottom());
+
+    // Drop-frame timecode arrives: live, full strength, a semicolon before the frames.
+    runtime->setInput({0.5f, TimecodeRuntime::Time{10, 0, 0, 12, true}, true, 0});
+    EXPECT_EQ(display->text(), QStringLiteral("10:00:00;12"));
+    EXPECT_EQ(display->caption(), QString());
+    EXPECT_EQ(display->color(), text);
+    const QRectF digits = display->textBox();
+
+    // Lost: the last time stays where it was, dimmed, with NO LTC; HOLD wins over it.
+    runtime->setHasLiveTimecode(false);
+    EXPECT_EQ(display->text(), QStringLiteral("10:00:00;12"));
+    EXPECT_EQ(display->caption(), QStringLiteral("NO LTC"));
+    EXPECT_EQ(display->textBox(), digits);
     QTest::mouseClick(view->holdButton(), Qt::LeftButton);
-    EXPECT_TRUE(rig.window->timecodeHolder()->runtime()->holdEnabled());
+    EXPECT_TRUE(runtime->holdEnabled());
+    EXPECT_EQ(display->caption(), QString());
+    EXPECT_EQ(display->color(), text);
 }

@@ -84,8 +84,42 @@ TEST(TimecodeSettingsEditor, ReturnAppliesAllThreeChoicesAndCloses) {
     TimecodeFixture::choose(f.editor->frameRateMenu(), QStringLiteral("29.97 DF"));
     EXPECT_EQ(f.clock().timecode->audioInputDeviceID, std::nullopt);
     QTest::keyClick(f.editor->frameRateMenu(), Qt::Key_Return);
-    EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("41"), 2}));
+    EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("41"), 2,
+                                                    QStringLiteral("USB Line Interface")}));
     EXPECT_TRUE(test::closes(f.popover));
+}
+
+TEST(TimecodeSettingsEditor, AnUnpluggedDeviceStaysChosenAndReturnElsewhereInThePanelAppliesNothing) {
+    const TimecodeSettings stored{TimecodeFrameRate::fps25, QStringLiteral("99"), 1,
+                                  QStringLiteral("Studio Box")};
+    TimecodeFixture f;
+    f.open(stored);
+    // Shown by its last known name, first in the menu, with its channel; never swapped for another.
+    EXPECT_EQ(f.editor->deviceMenu()->currentText(), QStringLiteral("Not connected (Studio Box)"));
+    EXPECT_EQ(f.editor->deviceMenu()->currentIndex(), 0);
+    EXPECT_EQ(f.editor->channelMenu()->currentText(), QStringLiteral("Ch 2"));
+    EXPECT_FALSE(f.editor->channelMenu()->isEnabled());
+
+    // Return in the Name box renames the clock and nothing else: no Apply, the panel stays open.
+    auto* panel = qobject_cast<ClockSettingsPopover*>(f.popover->content());
+    ASSERT_NE(panel, nullptr);
+    test::retype(panel->nameBox(), QStringLiteral("Stage Left"));
+    QTest::keyClick(panel->nameBox(), Qt::Key_Return);
+    EXPECT_FALSE(test::closes(f.popover));
+    EXPECT_EQ(f.clock().name, QStringLiteral("Stage Left"));
+    EXPECT_EQ(f.clock().timecode, stored);
+
+    // The frame rate can still be changed while the device is away; the device stays.
+    TimecodeFixture::choose(f.editor->frameRateMenu(), QStringLiteral("30"));
+    QTest::keyClick(f.editor->frameRateMenu(), Qt::Key_Return);
+    EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps30, QStringLiteral("99"), 1,
+                                                    QStringLiteral("Studio Box")}));
+    EXPECT_TRUE(test::closes(f.popover));
+
+    // Without a stored name, the id names it.
+    TimecodeFixture unnamed;
+    unnamed.open(TimecodeSettings{TimecodeFrameRate::fps25, QStringLiteral("99"), 0});
+    EXPECT_EQ(unnamed.editor->deviceMenu()->currentText(), QStringLiteral("Not connected (99)"));
 }
 
 TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
@@ -110,18 +144,21 @@ TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
         EXPECT_FALSE(test::closes(f.popover));
         EXPECT_EQ(f.clock().timecode, stored);
     }
-    // Nothing to apply: no devices at all, or a stored channel the listed device does not have.
-    for (const auto& [devices, menuShows] :
-         std::vector<std::pair<std::vector<test::ScriptedAudioDevice>, QString>>{
-             {{}, QStringLiteral("\u2014")}, {{device(41, "USB Line Interface", 2)}, QString()}}) {
+    // Nothing to apply: no device chosen and none listed, or a stored channel the listed device does
+    // not have.
+    const TimecodeSettings noDevice{TimecodeFrameRate::fps25, std::nullopt, 3};
+    for (const auto& [devices, chosen, menuShows] :
+         std::vector<std::tuple<std::vector<test::ScriptedAudioDevice>, TimecodeSettings, QString>>{
+             {{}, noDevice, QStringLiteral("\u2014")},
+             {{device(41, "USB Line Interface", 2)}, stored, QString()}}) {
         TimecodeFixture f;
         f.audio.setDevices(devices);
-        f.open(stored);
+        f.open(chosen);
         EXPECT_EQ(f.editor->channelMenu()->currentText(), menuShows);
         EXPECT_FALSE(f.editor->applyButton()->isEnabled());
         QTest::keyClick(f.editor->frameRateMenu(), Qt::Key_Return);
         EXPECT_FALSE(test::closes(f.popover));
-        EXPECT_EQ(f.clock().timecode, stored);
+        EXPECT_EQ(f.clock().timecode, chosen);
     }
 }
 
@@ -140,6 +177,18 @@ TEST(TimecodeSettingsEditor, RefreshListsAgainAndLiveValuesFollowTheRuntime) {
     EXPECT_EQ(f.editor->decodedText()->text(), QStringLiteral("01:02:03:04"));
     f.runtime.setLevel(-0.2f);
     EXPECT_EQ(f.editor->levelBar()->targetFraction(), 0.0);
+
+    // What arrives, against the rate in the menu.
+    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("No LTC"));
+    f.runtime.setInput({0.5f, TimecodeRuntime::Time{1, 2, 3, 5, true}, true, 0});
+    EXPECT_EQ(f.editor->decodedText()->text(), QStringLiteral("01:02:03;05"));
+    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("LTC, measuring its frame rate\u2026"));
+    f.runtime.setInput({0.5f, TimecodeRuntime::Time{1, 2, 4, 5, true}, true, 29.97});
+    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("LTC at 29.97 fps drop-frame, not 25 fps"));
+    const QColor warning = f.editor->incomingText()->palette().color(QPalette::WindowText);
+    TimecodeFixture::choose(f.editor->frameRateMenu(), QStringLiteral("29.97 DF"));
+    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("LTC at 29.97 fps drop-frame"));
+    EXPECT_NE(f.editor->incomingText()->palette().color(QPalette::WindowText), warning);
 }
 
 } // namespace

@@ -39,7 +39,8 @@ PersistenceContainer fullState() {
         false};
     clock.countdown->measuredAt = 1.7e9 + 0.125;
     clock.stopwatch = StopwatchSettings{12.25, true, -0.5};
-    clock.timecode = TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("4011"), -1};
+    clock.timecode = TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("4011"), -1,
+                                      QStringLiteral("Studio <Interface> & Co")};
     clock.timeUntil = TimeUntilSettings{
         30, std::numeric_limits<std::int64_t>::min(), 0, rgba(1, 0, 0, 1), rgba(0.5, 0, 0, 1), true};
     ClockModel sparse = clock;

@@ -324,7 +324,8 @@ TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesWhenItReturns) {
     auto player = std::make_unique<Player>(before, "ltcloss", 48000);
     ASSERT_TRUE(test::waitUntil([&] { return shows(runtime, before); }, 10000));
     player->finish();
-    test::waitUntil([] { return false; }, 300); // the last blocks reach the runtime
+    // The signal stops while capture goes on: NO LTC over the last time.
+    EXPECT_TRUE(test::waitUntil([&] { return runtime.showsNoTimecode(); }, 5000));
     const TimecodeRuntime::Time kept = runtime.liveTime();
 
     QStringList lines = test::capturedStdoutLines([&] {
@@ -342,6 +343,7 @@ TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesWhenItReturns) {
         EXPECT_TRUE(test::waitUntil([&] { return manager.isCapturing(); }, 5000));
         player = std::make_unique<Player>(after, "ltcloss", 48000);
         EXPECT_TRUE(test::waitUntil([&] { return shows(runtime, after); }, 10000));
+        EXPECT_FALSE(runtime.showsNoTimecode());
         player->finish();
     });
     EXPECT_EQ(lines.filter(QStringLiteral("✅")).size(), 1) << lines.join(u'\n').toStdString();

@@ -317,3 +317,72 @@ TEST(TimecodeInputManager, ADeviceNamedBeforeTheServerOrTheDeviceIsThereIsCaptur
     EXPECT_FALSE(rig.manager->isRetrying());
     EXPECT_EQ(rig.audio.liveStreamCount(), 0);
 }
+
+TEST(TimecodeInputManager, TellsWhenLtcArrivesItsRateAndWhenBlocksStopComing) {
+    Rig rig(settingsFor("73", 0, TimecodeFrameRate::fps25));
+    const auto ltc = test::makeLtc(48000, TimecodeFrameRate::fps30, {10, 0, 0, 0}, 75);
+    rig.audio.setSampleSource(
+        [&ltc](std::uint64_t first, std::uint32_t frames, std::uint32_t channels, float* out) {
+            for (std::uint32_t i = 0; i < frames && first + i < ltc.samples.size(); ++i) {
+                out[i * channels] = ltc.samples[first + i];
+            }
+        });
+    test::capturedStdoutLines([&] { rig.manager->start(); });
+    EXPECT_TRUE(rig.runtime.showsNoTimecode());
+    const QStringList lines = rig.deliver(std::vector<std::uint32_t>(ltc.samples.size() / 1024, 1024));
+    EXPECT_EQ(lines.filter(QStringLiteral("TimecodeInputManager")),
+              (QStringList{
+                  QStringLiteral("📡 TimecodeInputManager: receiving LTC"),
+                  QStringLiteral("⚠️ TimecodeInputManager: LTC runs at 30 fps, but the clock is set to "
+                                 "25 fps")}));
+    EXPECT_TRUE(rig.runtime.hasLiveTimecode());
+    EXPECT_EQ(rig.runtime.detectedFrameRate(), TimecodeFrameRate::fps30);
+    const QString shown = rig.runtime.displayString();
+
+    // The capture goes quiet without saying so: the main thread calls the timecode lost by itself,
+    // keeps the last time, and says so once.
+    const QStringList quiet = test::capturedStdoutLines(
+        [&] { EXPECT_TRUE(test::waitUntil([&] { return !rig.runtime.hasLiveTimecode(); })); });
+    EXPECT_EQ(quiet,
+              QStringList{QStringLiteral("📡 TimecodeInputManager: no LTC for 10 frames; the clock shows "
+                                         "NO LTC")});
+    EXPECT_TRUE(rig.runtime.showsNoTimecode());
+    EXPECT_EQ(rig.runtime.displayString(), shown);
+    EXPECT_EQ(rig.runtime.detectedFrameRate(), std::nullopt);
+
+    // Blocks come again, with hum: the old time does not count as arriving (the audio clock never saw
+    // the stall), and the hum is told once 10 s of it have passed, not once per block.
+    const auto hum = test::hum(48000 * 20, 48000, 50, -20);
+    rig.audio.setSampleSource(
+        [&hum](std::uint64_t first, std::uint32_t frames, std::uint32_t channels, float* out) {
+            for (std::uint32_t i = 0; i < frames; ++i) {
+                out[i * channels] = hum[(first + i) % hum.size()];
+            }
+        });
+    EXPECT_EQ(rig.deliver(std::vector<std::uint32_t>(hum.size() / 1024, 1024)),
+              QStringList{QStringLiteral(
+                  "⚠️ TimecodeInputManager: a signal but no readable LTC in 10 s on deviceID "
+                  "73 channel 1: noise, hum, or the wrong channel")});
+    EXPECT_EQ(rig.runtime.displayString(), shown);
+
+    // Timecode again, and the capture stalls in the middle of it: lost on the wall clock, and live
+    // again with the first new frame once blocks come again.
+    const auto again = test::makeLtc(48000, TimecodeFrameRate::fps30, {11, 0, 0, 0}, 60);
+    std::uint64_t start = 0;
+    rig.audio.setSampleSource(
+        [&again, &start](std::uint64_t first, std::uint32_t frames, std::uint32_t channels, float* out) {
+            if (start == 0) {
+                start = first;
+            }
+            for (std::uint32_t i = 0; i < frames && first - start + i < again.samples.size(); ++i) {
+                out[i * channels] = again.samples[first - start + i];
+            }
+        });
+    EXPECT_EQ(rig.deliver(std::vector<std::uint32_t>(40, 1024)),
+              QStringList{QStringLiteral("📡 TimecodeInputManager: receiving LTC")});
+    EXPECT_TRUE(test::waitUntil([&] { return rig.runtime.showsNoTimecode(); }));
+    const QString stalled = rig.runtime.displayString();
+    rig.deliver(std::vector<std::uint32_t>(5, 1024));
+    EXPECT_FALSE(rig.runtime.showsNoTimecode());
+    EXPECT_NE(rig.runtime.displayString(), stalled);
+}

@@ -26,6 +26,12 @@ TEST(TimecodeRuntime, HoldFreezesTheShownTimeWhileTheLiveTimeMovesOn) {
         {[](auto& r) { r.setHoldEnabled(false); }, "10:00:01:00", {10, 0, 1, 0}, {10, 0, 0, 5}},
         {[](auto& r) { r.setLiveTime(10, 0, 1, 1); }, "10:00:01:01", {10, 0, 1, 1}, {10, 0, 1, 1}},
         {[](auto& r) { r.setLiveTime(45, 85, 85, 45); }, "45:85:85:45", {45, 85, 85, 45}, {45, 85, 85, 45}},
+        {[](auto& r) { r.setLiveTime(10, 0, 1, 2, true); },
+         "10:00:01;02",
+         {10, 0, 1, 2, true},
+         {10, 0, 1, 2, true}},
+        {[](auto& r) { r.setHoldEnabled(true); }, "10:00:01;02", {10, 0, 1, 2, true}, {10, 0, 1, 2, true}},
+        {[](auto& r) { r.setLiveTime(10, 0, 1, 3); }, "10:00:01;02", {10, 0, 1, 3}, {10, 0, 1, 2, true}},
     };
     TimecodeRuntime runtime;
     for (const Step& step : steps) {
@@ -35,10 +41,21 @@ TEST(TimecodeRuntime, HoldFreezesTheShownTimeWhileTheLiveTimeMovesOn) {
         EXPECT_EQ(runtime.frozenTime(), step.frozen) << step.display;
     }
     TimecodeRuntime fresh;
+    // Nothing decoded yet: 00:00:00:00 with NO LTC; HOLD wins over NO LTC.
+    EXPECT_TRUE(fresh.showsNoTimecode());
     fresh.setHoldEnabled(true);
+    EXPECT_FALSE(fresh.showsNoTimecode());
     fresh.setLiveTime(1, 2, 3, 4);
     EXPECT_EQ(fresh.displayString(), QStringLiteral("00:00:00:00"));
     EXPECT_EQ(fresh.level(), 0.0f);
+    fresh.setHoldEnabled(false);
+    fresh.setInput({0.5f, TimecodeRuntime::Time{1, 2, 3, 5}, true, 25.0});
+    EXPECT_FALSE(fresh.showsNoTimecode());
+    EXPECT_EQ(fresh.detectedFrameRate(), TimecodeFrameRate::fps25);
+    fresh.setHasLiveTimecode(false);
+    EXPECT_TRUE(fresh.showsNoTimecode());
+    EXPECT_EQ(fresh.detectedFrameRate(), std::nullopt);
+    EXPECT_EQ(fresh.displayString(), QStringLiteral("01:02:03:05"));
 }
 
 namespace {

@@ -59,8 +59,7 @@ int main(int argc, char** argv) {
     audio.setDevices({device(1, "Built-in Audio Analog Stereo", 2), device(2, "USB Line Interface", 4),
                       device(3, "Virtual Cable", 2)});
     TimecodeRuntime runtime;
-    runtime.setLiveTime(10, 24, 31, 12);
-    runtime.setLevel(0.62f);
+    runtime.setInput({0.62f, TimecodeRuntime::Time{10, 24, 31, 12}, true, 25.0});
 
     QPushButton anchor(QStringLiteral("Settings"));
     anchor.move(200, 40);
