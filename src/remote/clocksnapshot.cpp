@@ -51,9 +51,13 @@ ClockSnapshot snapshotOf(const ClockModel& clock, const QDateTime& now, bool fla
             s.hold = runtime->holdEnabled();
             if (runtime->holdEnabled()) {
                 s.state = ClockState::hold;
+            } else if (runtime->showsNoTimecode()) {
+                s.state = ClockState::noSignal;
             }
         } else {
+            // A closed window captures nothing.
             s.text = closedTimecodeText();
+            s.state = ClockState::noSignal;
         }
         return s;
     case ClockMode::countdown:

@@ -435,7 +435,11 @@ TEST(ClockSnapshot, StateTextAndFieldsFollowTheModeAndTheWindow) {
     const ClockSnapshot held = snapshotOf(timecode, kNow, true, true, &runtime);
     EXPECT_EQ(held.text, QStringLiteral("10:00:00:12"));
     EXPECT_EQ(held.state, ClockState::hold);
-    EXPECT_EQ(snapshotOf(timecode, kNow, true, false, nullptr).text, closedTimecodeText());
+    runtime.setHoldEnabled(false);
+    EXPECT_EQ(snapshotOf(timecode, kNow, true, true, &runtime).state, ClockState::normal) << "live timecode";
+    const ClockSnapshot closed = snapshotOf(timecode, kNow, true, false, nullptr);
+    EXPECT_EQ(closed.text, closedTimecodeText());
+    EXPECT_EQ(closed.state, ClockState::noSignal);
 
     ClockModel broken = clockNamed("B", ClockMode::countdown);
     broken.countdown->remaining = std::numeric_limits<double>::infinity();
