@@ -6,11 +6,11 @@
 #include "fittedtext.h"
 #include "moderules.h"
 #include "runningtimers.h"
-#include "symbols.h"
+#include "widgets/symbols.h"
 #include "tickengine.h"
 #include "timecode/timecoderuntimeholder.h"
 #include "timecodeclockview.h"
-#include "widgetstyle.h"
+#include "widgets/widgetstyle.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -1,5 +1,5 @@
 #include "desktopbus.h"
-#include "display/symbols.h"
+#include "widgets/symbols.h"
 #include "display/timesource.h"
 #include "model/statefile.h"
 #include "platform/allocatortuning.h"

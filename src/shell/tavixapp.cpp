@@ -5,7 +5,7 @@
 #include "display/clockwindow.h"
 #include "display/runningtimers.h"
 #include "display/tickscheduler.h"
-#include "display/symbols.h"
+#include "widgets/symbols.h"
 #include "editors/preferencesview.h"
 #include "editors/remotecontrolsection.h"
 #include "model/appstate.h"
