@@ -6,10 +6,10 @@
 #include "fittedtext.h"
 #include "moderules.h"
 #include "runningtimers.h"
-#include "widgets/symbols.h"
 #include "tickengine.h"
 #include "timecode/timecoderuntimeholder.h"
 #include "timecodeclockview.h"
+#include "widgets/symbols.h"
 #include "widgets/widgetstyle.h"
 
 #include <QCloseEvent>
@@ -72,8 +72,8 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
     m_settingsButton->setFixedSize(26, 26);
     m_settingsButton->setIconSize(QSize(kSymbolSize, kSymbolSize));
     m_settingsButton->setFocusPolicy(Qt::NoFocus);
-    m_settingsButton->setToolTip(settingsSymbol().helpText);
-    m_settingsButton->setAccessibleName(settingsSymbol().helpText);
+    m_settingsButton->setToolTip(symbolHelpText(Symbol::settings));
+    m_settingsButton->setAccessibleName(symbolHelpText(Symbol::settings));
     header->addWidget(m_modeSymbol);
     header->addStretch();
     header->addWidget(m_settingsButton);
@@ -181,7 +181,7 @@ void ClockWindow::updateTint(const ClockModel& clock) {
         m_tint = tint;
         styleProminentButton(m_startPause, tint);
         styleProminentButton(m_reset, tint);
-        m_settingsButton->setIcon(tintedPixmap(symbolIcon(settingsSymbol()), kSymbolSize, symbolColour, dpr));
+        m_settingsButton->setIcon(symbolPixmap(Symbol::settings, kSymbolSize, symbolColour, dpr));
         m_settingsButton->setStyleSheet(
             QStringLiteral("QToolButton { border: none; border-radius: 6px; background: transparent; }"
                            " QToolButton:hover { background: rgba(%1, %1, %1, 40); }")
@@ -189,9 +189,9 @@ void ClockWindow::updateTint(const ClockModel& clock) {
         m_symbolMode.reset();
     }
     const Symbol symbol = modeSymbol(clock.mode);
-    m_modeSymbol->setPixmap(tintedPixmap(symbolIcon(symbol), kSymbolSize, symbolColour, dpr));
-    m_modeSymbol->setToolTip(symbol.helpText);
-    m_modeSymbol->setAccessibleName(symbol.helpText);
+    m_modeSymbol->setPixmap(symbolPixmap(symbol, kSymbolSize, symbolColour, dpr));
+    m_modeSymbol->setToolTip(symbolHelpText(symbol));
+    m_modeSymbol->setAccessibleName(symbolHelpText(symbol));
     m_symbolMode = clock.mode;
 }
 

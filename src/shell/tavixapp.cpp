@@ -5,13 +5,13 @@
 #include "display/clockwindow.h"
 #include "display/runningtimers.h"
 #include "display/tickscheduler.h"
-#include "widgets/symbols.h"
 #include "editors/preferencesview.h"
 #include "editors/remotecontrolsection.h"
 #include "model/appstate.h"
 #include "model/statefile.h"
 #include "platform/audiohal.h"
 #include "remote/remotecontrol.h"
+#include "widgets/symbols.h"
 
 #include <QAction>
 #include <QApplication>
