@@ -27,19 +27,9 @@ TEST(ColourConversion, StoredComponentsAreClampedWithInfinityFullAndNaNNone) {
         {ColorValue::srgb(kInf, 0.2, 0.2, 1), "#ffff3333"},
         {ColorValue::srgb(-kInf, kNaN, 0.2, kInf), "#ff000033"},
         {ColorValue::srgb(0.2, 0.2, 0.2, kNaN), "#00333333"},
-        {ColorValue::black(), "#ff000000"},
-        {ColorValue::clear(), "#00000000"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(toQColor(c.colour).name(QColor::HexArgb), QLatin1String(c.drawn)) << c.drawn;
-    }
-    // A named colour is drawn as the model's palette says.
-    const RgbaComponents green = paletteComponents(NamedColor::green);
-    EXPECT_EQ(toQColor(ColorValue::green()),
-              toQColor(ColorValue::srgb(green.red, green.green, green.blue, 1)));
-    // A colour picked in Qt, in any colour model, comes back as it was picked.
-    for (const QColor& picked : {QColor::fromHsvF(0.6f, 0.5f, 0.8f, 0.5f), QColor(Qt::red)}) {
-        EXPECT_EQ(toQColor(fromQColor(picked)).name(QColor::HexArgb), picked.toRgb().name(QColor::HexArgb));
     }
 }
 
