@@ -6,11 +6,11 @@
 #include "fittedtext.h"
 #include "moderules.h"
 #include "runningtimers.h"
-#include "symbols.h"
 #include "tickengine.h"
 #include "timecode/timecoderuntimeholder.h"
 #include "timecodeclockview.h"
-#include "widgetstyle.h"
+#include "widgets/symbols.h"
+#include "widgets/widgetstyle.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -45,14 +45,14 @@ qreal windowOpacityFor(double opacity) {
 
 } // namespace
 
-ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioBackend* audio,
-                         QWidget* parent)
+ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID,
+                         AudioBackend* audio, QWidget* parent)
     : QWidget(parent, Qt::Window), m_clock(&timers.appState(), clockID), m_audio(audio),
-      m_engine(new TickEngine(m_clock, timers, ticks, this)), m_holder(new TimecodeRuntimeHolder(audio, this)),
-      m_modeSymbol(new QLabel(this)), m_settingsButton(new QToolButton(this)),
-      m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
-      m_message(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
-      m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
+      m_engine(new TickEngine(m_clock, timers, ticks, this)),
+      m_holder(new TimecodeRuntimeHolder(audio, this)), m_modeSymbol(new QLabel(this)),
+      m_settingsButton(new QToolButton(this)), m_displayArea(new QWidget(this)),
+      m_display(new FittedText(m_displayArea)), m_message(new QLabel(m_displayArea)),
+      m_controls(new QWidget(this)), m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
       m_reset(new QPushButton(QStringLiteral("Reset"), m_controls)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -72,8 +72,8 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
     m_settingsButton->setFixedSize(26, 26);
     m_settingsButton->setIconSize(QSize(kSymbolSize, kSymbolSize));
     m_settingsButton->setFocusPolicy(Qt::NoFocus);
-    m_settingsButton->setToolTip(settingsSymbol().helpText);
-    m_settingsButton->setAccessibleName(settingsSymbol().helpText);
+    m_settingsButton->setToolTip(symbolHelpText(Symbol::settings));
+    m_settingsButton->setAccessibleName(symbolHelpText(Symbol::settings));
     header->addWidget(m_modeSymbol);
     header->addStretch();
     header->addWidget(m_settingsButton);
@@ -181,7 +181,7 @@ void ClockWindow::updateTint(const ClockModel& clock) {
         m_tint = tint;
         styleProminentButton(m_startPause, tint);
         styleProminentButton(m_reset, tint);
-        m_settingsButton->setIcon(tintedPixmap(symbolIcon(settingsSymbol()), kSymbolSize, symbolColour, dpr));
+        m_settingsButton->setIcon(symbolPixmap(Symbol::settings, kSymbolSize, symbolColour, dpr));
         m_settingsButton->setStyleSheet(
             QStringLiteral("QToolButton { border: none; border-radius: 6px; background: transparent; }"
                            " QToolButton:hover { background: rgba(%1, %1, %1, 40); }")
@@ -189,9 +189,9 @@ void ClockWindow::updateTint(const ClockModel& clock) {
         m_symbolMode.reset();
     }
     const Symbol symbol = modeSymbol(clock.mode);
-    m_modeSymbol->setPixmap(tintedPixmap(symbolIcon(symbol), kSymbolSize, symbolColour, dpr));
-    m_modeSymbol->setToolTip(symbol.helpText);
-    m_modeSymbol->setAccessibleName(symbol.helpText);
+    m_modeSymbol->setPixmap(symbolPixmap(symbol, kSymbolSize, symbolColour, dpr));
+    m_modeSymbol->setToolTip(symbolHelpText(symbol));
+    m_modeSymbol->setAccessibleName(symbolHelpText(symbol));
     m_symbolMode = clock.mode;
 }
 

@@ -4,7 +4,7 @@
 #include "fittedtext.h"
 #include "timecode/timecoderuntime.h"
 #include "timecode/timecoderuntimeholder.h"
-#include "widgetstyle.h"
+#include "widgets/widgetstyle.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>

@@ -36,20 +36,6 @@ void ColorWell::pick(const ColorValue& color) {
     refresh();
 }
 
-QColor ColorWell::toQColor(const ColorValue& color) {
-    // Stored components have no range limit; the screen shows them clamped.
-    const RgbaComponents c = color.components();
-    const auto unit = [](double v) {
-        return static_cast<float>(std::isnan(v) ? 0.0 : std::clamp(v, 0.0, 1.0));
-    };
-    return QColor::fromRgbF(unit(c.red), unit(c.green), unit(c.blue), unit(c.alpha));
-}
-
-ColorValue ColorWell::fromQColor(const QColor& color) {
-    const QColor rgb = color.toRgb();
-    return ColorValue::srgb(rgb.redF(), rgb.greenF(), rgb.blueF(), rgb.alphaF());
-}
-
 void ColorWell::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -102,10 +88,10 @@ void ColorPanel::showFor(ColorWell* well) {
                              QColorDialog::NoButtons);
         m_dialog->setWindowTitle(QStringLiteral("Colours"));
         m_dialog->setModal(false);
-        m_dialog->setPalette(editorPalette());
+        m_dialog->setPalette(darkPalette());
         connect(m_dialog, &QColorDialog::currentColorChanged, this, [this](const QColor& color) {
             if (!m_settingColor && m_target) {
-                m_target->pick(ColorWell::fromQColor(color));
+                m_target->pick(fromQColor(color));
             }
         });
     }
@@ -115,7 +101,7 @@ void ColorPanel::showFor(ColorWell* well) {
         // Showing a well's colour is not an edit: a named colour must stay named until the user
         // picks another.
         m_settingColor = true;
-        m_dialog->setCurrentColor(ColorWell::toQColor(well->color()));
+        m_dialog->setCurrentColor(toQColor(well->color()));
         m_settingColor = false;
     }
     if (!m_dialog->isVisible()) {

@@ -28,9 +28,6 @@ public:
 
     QSize sizeHint() const override { return {44, 24}; }
 
-    static QColor toQColor(const ColorValue& color);
-    static ColorValue fromQColor(const QColor& color);
-
 protected:
     void paintEvent(QPaintEvent* event) override;
 

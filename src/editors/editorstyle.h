@@ -1,9 +1,10 @@
 #pragma once
 
+#include "widgets/symbols.h"
+#include "widgets/widgetstyle.h"
+
 #include <QColor>
 #include <QFont>
-#include <QIcon>
-#include <QPalette>
 
 #include <vector>
 
@@ -18,21 +19,14 @@ namespace tavix {
 
 class ColorWell;
 
-// The dark look the editors share with the clock windows: black grounds, light text, dimmed
-// secondary labels, and the handful of text styles the panels use. Main thread only.
+// The editors' layout: the dark palette, text boxes, and the handful of text styles and rows the
+// panels use. Main thread only.
 
-/// The editors' palette: near-black window, black fields, light text.
-QPalette editorPalette();
-/// Gives `root` and everything below it the dark palette and the panel's frame styles.
+/// Gives `root` and everything below it the dark palette and the body font.
 void applyEditorLook(QWidget* root);
 
 /// The rounded, outlined look of every text box of the editors.
 void styleTextBox(QLineEdit* box);
-
-/// Light text for primary content.
-QColor primaryTextColor();
-/// Dimmed text for row labels, captions and help lines.
-QColor secondaryTextColor();
 
 QFont bodyFont();
 QFont monospacedBodyFont();
@@ -51,12 +45,6 @@ QWidget* makeDivider(QWidget* parent = nullptr);
 /// `verticalPadding` is added above and below the row.
 QWidget* makeLabelRow(const QString& label, double labelWidth, QLayout* controls, bool secondaryLabel = true,
                       int verticalPadding = 2, bool labelColumnTop = false);
-
-/// The symbols the panels show, drawn by us so they look the same on every desktop.
-enum class Symbol { plusCircleFill, windowOnRectangle, trash, exclamationTriangleFill, arrowClockwise };
-QIcon symbolIcon(Symbol symbol, const QColor& color);
-/// One frame of the small busy spinner, turned by `angleDegrees`.
-QIcon spinnerIcon(int angleDegrees, const QColor& color);
 
 /// A vertical stack for an editor section: `spacing` between rows, 2 px above and below.
 QVBoxLayout* makeSectionLayout(QWidget* section, int spacing = 10);

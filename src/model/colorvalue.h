@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/palette.h"
+#include "namedcolor.h"
 
 namespace tavix {
 

@@ -1,5 +1,4 @@
 #include "desktopbus.h"
-#include "display/symbols.h"
 #include "display/timesource.h"
 #include "model/statefile.h"
 #include "platform/allocatortuning.h"
@@ -9,10 +8,11 @@
 #include "signalnotifier.h"
 #include "singleinstance.h"
 #include "tavixapp.h"
+#include "widgets/symbols.h"
+#include "widgets/widgetstyle.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QPalette>
 #include <QStyleFactory>
 #include <QThread>
 
@@ -23,33 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The clock faces are drawn on dark backgrounds; menus, popovers and the settings window match them.
-QPalette darkPalette() {
-    QPalette palette;
-    const QColor window(0x2b, 0x2b, 0x2d);
-    const QColor base(0x1e, 0x1e, 0x20);
-    const QColor text(0xee, 0xee, 0xee);
-    const QColor disabled(0x80, 0x80, 0x80);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::ToolTipBase, QColor(0x3a, 0x3a, 0x3c));
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::PlaceholderText, disabled);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3c));
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, Qt::white);
-    palette.setColor(QPalette::Highlight, QColor(0x2f, 0x7d, 0xe1));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Link, QColor(0x5a, 0xa9, 0xff));
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        palette.setColor(QPalette::Disabled, role, disabled);
-    }
-    return palette;
-}
 
 // A closed standard output (`tavix | head -1`) must never stop the application: writes to it just
 // fail. And a standard descriptor that is not open at all would be taken by the next file opened,
@@ -109,7 +82,8 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("org.tavix.Tavix"));
     QApplication::setWindowIcon(tavix::applicationIcon());
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(darkPalette());
+    // Menus, dialogs and the settings window share the editors' dark palette.
+    QApplication::setPalette(tavix::darkPalette());
 
     // A desktop session ends its programs by signal: end the event loop, and so save, as on Quit.
     // The handler goes in before anything is loaded, so that a signal during start-up waits for the

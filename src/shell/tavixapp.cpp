@@ -5,13 +5,13 @@
 #include "display/clockwindow.h"
 #include "display/runningtimers.h"
 #include "display/tickscheduler.h"
-#include "display/symbols.h"
 #include "editors/preferencesview.h"
 #include "editors/remotecontrolsection.h"
 #include "model/appstate.h"
 #include "model/statefile.h"
 #include "platform/audiobackend.h"
 #include "remote/remotecontrol.h"
+#include "widgets/symbols.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,8 +24,8 @@
 
 namespace tavix {
 
-TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioBackend> audio, TimeSource& time,
-                   QObject* parent)
+TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioBackend> audio,
+                   TimeSource& time, QObject* parent)
     : QObject(parent), m_stateFile(std::move(stateFile)), m_audio(std::move(audio)), m_time(time),
       m_state(std::make_unique<AppState>(m_stateFile)),
       m_timers(std::make_unique<RunningTimers>(*m_state, time)),

@@ -120,7 +120,6 @@ TEST(ClockWindow, EachModeShowsItsSymbolControlsAndTextAndTheSettingsButtonOpens
         rig.edit([&](ClockModel& clock) { clock.mode = mode; });
         QCoreApplication::processEvents();
         EXPECT_EQ(rig.window->modeSymbolLabel()->toolTip(), QString::fromUtf8(help));
-        EXPECT_FALSE(rig.window->modeSymbolLabel()->pixmap().isNull()) << help;
         EXPECT_EQ(rig.window->controlRow()->isVisible(), controls) << help;
         EXPECT_EQ(rig.window->timecodeView() != nullptr, mode == ClockMode::timecode) << help;
         return rig.text().toStdString();
@@ -131,7 +130,6 @@ TEST(ClockWindow, EachModeShowsItsSymbolControlsAndTextAndTheSettingsButtonOpens
     EXPECT_EQ(show(ClockMode::timeUntil, "Time until\u2026", false), "3:29:55");
     show(ClockMode::timecode, "Timecode", false);
     EXPECT_EQ(rig.window->settingsButton()->toolTip(), QStringLiteral("Clock Settings"));
-    EXPECT_FALSE(rig.window->settingsButton()->icon().isNull());
     QTest::mouseClick(rig.window->settingsButton(), Qt::LeftButton);
     ASSERT_TRUE(rig.window->showingSettings());
     rig.window->popover()->close();

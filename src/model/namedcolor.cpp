@@ -1,4 +1,4 @@
-#include "palette.h"
+#include "namedcolor.h"
 
 namespace tavix {
 
