@@ -13,11 +13,13 @@
 #include "widgetstyle.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -43,6 +45,19 @@ qreal windowOpacityFor(double opacity) {
     return std::clamp(opacity, 0.1, 1.0);
 }
 
+// Every window of one tint shows the same few symbols: render each once, not once per window.
+QPixmap symbolPixmap(const Symbol& symbol, const QColor& colour, qreal dpr) {
+    const QString key = QStringLiteral("tavix-symbol:%1:%2:%3")
+                            .arg(symbol.fallbackResource, colour.name(QColor::HexArgb))
+                            .arg(dpr);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = tintedPixmap(symbolIcon(symbol), kSymbolSize, colour, dpr);
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
+}
+
 } // namespace
 
 ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioHal* hal,
@@ -56,7 +71,11 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
       m_reset(new QPushButton(QStringLiteral("Reset"), m_controls)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
-    setWindowIcon(applicationIcon());
+    // The application's icon serves every window from one set of rendered sizes; an icon of
+    // its own per window would render and keep those sizes (87 KB) once per window.
+    if (QGuiApplication::windowIcon().isNull()) {
+        setWindowIcon(applicationIcon());
+    }
     // The clock's own record decides where the window goes and how big it is.
     setAttribute(Qt::WA_DeleteOnClose);
     setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -181,7 +200,7 @@ void ClockWindow::updateTint(const ClockModel& clock) {
         m_tint = tint;
         styleProminentButton(m_startPause, tint);
         styleProminentButton(m_reset, tint);
-        m_settingsButton->setIcon(tintedPixmap(symbolIcon(settingsSymbol()), kSymbolSize, symbolColour, dpr));
+        m_settingsButton->setIcon(symbolPixmap(settingsSymbol(), symbolColour, dpr));
         m_settingsButton->setStyleSheet(
             QStringLiteral("QToolButton { border: none; border-radius: 6px; background: transparent; }"
                            " QToolButton:hover { background: rgba(%1, %1, %1, 40); }")
@@ -189,7 +208,7 @@ void ClockWindow::updateTint(const ClockModel& clock) {
         m_symbolMode.reset();
     }
     const Symbol symbol = modeSymbol(clock.mode);
-    m_modeSymbol->setPixmap(tintedPixmap(symbolIcon(symbol), kSymbolSize, symbolColour, dpr));
+    m_modeSymbol->setPixmap(symbolPixmap(symbol, symbolColour, dpr));
     m_modeSymbol->setToolTip(symbol.helpText);
     m_modeSymbol->setAccessibleName(symbol.helpText);
     m_symbolMode = clock.mode;
