@@ -59,7 +59,7 @@ test_stage() {
             export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
             export LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0"
             export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-            ctest_args=(-LE "drills|lint|stress")
+            ctest_args=(-LE "drills|lint|stress|load")
             ;;
         tsan)
             export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/support/tsan.supp"

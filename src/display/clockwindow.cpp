@@ -13,6 +13,7 @@
 #include "widgets/widgetstyle.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -56,7 +57,11 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
       m_reset(new QPushButton(QStringLiteral("Reset"), m_controls)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
-    setWindowIcon(applicationIcon());
+    // The application's icon serves every window from one set of rendered sizes; an icon of
+    // its own per window would render and keep those sizes (87 KB) once per window.
+    if (QGuiApplication::windowIcon().isNull()) {
+        setWindowIcon(applicationIcon());
+    }
     // The clock's own record decides where the window goes and how big it is.
     setAttribute(Qt::WA_DeleteOnClose);
     setContextMenuPolicy(Qt::ActionsContextMenu);

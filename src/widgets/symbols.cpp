@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 // The icons live in a static library, whose resources are registered only when asked for.
@@ -123,9 +124,18 @@ QString symbolHelpText(Symbol symbol) {
 }
 
 QPixmap symbolPixmap(Symbol symbol, int size, const QColor& color, qreal devicePixelRatio) {
+    // Every window of one tint shows the same few symbols: render each once, not once per window.
+    const QString key = QStringLiteral("tavix-symbol:%1:%2:%3:%4")
+                            .arg(int(symbol))
+                            .arg(size)
+                            .arg(color.name(QColor::HexArgb))
+                            .arg(devicePixelRatio);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap)) {
+        return pixmap;
+    }
     const int pixels = qRound(size * devicePixelRatio);
     const SymbolSource from = source(symbol);
-    QPixmap pixmap;
     for (const QString& name : from.themeNames) {
         if (QIcon::hasThemeIcon(name)) {
             pixmap = silhouette(QIcon::fromTheme(name), pixels, color);
@@ -136,6 +146,7 @@ QPixmap symbolPixmap(Symbol symbol, int size, const QColor& color, qreal deviceP
         pixmap = renderedSvg(from.file, pixels, color);
     }
     pixmap.setDevicePixelRatio(devicePixelRatio);
+    QPixmapCache::insert(key, pixmap);
     return pixmap;
 }
 
