@@ -42,10 +42,6 @@ TEST(TimerUndo, UndoOfAResetGivesTheRunBackAsIfItHadNeverBeenReset) {
         ASSERT_TRUE(rig.undo.undo());
         EXPECT_TRUE(rig.running());
         EXPECT_DOUBLE_EQ(rig.value(), start + sign * 107);
-        rig.file->flushPendingWrites();
-        const ClockModel saved = rig.file->loadSavedState()->clocks.at(0);
-        EXPECT_TRUE(mode == ClockMode::countdown ? saved.countdown->isRunning : saved.stopwatch->isRunning)
-            << "saved at once";
         rig.time.advance(1);
         EXPECT_DOUBLE_EQ(rig.value(), start + sign * 108) << "and it runs on";
 
