@@ -186,7 +186,8 @@ QWidget* PreferencesView::makeDefaultsSection() {
         }
     });
     m_countdownStartText = new QLabel;
-    m_countdownStartText->setFixedWidth(60);
+    m_countdownStartText->setFixedWidth(72);
+    m_countdownStartText->setToolTip(tr("Hours and minutes"));
     m_countdownStartText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     QHBoxLayout* startSlider = makeControlsRow(8);
     startSlider->addWidget(m_countdownStart, 1, Qt::AlignVCenter);
@@ -262,7 +263,9 @@ void PreferencesView::refreshSettings() {
     m_alwaysOnTop->setChecked(settings.defaultAlwaysOnTop);
     m_keepCounting->setChecked(settings.runningTimersKeepCounting);
     m_countdownStart->setValue(startSliderPosition(settings.defaultCountdownDuration));
-    m_countdownStartText->setText(tavix::countdownStartText(settings.defaultCountdownDuration));
+    // Hours and minutes, where the clock faces show minutes and seconds: the unit says which.
+    m_countdownStartText->setText(
+        tr("%1 h").arg(tavix::countdownStartText(settings.defaultCountdownDuration)));
     m_refreshing = false;
 }
 
