@@ -98,6 +98,23 @@ TEST(ScreenGeometry, AFrameOutsideEveryScreenMovesToThePrimaryScreen) {
     }
 }
 
+TEST(ScreenGeometry, ANewWindowCascadesOffTheOpenOnesAndStaysOnTheScreen) {
+    const QRect available(0, 0, 1920, 1040);
+    const QRect frame(100, 100, 600, 200);
+    for (const auto& [start, taken, expected] :
+         std::initializer_list<std::tuple<QRect, QList<QPoint>, QPoint>>{
+             {frame, {}, {100, 100}},
+             {frame, {{400, 700}}, {100, 100}},
+             {frame, {{100, 100}}, {130, 130}},
+             {frame, {{110, 95}, {130, 130}}, {160, 160}},    // nearly on it counts
+             {{1300, 820, 600, 200}, {{1300, 820}}, {30, 0}}, // off the bottom: back to the top
+             {{1300, 820, 600, 200}, {{1300, 820}, {30, 0}}, {60, 30}},
+             {available, {{0, 0}}, {0, 0}}, // too large to move anywhere
+         }) {
+        EXPECT_EQ(cascadedFrame(start, taken, 30, available), QRect(expected, start.size())) << expected.x();
+    }
+}
+
 TEST(PlatformChoice, X11IsPreferredOnlyWhenBothAreThereAndNothingWasChosen) {
     const QByteArray wayland("wayland-0"), x11(":0");
     EXPECT_EQ(chooseQtPlatform({}, wayland, x11, {}), QByteArray("xcb"));
