@@ -58,14 +58,15 @@ qreal windowOpacityFor(double opacity) {
 
 } // namespace
 
-ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioHal* hal,
-                         QWidget* parent)
-    : QWidget(parent, Qt::Window), m_clock(&timers.appState(), clockID), m_hal(hal),
-      m_engine(new TickEngine(m_clock, timers, ticks, this)), m_holder(new TimecodeRuntimeHolder(hal, this)),
-      m_undo(new TimerUndo(timers, clockID, this)), m_modeSymbol(new QLabel(this)),
-      m_settingsButton(new QToolButton(this)), m_displayArea(new QWidget(this)),
-      m_display(new FittedText(m_displayArea)), m_message(new QLabel(m_displayArea)),
-      m_controls(new QWidget(this)), m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
+ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID,
+                         AudioBackend* audio, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_clock(&timers.appState(), clockID), m_audio(audio),
+      m_engine(new TickEngine(m_clock, timers, ticks, this)),
+      m_holder(new TimecodeRuntimeHolder(audio, this)), m_undo(new TimerUndo(timers, clockID, this)),
+      m_modeSymbol(new QLabel(this)), m_settingsButton(new QToolButton(this)),
+      m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
+      m_message(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
+      m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
       m_reset(new QPushButton(QStringLiteral("Reset"), m_controls)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -178,7 +179,7 @@ void ClockWindow::toggleSettings() {
         m_popover->close();
         return;
     }
-    auto* content = new ClockSettingsPopover(m_clock, m_holder->runtime(), 90, m_hal);
+    auto* content = new ClockSettingsPopover(m_clock, m_holder->runtime(), 90, m_audio);
     content->setNudge([undo = QPointer<TimerUndo>(m_undo)](double seconds) {
         if (undo) {
             undo->nudge(seconds);

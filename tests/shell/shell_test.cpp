@@ -3,7 +3,7 @@
 #include "display/fittedtext.h"
 #include "display/tickengine.h"
 #include "editors/preferencesview.h"
-#include "platform/audiohal.h"
+#include "platform/audiobackend.h"
 #include "shell/clockwindowmanager.h"
 #include "shell/platformchoice.h"
 #include "shell/screengeometry.h"
