@@ -7,12 +7,15 @@
 #include "moderules.h"
 #include "runningtimers.h"
 #include "tickengine.h"
+#include "timerundo.h"
 #include "timecode/timecoderuntimeholder.h"
 #include "timecodeclockview.h"
 #include "widgets/symbols.h"
 #include "widgets/widgetstyle.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,6 +39,16 @@ constexpr int kSymbolSize = 18;
 // Inside the outline the text keeps clear of the stroke by this much.
 constexpr int kDisplayPadding = 16;
 
+// How an operator's nudge reads in menus: "+1 min", "−10 s".
+QString nudgeText(double seconds) {
+    const QString sign = seconds < 0 ? QStringLiteral("\u2212") : QStringLiteral("+");
+    const double size = std::abs(seconds);
+    if (size >= 60 && std::fmod(size, 60) == 0) {
+        return sign + QCoreApplication::translate("ClockWindow", "%1 min").arg(size / 60);
+    }
+    return sign + QCoreApplication::translate("ClockWindow", "%1 s").arg(size);
+}
+
 // A window of opacity 0 (or not a number) from a hand-edited file could never be found again.
 qreal windowOpacityFor(double opacity) {
     if (!std::isfinite(opacity)) {
@@ -50,10 +63,11 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
                          AudioBackend* audio, QWidget* parent)
     : QWidget(parent, Qt::Window), m_clock(&timers.appState(), clockID), m_audio(audio),
       m_engine(new TickEngine(m_clock, timers, ticks, this)),
-      m_holder(new TimecodeRuntimeHolder(audio, this)), m_modeSymbol(new QLabel(this)),
-      m_settingsButton(new QToolButton(this)), m_displayArea(new QWidget(this)),
-      m_display(new FittedText(m_displayArea)), m_message(new QLabel(m_displayArea)),
-      m_controls(new QWidget(this)), m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
+      m_holder(new TimecodeRuntimeHolder(audio, this)), m_undo(new TimerUndo(timers, clockID, this)),
+      m_modeSymbol(new QLabel(this)), m_settingsButton(new QToolButton(this)),
+      m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
+      m_message(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
+      m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
       m_reset(new QPushButton(QStringLiteral("Reset"), m_controls)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -65,6 +79,8 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
     // The clock's own record decides where the window goes and how big it is.
     setAttribute(Qt::WA_DeleteOnClose);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    // Activated with no button in focus, the window itself holds the focus, so its keys work.
+    setFocusPolicy(Qt::ClickFocus);
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(8, 4, 8, 8);
@@ -110,7 +126,9 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
 
     connect(m_settingsButton, &QToolButton::clicked, this, &ClockWindow::toggleSettings);
     connect(m_startPause, &QPushButton::clicked, m_engine, &TickEngine::startPause);
-    connect(m_reset, &QPushButton::clicked, m_engine, &TickEngine::reset);
+    connect(m_reset, &QPushButton::clicked, m_undo, &TimerUndo::reset);
+    makeTimerActions();
+    connect(m_undo, &TimerUndo::changed, this, &ClockWindow::updateUndoAction);
     connect(m_engine, &TickEngine::ticked, this, [this] { refresh(true); });
     AppState* state = &timers.appState();
     connect(state, &AppState::clockChanged, this, [this](const QUuid& id) {
@@ -167,6 +185,11 @@ void ClockWindow::toggleSettings() {
         return;
     }
     auto* content = new ClockSettingsPopover(m_clock, m_holder->runtime(), 90, m_audio);
+    content->setNudge([undo = QPointer<TimerUndo>(m_undo)](double seconds) {
+        if (undo) {
+            undo->nudge(seconds);
+        }
+    });
     m_popover = Popover::open(m_settingsButton, content);
     // The click that closes the popover on the button must not open it again at once.
     m_popover->setAttribute(Qt::WA_NoMouseReplay);
@@ -263,6 +286,9 @@ void ClockWindow::refresh(bool ticked) {
                                  ? clock.countdown->isRunning
                                  : clock.stopwatch && clock.stopwatch->isRunning;
         m_startPause->setText(running ? QStringLiteral("Pause") : QStringLiteral("Start"));
+        updateTimerActions(true, running);
+    } else {
+        updateTimerActions(false, false);
     }
 
     const QColor background = toQColor(clock.backgroundColor);
@@ -278,6 +304,65 @@ void ClockWindow::refresh(bool ticked) {
     if (windowSettingsChanged) {
         scheduleApplyWindowSettings();
     }
+}
+
+void ClockWindow::makeTimerActions() {
+    const auto make = [this](const QString& text, const QList<QKeySequence>& keys) {
+        auto* action = new QAction(text, this);
+        action->setShortcuts(keys);
+        // Not the whole window: the settings panel is a tool window of this one, and its fields
+        // need Up, Down, Space and the letters for themselves.
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+        addAction(action);
+        return action;
+    };
+    m_startPauseAction = make(tr("Start"), {QKeySequence(Qt::Key_Space)});
+    m_resetAction = make(tr("Reset"), {QKeySequence(Qt::Key_R)});
+    // The keypad's + and − reach these too: Qt tries a shortcut without the keypad modifier.
+    m_minuteUpAction = make(nudgeText(60), {QKeySequence(Qt::Key_Up), QKeySequence(Qt::Key_Plus)});
+    m_minuteDownAction = make(nudgeText(-60), {QKeySequence(Qt::Key_Down), QKeySequence(Qt::Key_Minus)});
+    m_tenSecondsUpAction = make(nudgeText(10), {QKeySequence(Qt::SHIFT | Qt::Key_Up)});
+    m_tenSecondsDownAction = make(nudgeText(-10), {QKeySequence(Qt::SHIFT | Qt::Key_Down)});
+    m_undoAction = make(tr("Undo"), {QKeySequence(QKeySequence::Undo)});
+    m_timerSeparator = new QAction(this);
+    m_timerSeparator->setSeparator(true);
+    addAction(m_timerSeparator);
+
+    connect(m_startPauseAction, &QAction::triggered, m_engine, &TickEngine::startPause);
+    connect(m_resetAction, &QAction::triggered, m_undo, &TimerUndo::reset);
+    connect(m_minuteUpAction, &QAction::triggered, m_undo, [this] { m_undo->nudge(60); });
+    connect(m_minuteDownAction, &QAction::triggered, m_undo, [this] { m_undo->nudge(-60); });
+    connect(m_tenSecondsUpAction, &QAction::triggered, m_undo, [this] { m_undo->nudge(10); });
+    connect(m_tenSecondsDownAction, &QAction::triggered, m_undo, [this] { m_undo->nudge(-10); });
+    connect(m_undoAction, &QAction::triggered, m_undo, &TimerUndo::undo);
+}
+
+void ClockWindow::updateTimerActions(bool counting, bool running) {
+    // Hidden actions take no keys either: a wall clock ignores Space and R.
+    for (QAction* action : timerActions()) {
+        action->setVisible(counting);
+    }
+    m_timerSeparator->setVisible(counting);
+    m_startPauseAction->setText(running ? tr("Pause") : tr("Start"));
+    updateUndoAction();
+}
+
+void ClockWindow::updateUndoAction() {
+    const auto next = m_undo->nextUndo();
+    m_undoAction->setEnabled(next.has_value());
+    if (!next) {
+        m_undoAction->setText(tr("Undo"));
+    } else if (next->first == TimerUndo::Kind::reset) {
+        m_undoAction->setText(tr("Undo Reset"));
+    } else {
+        m_undoAction->setText(tr("Undo %1").arg(nudgeText(next->second)));
+    }
+}
+
+QList<QAction*> ClockWindow::timerActions() const {
+    return {m_startPauseAction,   m_resetAction,          m_minuteUpAction, m_minuteDownAction,
+            m_tenSecondsUpAction, m_tenSecondsDownAction, m_undoAction};
 }
 
 void ClockWindow::paintEvent(QPaintEvent* event) {

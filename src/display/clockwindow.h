@@ -9,6 +9,7 @@
 
 #include <optional>
 
+class QAction;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -21,11 +22,14 @@ class RunningTimers;
 class TickEngine;
 class TickScheduler;
 class TimecodeRuntimeHolder;
+class TimerUndo;
 
 /// The top-level window of one clock: its display in the clock's mode and colours, the outline,
 /// the control row, the mode symbol and the settings button. Finds its clock in the store by id
 /// on every read; a clock that is gone shows as "Deleted Clock". Owns the tick engine and the
 /// timecode holder; ticks while it is shown (minimising does not count as leaving the screen).
+/// A countdown or stopwatch is operated from the keyboard too (Space, R, Up/Down, +/-, with Shift
+/// in steps of 10 s, Ctrl+Z), by actions that its context menu lists with their keys.
 /// Main thread only.
 class ClockWindow : public QWidget {
     Q_OBJECT
@@ -41,6 +45,7 @@ public:
     const ClockBinding& clock() const { return m_clock; }
     TickEngine* engine() const { return m_engine; }
     TimecodeRuntimeHolder* timecodeHolder() const { return m_holder; }
+    TimerUndo* timerUndo() const { return m_undo; }
     bool showingSettings() const { return m_popover != nullptr; }
 
     /// Copies the clock's name, opacity and always-on-top flag onto the window.
@@ -60,6 +65,8 @@ public:
     QWidget* controlRow() const { return m_controls; }
     TimecodeClockView* timecodeView() const { return m_timecodeView; }
     Popover* popover() const { return m_popover; }
+    /// Start/Pause, Reset, the nudges and Undo, in the order of the context menu.
+    QList<QAction*> timerActions() const;
     /// The outline's rectangle (the display's bounds), in window coordinates.
     QRect outlineRect() const;
     QColor outlineColor() const { return m_outlineColor; }
@@ -88,11 +95,15 @@ private:
     void refresh(bool ticked);
     void showMode(const ClockModel& clock);
     void updateTint(const ClockModel& clock);
+    void makeTimerActions();
+    void updateTimerActions(bool counting, bool running);
+    void updateUndoAction();
 
     ClockBinding m_clock;
     AudioBackend* m_audio;
     TickEngine* m_engine;
     TimecodeRuntimeHolder* m_holder;
+    TimerUndo* m_undo;
 
     QLabel* m_modeSymbol;
     QToolButton* m_settingsButton;
@@ -104,6 +115,14 @@ private:
     QPushButton* m_startPause;
     QPushButton* m_reset;
     QPointer<Popover> m_popover;
+    QAction* m_startPauseAction = nullptr;
+    QAction* m_resetAction = nullptr;
+    QAction* m_minuteUpAction = nullptr;
+    QAction* m_minuteDownAction = nullptr;
+    QAction* m_tenSecondsUpAction = nullptr;
+    QAction* m_tenSecondsDownAction = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_timerSeparator = nullptr;
 
     ClockModel m_last;
     bool m_haveLast = false;

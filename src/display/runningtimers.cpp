@@ -364,4 +364,26 @@ void RunningTimers::nudge(const QUuid& id, double seconds) {
     operate(id, next);
 }
 
+void RunningTimers::restore(const QUuid& id, double value, bool running) {
+    const ClockModel* current = m_state.clock(id);
+    if (!current || !std::isfinite(value)) {
+        return;
+    }
+    ClockModel next = *current;
+    const std::optional<double> now =
+        running ? std::optional(wallSecondsAt(m_time.elapsedNanoseconds())) : std::nullopt;
+    if (next.mode == ClockMode::countdown && next.countdown) {
+        next.countdown->remaining = value;
+        next.countdown->isRunning = running;
+        next.countdown->measuredAt = now;
+    } else if (next.mode == ClockMode::stopwatch && next.stopwatch) {
+        next.stopwatch->elapsed = std::max(0.0, value);
+        next.stopwatch->isRunning = running;
+        next.stopwatch->measuredAt = now;
+    } else {
+        return;
+    }
+    operate(id, next);
+}
+
 } // namespace tavix

@@ -54,6 +54,9 @@ public:
     /// Adds `seconds` (negative takes away) to the countdown's remaining time or the stopwatch's
     /// elapsed time, running or not; a stopwatch does not go below zero. Saved at once.
     void nudge(const QUuid& id, double seconds);
+    /// Sets the countdown's remaining or the stopwatch's elapsed time of the clock's mode and
+    /// whether it runs, counted from this moment (Undo of a Reset). Saved at once.
+    void restore(const QUuid& id, double value, bool running);
 
     /// A window shows the clock (or no longer does): with the setting off, only then does it count.
     void setShown(const QUuid& id, bool shown);

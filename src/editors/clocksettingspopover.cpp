@@ -18,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -236,6 +237,38 @@ void ClockSettingsPopover::rebuildModeSection() {
     }
     m_refreshing = wasRefreshing;
     m_layout->addWidget(m_modeSection);
+    rebuildAdjustRow();
+}
+
+void ClockSettingsPopover::setNudge(std::function<void(double)> nudge) {
+    m_nudge = std::move(nudge);
+    rebuildAdjustRow();
+}
+
+void ClockSettingsPopover::rebuildAdjustRow() {
+    if (m_adjustRow) {
+        m_layout->removeWidget(m_adjustRow);
+        m_adjustRow->hide();
+        m_adjustRow->deleteLater();
+        m_adjustRow = nullptr;
+        m_minuteDown = nullptr;
+        m_minuteUp = nullptr;
+    }
+    if (!m_nudge || m_shownMode != ClockMode::countdown) {
+        return;
+    }
+    // Live adjustment of the running (or paused) countdown; the Start value stays as it is.
+    m_minuteDown = new QPushButton(tr("\u22121 min"));
+    m_minuteUp = new QPushButton(tr("+1 min"));
+    m_minuteDown->setToolTip(tr("Take a minute off the time left"));
+    m_minuteUp->setToolTip(tr("Add a minute to the time left"));
+    connect(m_minuteDown, &QPushButton::clicked, this, [this] { m_nudge(-60); });
+    connect(m_minuteUp, &QPushButton::clicked, this, [this] { m_nudge(60); });
+    QHBoxLayout* controls = makeControlsRow(8);
+    controls->addWidget(m_minuteDown, 0, Qt::AlignVCenter);
+    controls->addWidget(m_minuteUp, 0, Qt::AlignVCenter);
+    m_adjustRow = panelRow(tr("Adjust"), m_labelWidth, controls);
+    m_layout->insertWidget(m_layout->indexOf(m_modeSection), m_adjustRow);
 }
 
 QWidget* ClockSettingsPopover::makeOffsetSection() {

@@ -12,6 +12,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSlider;
 class QVBoxLayout;
 
@@ -50,6 +51,13 @@ public:
     QWidget* modeSection() const { return m_modeSection; }
     ColorPanel* colorPanel() const { return m_colorPanel; }
 
+    /// Adds "−1 min" and "+1 min" to a countdown's section; they call `nudge` with the seconds to
+    /// add (the clock window's running timers live outside the editors).
+    void setNudge(std::function<void(double)> nudge);
+    /// The "−1 min" and "+1 min" buttons while a countdown shows them, else null.
+    QPushButton* minuteDownButton() const { return m_minuteDown; }
+    QPushButton* minuteUpButton() const { return m_minuteUp; }
+
     /// The opacity slider's positions: 0.1 to 1.0 in steps of 0.05.
     static int sliderPositionForOpacity(double opacity);
     static double opacityForSliderPosition(int position);
@@ -64,6 +72,7 @@ protected:
 private:
     void refresh();
     void rebuildModeSection();
+    void rebuildAdjustRow();
     QWidget* makeOffsetSection();
     void writeClock(const std::function<void(ClockModel&)>& change);
 
@@ -83,6 +92,10 @@ private:
 
     ClockMode m_shownMode = ClockMode::clock;
     QWidget* m_modeSection = nullptr;
+    std::function<void(double)> m_nudge;
+    QWidget* m_adjustRow = nullptr;
+    QPushButton* m_minuteDown = nullptr;
+    QPushButton* m_minuteUp = nullptr;
     std::function<void()> m_refreshModeSection;
     QLineEdit* m_offsetBox = nullptr;
     Stepper* m_offsetStepper = nullptr;

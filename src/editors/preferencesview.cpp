@@ -12,6 +12,7 @@
 #include "model/appstate.h"
 
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -186,7 +187,8 @@ QWidget* PreferencesView::makeDefaultsSection() {
         }
     });
     m_countdownStartText = new QLabel;
-    m_countdownStartText->setFixedWidth(60);
+    m_countdownStartText->setFixedWidth(72);
+    m_countdownStartText->setToolTip(tr("Hours and minutes"));
     m_countdownStartText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     QHBoxLayout* startSlider = makeControlsRow(8);
     startSlider->addWidget(m_countdownStart, 1, Qt::AlignVCenter);
@@ -230,6 +232,23 @@ QWidget* PreferencesView::makeClocksSection() {
     m_rowsLayout->setSpacing(6);
     layout->addWidget(m_rowsBox);
 
+    // Remove asks nothing; a mistake is put right here instead.
+    m_undoBar = new QWidget;
+    auto* undo = new QHBoxLayout(m_undoBar);
+    undo->setContentsMargins(4, 4, 0, 0);
+    undo->setSpacing(12);
+    m_undoText = makeSecondaryLabel(QString(), calloutFont());
+    m_undoText->setTextFormat(Qt::PlainText);
+    m_undoButton = new QPushButton(tr("Undo"));
+    m_undoButton->setShortcut(QKeySequence::Undo);
+    m_undoButton->setToolTip(
+        tr("Bring the clock back (%1)").arg(m_undoButton->shortcut().toString(QKeySequence::NativeText)));
+    connect(m_undoButton, &QPushButton::clicked, this, &PreferencesView::undoRemove);
+    undo->addWidget(m_undoText, 1, Qt::AlignVCenter);
+    undo->addWidget(m_undoButton, 0, Qt::AlignVCenter);
+    m_undoBar->hide();
+    layout->addWidget(m_undoBar);
+
     m_addClock =
         new QPushButton(symbolIcon(Symbol::plusCircleFill, primaryTextColor()), QStringLiteral("Add Clock"));
     m_addClock->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -246,9 +265,50 @@ QWidget* PreferencesView::makeClocksSection() {
 
 void PreferencesView::addClock() {
     const QUuid id = m_state->addClock();
-    if (m_openNewClockWindow) {
+    if (m_hooks.openAdded) {
+        m_hooks.openAdded(id);
+    } else if (m_openNewClockWindow) {
         m_openNewClockWindow(id);
     }
+}
+
+void PreferencesView::setWindowHooks(WindowHooks hooks) {
+    m_hooks = std::move(hooks);
+}
+
+void PreferencesView::removeClock(const QUuid& id) {
+    const ClockModel* clock = m_state->clock(id);
+    if (!clock) {
+        return;
+    }
+    if (!m_hooks.remove || !m_hooks.restore) {
+        m_state->removeClock(id);
+        return;
+    }
+    const QString name = clock->name;
+    m_hooks.remove(id);
+    m_removed.emplace_back(id, name);
+    updateUndoBar();
+}
+
+void PreferencesView::undoRemove() {
+    while (!m_removed.empty()) {
+        const QUuid id = m_removed.back().first;
+        m_removed.pop_back();
+        if (m_hooks.restore && m_hooks.restore(id)) {
+            break;
+        }
+    }
+    updateUndoBar();
+}
+
+void PreferencesView::updateUndoBar() {
+    if (m_removed.empty()) {
+        m_undoBar->hide();
+        return;
+    }
+    m_undoText->setText(tr("\u201C%1\u201D removed.").arg(m_removed.back().second));
+    m_undoBar->show();
 }
 
 void PreferencesView::refreshSettings() {
@@ -262,7 +322,9 @@ void PreferencesView::refreshSettings() {
     m_alwaysOnTop->setChecked(settings.defaultAlwaysOnTop);
     m_keepCounting->setChecked(settings.runningTimersKeepCounting);
     m_countdownStart->setValue(startSliderPosition(settings.defaultCountdownDuration));
-    m_countdownStartText->setText(tavix::countdownStartText(settings.defaultCountdownDuration));
+    // Hours and minutes, where the clock faces show minutes and seconds: the unit says which.
+    m_countdownStartText->setText(
+        tr("%1 h").arg(tavix::countdownStartText(settings.defaultCountdownDuration)));
     m_refreshing = false;
 }
 
@@ -360,14 +422,21 @@ PreferencesView::ClockRow PreferencesView::makeClockRow(const ClockModel& clock)
     row.remove = makeIconButton(Symbol::trash, QStringLiteral("Remove Clock"));
     // Deferred: the click handler must not destroy its own button while it runs.
     connect(
-        row.remove, &QPushButton::clicked, this, [this, id] { m_state->removeClock(id); },
-        Qt::QueuedConnection);
+        row.remove, &QPushButton::clicked, this, [this, id] { removeClock(id); }, Qt::QueuedConnection);
     layout->addWidget(row.remove, 0, Qt::AlignVCenter);
     return row;
 }
 
 void PreferencesView::hideEvent(QHideEvent* event) {
     m_colorPanel->close();
+    // Undo lasts as long as the settings window is open; minimising does not close it.
+    if (!event->spontaneous() && !m_removed.empty()) {
+        m_removed.clear();
+        updateUndoBar();
+        if (m_hooks.forgetRemoved) {
+            m_hooks.forgetRemoved();
+        }
+    }
     QWidget::hideEvent(event);
 }
 

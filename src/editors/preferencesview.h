@@ -61,6 +61,27 @@ public:
     QLabel* saveNote() const { return m_saveNote; }
     RemoteControlSection* remoteControlSection() const { return m_remoteControl; }
 
+    /// What the settings window needs from the clock windows beyond opening one. Without them a
+    /// new clock's window opens through `openNewClockWindow` and Remove cannot be undone.
+    struct WindowHooks {
+        /// Opens the window of a clock just added.
+        OpenClockWindow openAdded;
+        /// Removes the clock and closes its window, keeping it for `restore`.
+        std::function<void(const QUuid&)> remove;
+        /// Brings a removed clock back with its window; false when that is no longer possible.
+        std::function<bool(const QUuid&)> restore;
+        /// The removed clocks will not be asked for again.
+        std::function<void()> forgetRemoved;
+    };
+    void setWindowHooks(WindowHooks hooks);
+
+    /// Says which clock was removed, with "Undo"; hidden when there is nothing to undo.
+    QWidget* undoRemoveBar() const { return m_undoBar; }
+    QLabel* undoRemoveText() const { return m_undoText; }
+    QPushButton* undoRemoveButton() const { return m_undoButton; }
+    /// Restores the clock removed last. Offered until the settings window closes.
+    void undoRemove();
+
 protected:
     void hideEvent(QHideEvent* event) override;
 
@@ -72,6 +93,8 @@ private:
     void rebuildClockRows(const QList<ClockModel>& clocks);
     ClockRow makeClockRow(const ClockModel& clock);
     void addClock();
+    void removeClock(const QUuid& id);
+    void updateUndoBar();
     void writeSettings(const std::function<void(AppSettings&)>& change);
 
     AppState* m_state;
@@ -95,6 +118,12 @@ private:
     bool m_refreshing = false;
     QLabel* m_saveNote = nullptr;
     RemoteControlSection* m_remoteControl = nullptr;
+    WindowHooks m_hooks;
+    /// Removed clocks that can still come back (id and name), the latest last.
+    std::vector<std::pair<QUuid, QString>> m_removed;
+    QWidget* m_undoBar = nullptr;
+    QLabel* m_undoText = nullptr;
+    QPushButton* m_undoButton = nullptr;
 };
 
 } // namespace tavix

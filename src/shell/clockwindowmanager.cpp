@@ -7,9 +7,13 @@
 #include "screengeometry.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStyle>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace tavix {
 
@@ -70,6 +74,23 @@ void ClockWindowManager::setWindowActions(const QList<QAction*>& actions) {
 }
 
 void ClockWindowManager::openClockWindow(const QUuid& clockID) {
+    open(clockID, false);
+}
+
+void ClockWindowManager::openNewClockWindow(const QUuid& clockID) {
+    open(clockID, true);
+}
+
+int ClockWindowManager::titleBarHeight() const {
+    constexpr int kLeastStep = 16;
+    if (m_frameMargins.top() >= kLeastStep) {
+        return m_frameMargins.top();
+    }
+    // No framed window yet, or a frame without a title bar: the style's idea of one.
+    return std::max(QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight), kLeastStep);
+}
+
+void ClockWindowManager::open(const QUuid& clockID, bool cascade) {
     if (ClockWindow* existing = window(clockID)) {
         // Minimised or hidden counts as open: bring that window back rather than a second one.
         if (existing->isMinimized()) {
@@ -104,7 +125,18 @@ void ClockWindowManager::openClockWindow(const QUuid& clockID) {
     const QSize minimumFrame = window->minimumSize().grownBy(m_frameMargins);
     const QRect stored =
         frameFromStored(clock.windowOrigin, clock.windowSize, primaryScreenGeometry(), minimumFrame);
-    const QRect frame = frameOnSomeScreen(stored, screens, primaryAvailable);
+    QRect frame = frameOnSomeScreen(stored, screens, primaryAvailable);
+    if (cascade) {
+        QList<QPoint> taken;
+        for (const ClockWindow* other : windows()) {
+            if (other->isVisible()) {
+                taken.append(other->frameGeometry().topLeft());
+            }
+        }
+        const QScreen* screen = QGuiApplication::screenAt(frame.center());
+        frame = cascadedFrame(frame, taken, titleBarHeight(),
+                              screen ? screen->availableGeometry() : primaryAvailable);
+    }
 
     // The stored rectangle is the outer frame: the content is smaller by the window manager's
     // decoration, or the window would grow by its title bar at every start.
@@ -189,6 +221,61 @@ void ClockWindowManager::unregister(const QUuid& clockID, ClockWindow* window) {
         m_placements.remove(clockID);
         Q_EMIT windowClosed(clockID);
     }
+}
+
+void ClockWindowManager::removeClock(const QUuid& clockID) {
+    if (!m_state) {
+        return;
+    }
+    // A running timer's record is brought up to this moment: restoring charges from here.
+    m_timers.settle(clockID);
+    bool wasOpen = false;
+    if (ClockWindow* open = window(clockID)) {
+        wasOpen = open->isVisible();
+        open->close(); // records the frame, so the window comes back where it was
+    }
+    const auto index = m_state->indexOfClock(clockID);
+    if (!index) {
+        return;
+    }
+    m_removed.insert(clockID, RemovedClock{m_state->clocks().at(*index), *index, wasOpen,
+                                           m_timers.time().elapsedNanoseconds()});
+    m_state->removeClock(clockID);
+}
+
+bool ClockWindowManager::restoreClock(const QUuid& clockID) {
+    const auto it = m_removed.find(clockID);
+    if (it == m_removed.end() || !m_state || m_state->indexOfClock(clockID)) {
+        return false;
+    }
+    const RemovedClock removed = *it;
+    m_removed.erase(it);
+    ClockModel clock = removed.clock;
+    // Time went on while the clock was away; with the setting off, a closed timer waits.
+    if (m_state->settings().runningTimersKeepCounting) {
+        const double away =
+            static_cast<double>(m_timers.time().elapsedNanoseconds() - removed.removedAtNs) / 1e9;
+        const double wallNow = static_cast<double>(m_timers.time().wallNow().toMSecsSinceEpoch()) / 1000.0;
+        if (clock.countdown && clock.countdown->isRunning && clock.mode == ClockMode::countdown) {
+            clock.countdown->remaining -= away;
+            clock.countdown->measuredAt = wallNow;
+        } else if (clock.stopwatch && clock.stopwatch->isRunning && clock.mode == ClockMode::stopwatch) {
+            clock.stopwatch->elapsed += away;
+            clock.stopwatch->measuredAt = wallNow;
+        }
+    }
+    QList<ClockModel> clocks = m_state->clocks();
+    clocks.insert(std::clamp<qsizetype>(removed.index, 0, clocks.size()), clock);
+    m_state->setClocks(std::move(clocks));
+    m_state->save();
+    if (removed.windowWasOpen) {
+        openClockWindow(clockID);
+    }
+    return true;
+}
+
+void ClockWindowManager::forgetRemovedClocks() {
+    m_removed.clear();
 }
 
 } // namespace tavix

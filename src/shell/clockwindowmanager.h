@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/clockmodel.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
@@ -8,6 +10,8 @@
 #include <QPointer>
 #include <QRect>
 #include <QUuid>
+
+#include <cstdint>
 
 class QAction;
 
@@ -36,6 +40,18 @@ public:
     /// Opens the clock's window in front, or brings an open one back (restoring it when minimised
     /// or hidden). A clock that is not in the store gets a warning line and no window.
     void openClockWindow(const QUuid& clockID);
+    /// The same for a clock just added: its window cascades from the open windows instead of
+    /// covering one exactly. Stored frames of existing clocks are never moved.
+    void openNewClockWindow(const QUuid& clockID);
+
+    /// Removes the clock from the store and closes its window, keeping what restoreClock needs.
+    void removeClock(const QUuid& clockID);
+    /// Puts a clock removed by removeClock back at its place in the list with all its settings
+    /// (a running timer charged with the time it was away, as if it had gone on running) and
+    /// opens its window where it was, if it was open. False when the clock is unknown or present.
+    bool restoreClock(const QUuid& clockID);
+    /// Removed clocks can no longer be restored.
+    void forgetRemovedClocks();
 
     ClockWindow* window(const QUuid& clockID) const;
     QList<ClockWindow*> windows() const;
@@ -54,6 +70,16 @@ private:
         QElapsedTimer since;
     };
 
+    struct RemovedClock {
+        ClockModel clock;
+        qsizetype index = 0;
+        bool windowWasOpen = false;
+        std::int64_t removedAtNs = 0;
+    };
+
+    void open(const QUuid& clockID, bool cascade);
+    /// The title bar's height, the cascade's step.
+    int titleBarHeight() const;
     void recordFrame(ClockWindow* window);
     void correctForFrameMargins(ClockWindow* window);
     void unregister(const QUuid& clockID, ClockWindow* window);
@@ -65,6 +91,7 @@ private:
     QHash<QUuid, QPointer<ClockWindow>> m_windows;
     QHash<QUuid, Placement> m_placements;
     QList<QAction*> m_actions;
+    QHash<QUuid, RemovedClock> m_removed;
     // What the window manager adds around a window; learnt from the first framed window.
     QMargins m_frameMargins;
 };

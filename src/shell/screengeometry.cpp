@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace tavix {
 
@@ -61,6 +62,32 @@ QSize contentSizeForFrame(const QSize& frameSize, const QMargins& frameMargins, 
     const QSize content(frameSize.width() - frameMargins.left() - frameMargins.right(),
                         frameSize.height() - frameMargins.top() - frameMargins.bottom());
     return content.expandedTo(minimumSize);
+}
+
+QRect cascadedFrame(QRect frame, const QList<QPoint>& taken, int step, const QRect& available) {
+    if (step <= 0) {
+        return frame;
+    }
+    const auto isTaken = [&taken, step](const QPoint& corner) {
+        return std::any_of(taken.begin(), taken.end(), [&corner, step](const QPoint& other) {
+            return std::abs(other.x() - corner.x()) * 2 < step && std::abs(other.y() - corner.y()) * 2 < step;
+        });
+    };
+    int round = 0;
+    // Each step either frees the corner or passes one taken corner: the count bounds the search.
+    for (qsizetype i = 0; i <= taken.size() && isTaken(frame.topLeft()); ++i) {
+        frame.translate(step, step);
+        if (!available.contains(frame)) {
+            ++round;
+            frame.moveTopLeft(available.topLeft() + QPoint(round * step, 0));
+            if (!available.contains(frame)) {
+                // Too large to cascade on this screen: keep it where the first round began.
+                frame.moveTopLeft(available.topLeft());
+                break;
+            }
+        }
+    }
+    return frame;
 }
 
 } // namespace tavix

@@ -29,6 +29,12 @@ StoredFrame storedFromFrame(const QRect& frame, const QRect& primaryScreen);
 /// the primary screen's available area, so that no clock window opens where nobody can see it.
 QRect frameOnSomeScreen(const QRect& frame, const QList<QRect>& screens, const QRect& primaryAvailable);
 
+/// Where a new window of `frame` opens so that it does not cover an open window exactly: moved
+/// right and down by `step` for as long as its top-left corner meets one of `taken` (within half a
+/// step). A frame that would leave `available` starts again at its top-left corner, one step
+/// further right for each time round, so that no two cascades lie on one another.
+QRect cascadedFrame(QRect frame, const QList<QPoint>& taken, int step, const QRect& available);
+
 /// The content size that gives a frame of `frameSize` around it.
 QSize contentSizeForFrame(const QSize& frameSize, const QMargins& frameMargins, const QSize& minimumSize);
 

@@ -79,7 +79,7 @@ void TavixApp::startRemoteControl() {
 }
 
 void TavixApp::newWindow() {
-    m_windows->openClockWindow(m_state->addClock());
+    m_windows->openNewClockWindow(m_state->addClock());
 }
 
 void TavixApp::showSettings() {
@@ -94,6 +94,11 @@ void TavixApp::showSettings() {
         auto* view = new PreferencesView(
             m_state.get(), [this](const QUuid& id) { m_windows->openClockWindow(id); }, 160, window);
         layout->addWidget(view);
+        ClockWindowManager* windows = m_windows.get();
+        view->setWindowHooks({[windows](const QUuid& id) { windows->openNewClockWindow(id); },
+                              [windows](const QUuid& id) { windows->removeClock(id); },
+                              [windows](const QUuid& id) { return windows->restoreClock(id); },
+                              [windows] { windows->forgetRemovedClocks(); }});
         if (m_remote) {
             RemoteControlSection* section = view->remoteControlSection();
             const auto showStatus = [this, section] {

@@ -2,13 +2,17 @@
 #include "display/fittedtext.h"
 #include "display/tickengine.h"
 #include "display/timecodeclockview.h"
+#include "display/timerundo.h"
+#include "editors/clocksettingspopover.h"
 #include "displaytest.h"
 #include "timecode/timecoderuntime.h"
 #include "timecode/timecoderuntimeholder.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -188,6 +192,88 @@ TEST(ClockWindow, ADeletedClockTurnsIntoTheGreyPlaceholderAndStaysOpen) {
     rig.tick(1.0);
     rig.window->engine()->reset();
     EXPECT_TRUE(rig.state.clocks().isEmpty()) << "writes to a deleted clock are dropped";
+}
+
+TEST(ClockWindow, KeysOperateTheTimerAndCtrlZTakesBackTheResetAndTheNudges) {
+    Rig rig([](ClockModel& c) { c.mode = ClockMode::countdown; });
+    ClockWindow* window = rig.window.get();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const auto remaining = [&] { return *rig.timers.currentRemaining(rig.id()); };
+    struct Press {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        double change;
+    };
+    for (const Press& press : std::initializer_list<Press>{{Qt::Key_Up, Qt::NoModifier, 60},
+                                                           {Qt::Key_Down, Qt::NoModifier, -60},
+                                                           {Qt::Key_Plus, Qt::NoModifier, 60},
+                                                           {Qt::Key_Minus, Qt::KeypadModifier, -60},
+                                                           {Qt::Key_Up, Qt::ShiftModifier, 10},
+                                                           {Qt::Key_Down, Qt::ShiftModifier, -10},
+                                                           {Qt::Key_Plus, Qt::KeypadModifier, 60}}) {
+        const double before = remaining();
+        QTest::keyClick(window, press.key, press.modifiers);
+        EXPECT_DOUBLE_EQ(remaining(), before + press.change) << press.key << " " << press.modifiers;
+    }
+    EXPECT_EQ(rig.text(), QStringLiteral("31:00"));
+    QTest::keyClick(window, Qt::Key_Space);
+    EXPECT_TRUE(rig.clock().countdown->isRunning);
+    rig.tick(90);
+    QTest::keyClick(window, Qt::Key_R);
+    EXPECT_FALSE(rig.clock().countdown->isRunning);
+    EXPECT_EQ(rig.text(), QStringLiteral("30:00"));
+    rig.time.advance(5);
+    const QList<QAction*> actions = window->timerActions();
+    EXPECT_EQ(actions.last()->text(), QStringLiteral("Undo Reset"));
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(rig.clock().countdown->isRunning) << "the reset run goes on as if never reset";
+    EXPECT_DOUBLE_EQ(remaining(), 1860 - 95);
+    EXPECT_EQ(actions.last()->text(), QStringLiteral("Undo +1 min"));
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    }
+    EXPECT_DOUBLE_EQ(remaining(), 1800 - 95);
+    EXPECT_FALSE(actions.last()->isEnabled());
+
+    // The context menu lists them with their keys; a wall clock has neither the entries nor the keys.
+    QStringList menu;
+    for (const QAction* action : actions) {
+        menu << action->text() + QLatin1Char('\t') + action->shortcut().toString();
+    }
+    EXPECT_EQ(menu.join(QLatin1Char('|')),
+              QStringLiteral("Pause\tSpace|Reset\tR|+1 min\tUp|\u22121 min\tDown|+10 s\tShift+Up|"
+                             "\u221210 s\tShift+Down|Undo\tCtrl+Z"));
+    EXPECT_TRUE(window->actions().contains(actions.first()));
+    rig.edit([](ClockModel& c) { c.mode = ClockMode::clock; });
+    EXPECT_FALSE(actions.first()->isVisible());
+}
+
+TEST(ClockWindow, TheCountdownSettingsAdjustTheTimeLeftUndoably) {
+    Rig rig([](ClockModel& c) { c.mode = ClockMode::countdown; });
+    rig.window->toggleSettings();
+    auto* settings = rig.window->popover()->findChild<ClockSettingsPopover*>();
+    ASSERT_TRUE(settings);
+    ASSERT_TRUE(settings->minuteUpButton());
+    EXPECT_EQ(settings->minuteDownButton()->text(), QStringLiteral("\u22121 min"));
+    // Keys typed in the panel belong to its fields, not to the window's timer.
+    rig.window->popover()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window->popover()));
+    settings->nameBox()->setFocus();
+    for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Space, Qt::Key_R, Qt::Key_Down}) {
+        QTest::keyClick(settings->nameBox(), key);
+    }
+    EXPECT_EQ(rig.clock().countdown->remaining, 1800);
+    EXPECT_FALSE(rig.clock().countdown->isRunning);
+    settings->minuteDownButton()->click();
+    settings->minuteDownButton()->click();
+    settings->minuteUpButton()->click();
+    EXPECT_EQ(rig.clock().countdown->remaining, 1740);
+    EXPECT_EQ(rig.clock().countdown->duration, 1800) << "the start value stays";
+    rig.window->timerUndo()->undo();
+    EXPECT_EQ(rig.clock().countdown->remaining, 1680);
+    rig.edit([](ClockModel& c) { c.mode = ClockMode::stopwatch; });
+    EXPECT_FALSE(settings->minuteUpButton());
 }
 
 TEST(TimecodeClockView, StoresDefaultsOnAppearShowsTheRuntimeAndHoldsIt) {

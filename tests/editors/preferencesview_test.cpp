@@ -110,7 +110,8 @@ TEST(PreferencesView, DefaultsShowTruncatedTextAndSnapToTheirSteps) {
     settings.defaultCountdownDuration = 30;
     f.state->setSettings(settings);
     EXPECT_EQ(f.view->opacityText()->text(), QStringLiteral("56%"));
-    EXPECT_EQ(f.view->countdownStartText()->text(), QStringLiteral("0:00"));
+    EXPECT_EQ(f.view->countdownStartText()->text(), QStringLiteral("0:00 h"))
+        << "hours and minutes, and says so";
     // Showing an out-of-range start writes nothing; moving the slider brings it into whole minutes.
     EXPECT_EQ(f.state->settings().defaultCountdownDuration, 30);
     f.view->countdownStartSlider()->setFocus();
@@ -118,7 +119,7 @@ TEST(PreferencesView, DefaultsShowTruncatedTextAndSnapToTheirSteps) {
     EXPECT_EQ(f.state->settings().defaultCountdownDuration, 120);
     QTest::keyClick(f.view->countdownStartSlider(), Qt::Key_End);
     EXPECT_EQ(f.state->settings().defaultCountdownDuration, 7200);
-    EXPECT_EQ(f.view->countdownStartText()->text(), QStringLiteral("2:00"));
+    EXPECT_EQ(f.view->countdownStartText()->text(), QStringLiteral("2:00 h"));
 
     QTest::mouseClick(f.view->alwaysOnTopToggle(), Qt::LeftButton);
     EXPECT_TRUE(f.state->settings().defaultAlwaysOnTop);

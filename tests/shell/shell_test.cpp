@@ -2,6 +2,7 @@
 #include "display/displaytest.h"
 #include "display/fittedtext.h"
 #include "display/tickengine.h"
+#include "editors/preferencesview.h"
 #include "platform/audiobackend.h"
 #include "shell/clockwindowmanager.h"
 #include "shell/platformchoice.h"
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
@@ -95,6 +97,23 @@ TEST(ScreenGeometry, AFrameOutsideEveryScreenMovesToThePrimaryScreen) {
              {{-9000, 100, 4000, 3000}, {0, 0, 1920, 1040}}, // too large: shrunk to fit
          }) {
         EXPECT_EQ(frameOnSomeScreen(frame, screens, available), expected) << frame.x();
+    }
+}
+
+TEST(ScreenGeometry, ANewWindowCascadesOffTheOpenOnesAndStaysOnTheScreen) {
+    const QRect available(0, 0, 1920, 1040);
+    const QRect frame(100, 100, 600, 200);
+    for (const auto& [start, taken, expected] :
+         std::initializer_list<std::tuple<QRect, QList<QPoint>, QPoint>>{
+             {frame, {}, {100, 100}},
+             {frame, {{400, 700}}, {100, 100}},
+             {frame, {{100, 100}}, {130, 130}},
+             {frame, {{110, 95}, {130, 130}}, {160, 160}},    // nearly on it counts
+             {{1300, 820, 600, 200}, {{1300, 820}}, {30, 0}}, // off the bottom: back to the top
+             {{1300, 820, 600, 200}, {{1300, 820}, {30, 0}}, {60, 30}},
+             {available, {{0, 0}}, {0, 0}}, // too large to move anywhere
+         }) {
+        EXPECT_EQ(cascadedFrame(start, taken, 30, available), QRect(expected, start.size())) << expected.x();
     }
 }
 
@@ -261,4 +280,72 @@ TEST(SignalNotifier, DeliversTheSignalOnTheEventLoop) {
     ASSERT_TRUE(test::waitUntil([&] { return received.size() == 2; }));
     EXPECT_EQ(received.at(0).at(0).toInt(), SIGUSR1);
     EXPECT_EQ(received.at(1).at(0).toInt(), SIGHUP);
+}
+
+TEST(TavixApp, NewWindowsCascadeWhileSavedFramesStayWhereTheyWere) {
+    App app;
+    app.newWindowAction()->trigger();
+    app.newWindowAction()->trigger();
+    QList<QPoint> corners;
+    for (const ClockModel& clock : app.appState().clocks()) {
+        corners << app.windowManager().window(clock.id)->frameGeometry().topLeft();
+    }
+    const QRect last = app.windowManager().window(app.appState().clocks().at(2).id)->frameGeometry();
+    ASSERT_EQ(corners.size(), 3);
+    const QPoint step = corners[1] - corners[0];
+    EXPECT_GE(step.x(), 16) << "a title bar's height, not a border's";
+    EXPECT_EQ(step.x(), step.y());
+    EXPECT_EQ(corners[2] - corners[1], step);
+    // Recorded as the clock's own place (give or take the offscreen platform's 2 px border).
+    const PointValue recorded = app.appState().clocks().at(2).windowOrigin;
+    EXPECT_NEAR(recorded.x, storedFromFrame(last, primary()).origin.x, 4);
+    EXPECT_NEAR(recorded.y, storedFromFrame(last, primary()).origin.y, 4);
+
+    // Two clocks stored at one place open there: only new windows cascade.
+    Shell shell(2);
+    EXPECT_EQ(shell.open(0)->frameGeometry(), shell.open(1)->frameGeometry());
+}
+
+TEST(TavixApp, ARemovedClockComesBackWithItsWindowAndItsRunningTimerUntilSettingsClose) {
+    App app;
+    app.newWindowAction()->trigger();
+    AppState& state = app.appState();
+    const QUuid id = state.clocks().at(0).id;
+    ClockModel clock = state.clocks().at(0);
+    clock.mode = ClockMode::countdown;
+    clock.name = QStringLiteral("Stage");
+    state.setClock(0, clock);
+    app.runningTimers().start(id);
+    ClockWindow* window = app.windowManager().window(id);
+    window->move(300, 200);
+    QCoreApplication::processEvents();
+    const QRect frame = window->frameGeometry();
+
+    app.showSettings();
+    auto* view = app.settingsWindow()->findChild<PreferencesView*>();
+    ASSERT_TRUE(view);
+    view->clockRows().at(0).remove->click();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(state.clocks().size(), 1) << "removed at once, nothing asked";
+    EXPECT_FALSE(app.windowManager().window(id)) << "its window closed";
+    EXPECT_TRUE(view->undoRemoveBar()->isVisible());
+    EXPECT_EQ(view->undoRemoveText()->text(), QStringLiteral("\u201CStage\u201D removed."));
+
+    app.time.advance(5);
+    view->undoRemoveButton()->click();
+    ASSERT_EQ(state.clocks().size(), 2);
+    EXPECT_EQ(state.clocks().at(0).id, id) << "back at its place in the list";
+    EXPECT_EQ(state.clocks().at(0).name, QStringLiteral("Stage"));
+    EXPECT_DOUBLE_EQ(*app.runningTimers().currentRemaining(id), 1800 - 5) << "it ran on meanwhile";
+    ClockWindow* back = app.windowManager().window(id);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->frameGeometry(), frame);
+    EXPECT_FALSE(view->undoRemoveBar()->isVisible());
+
+    // Closing the settings window ends the offer.
+    view->clockRows().at(0).remove->click();
+    QCoreApplication::processEvents();
+    app.settingsWindow()->close();
+    EXPECT_FALSE(app.windowManager().restoreClock(id));
+    EXPECT_EQ(state.clocks().size(), 1);
 }
