@@ -92,6 +92,12 @@ icu::UnicodeString skeletonFor(const WallClockStyle& style) {
     return skeleton;
 }
 
+QString formatKey(const QString& id, const WallClockStyle& style) {
+    const QLatin1Char hours =
+        !style.use24Hour ? QLatin1Char('j') : (*style.use24Hour ? QLatin1Char('H') : QLatin1Char('h'));
+    return id + QLatin1Char('/') + hours + (style.hideSeconds ? QLatin1Char('-') : QLatin1Char('s'));
+}
+
 icu::DateFormat* makeFormat(const QString& id, const WallClockStyle& style) {
     const icu::Locale locale = id.isEmpty() ? icu::Locale::getRoot() : icu::Locale(id.toUtf8().constData());
     if (style.isLocaleDefault()) {
@@ -126,10 +132,7 @@ QString wallClockText(const QDateTime& now, std::optional<double> offsetSeconds,
     // One formatter per locale: making one costs far more than formatting with it. The zone is set
     // on every call, so a change of the system time zone shows at the next tick.
     static QHash<QString, std::shared_ptr<icu::DateFormat>> formats;
-    const QString key =
-        id + QLatin1Char('/') +
-        (style.use24Hour ? (*style.use24Hour ? QLatin1Char('H') : QLatin1Char('h')) : QLatin1Char('j')) +
-        (style.hideSeconds ? QLatin1Char('-') : QLatin1Char('s'));
+    const QString key = formatKey(id, style);
     std::shared_ptr<icu::DateFormat>& format = formats[key];
     if (!format) {
         format.reset(makeFormat(id, style));
@@ -153,7 +156,13 @@ QString wallClockText(const QDateTime& now, std::optional<double> offsetSeconds,
 }
 
 QStringList widestWallClockTexts(const QString& localeId, const WallClockStyle& style) {
-    QStringList texts;
+    // Asked for at every tick of every wall clock; the answer only depends on the arguments.
+    static QHash<QString, QStringList> known;
+    const QString key = formatKey(localeId.isNull() ? userTimeLocaleId() : localeId, style);
+    if (const auto it = known.constFind(key); it != known.constEnd()) {
+        return *it;
+    }
+    QStringList& texts = known[key];
     // Two-digit hours in the morning and in the evening of a day without a daylight-saving change.
     const QDate day(2001, 1, 1);
     for (int hour : {10, 22}) {
