@@ -109,7 +109,9 @@ TEST(ClockSettingsPopover, ChoosingAModeCreatesItsMissingRecordWithThePanelsFall
     EXPECT_NE(f.section<CountdownSettingsEditor>(), nullptr);
 
     f.chooseMode(ClockMode::stopwatch);
-    EXPECT_TRUE(f.sectionShows(QStringLiteral("No options")));
+    ASSERT_NE(f.panel->stopwatchTenthsToggle(), nullptr);
+    QTest::mouseClick(f.panel->stopwatchTenthsToggle(), Qt::LeftButton);
+    EXPECT_TRUE(f.clock().stopwatch->showTenths);
     // Without a runtime there is no timecode editor, and nothing is created for it.
     f.chooseMode(ClockMode::timecode);
     EXPECT_TRUE(f.sectionShows(QStringLiteral("No input available")));
