@@ -4,6 +4,8 @@
 //   bench100 the same mix, 100 windows tiled 10x10 on a 3840x2700 screen, 25 countdowns running
 //   many:N   N small clocks of every mode (a quarter of them counting), cascaded on 1920x1080
 //   modes    one window per mode, for screenshots
+//   stopwatch:tenths, stopwatch:plain  one running stopwatch, 620x220, with or without tenths
+//   flash    three countdowns running in overtime, one per flash style, for screenshots
 #include "model/clockmodel.h"
 #include "model/statecodec.h"
 
@@ -101,12 +103,39 @@ QList<ClockModel> modes() {
     return clocks;
 }
 
+ClockModel runningStopwatch(bool tenths) {
+    ClockModel clock = makeClock(0, ClockMode::stopwatch, 200, 200, 620, 220);
+    clock.stopwatch = StopwatchSettings{83.0, true, std::nullopt, tenths};
+    return clock;
+}
+
+QList<ClockModel> flashStyles() {
+    QList<ClockModel> clocks;
+    const char* names[] = {"Text", "Outline and background", "Off"};
+    for (int i = 0; i < 3; ++i) {
+        ClockModel clock = makeClock(i, ClockMode::countdown, 40 + i * 630, 300, 620, 220);
+        clock.name = QString::fromUtf8(names[i]);
+        clock.countdown->remaining = -62.5;
+        clock.countdown->isRunning = true;
+        clock.countdown->flashWhenDone = i != 2;
+        clock.countdown->overtimeFlashStyle =
+            i == 1 ? OvertimeFlashStyle::outlineAndBackground : OvertimeFlashStyle::text;
+        clock.countdown->overtimeForegroundColor = ColorValue::srgb(1.0, 0.3, 0.25, 1);
+        clock.countdown->overtimeOutlineColor = ColorValue::srgb(1.0, 0.3, 0.25, 1);
+        clocks.append(clock);
+    }
+    return clocks;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s OUT.plist (bench20 | bench100 | many:N | modes)\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s OUT.plist (bench20 | bench100 | many:N | modes | stopwatch:tenths | "
+                     "stopwatch:plain | flash)\n",
+                     argv[0]);
         return 2;
     }
     const QByteArray scene(argv[2]);
@@ -115,6 +144,10 @@ int main(int argc, char** argv) {
         state.clocks = tiled(20, 5, 1080);
     } else if (scene == "bench100") {
         state.clocks = tiled(100, 10, 2700);
+    } else if (scene.startsWith("stopwatch:")) {
+        state.clocks = {runningStopwatch(scene == "stopwatch:tenths")};
+    } else if (scene == "flash") {
+        state.clocks = flashStyles();
     } else if (scene.startsWith("many:")) {
         state.clocks = many(scene.mid(5).toInt());
     } else {

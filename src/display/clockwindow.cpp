@@ -1,6 +1,7 @@
 #include "clockwindow.h"
 
 #include "colorrules.h"
+#include "digitrules.h"
 #include "editors/clocksettingspopover.h"
 #include "editors/popover.h"
 #include "fittedtext.h"
@@ -137,6 +138,8 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
         }
     });
     connect(state, &AppState::clockListChanged, this, [this] { refresh(false); });
+    // "Show overtime as +" is an application preference.
+    connect(state, &AppState::settingsChanged, this, [this] { refresh(true); });
     refresh(true);
 }
 
@@ -242,14 +245,18 @@ void ClockWindow::showMode(const ClockModel& clock) {
         m_message->hide();
         return;
     }
-    const DisplayContent content = displayContent(clock, m_engine->now(), m_engine->flashVisible());
-    const QColor textColour = toQColor(currentTextColor(clock, m_engine->now()));
+    const AppSettings& settings = m_clock.appState() ? m_clock.appState()->settings() : AppSettings{};
+    const DisplayContent content =
+        displayContent(clock, m_engine->now(), m_engine->flashVisible(), {}, settings.showOvertimeAsPlus);
+    const FaceLook look = faceLook(clock, m_engine->now(), m_engine->flashVisible());
+    const QColor textColour = toQColor(look.text);
     if (content.isMessage) {
         m_message->setText(content.text);
         m_message->setStyleSheet(QStringLiteral("color: %1;").arg(textColour.name(QColor::HexArgb)));
         m_display->hide();
         m_message->show();
     } else {
+        m_display->setWidestTexts(widestTexts(clock, m_engine->now(), {settings.showOvertimeAsPlus, {}}));
         m_display->setText(content.text);
         m_display->setColor(textColour);
         m_display->setTextVisible(content.visible);
@@ -291,11 +298,14 @@ void ClockWindow::refresh(bool ticked) {
         updateTimerActions(false, false);
     }
 
-    const QColor background = toQColor(clock.backgroundColor);
-    const QColor outline = toQColor(currentOutlineColor(clock, m_engine->now()));
-    if (background != m_backgroundColor || outline != m_outlineColor) {
+    const FaceLook look = faceLook(clock, m_engine->now(), m_engine->flashVisible());
+    const QColor background = toQColor(look.background);
+    const QColor outline = toQColor(look.outline);
+    const int outlineWidth = look.thickOutline ? 2 * kOutlineWidth : kOutlineWidth;
+    if (background != m_backgroundColor || outline != m_outlineColor || outlineWidth != m_outlineWidth) {
         m_backgroundColor = background;
         m_outlineColor = outline;
+        m_outlineWidth = outlineWidth;
         update();
     }
     m_last = clock;
@@ -376,20 +386,21 @@ void ClockWindow::paintEvent(QPaintEvent* event) {
     // stroke (or a corner, where it curves inward) draws it.
     const QRect dirty = event->region().boundingRect();
     const QRect outline = outlineRect();
+    const int width = m_outlineWidth;
     const bool clearOfStroke =
-        outline.adjusted(kOutlineWidth, kOutlineRadius, -kOutlineWidth, -kOutlineRadius).contains(dirty) ||
-        outline.adjusted(kOutlineRadius, kOutlineWidth, -kOutlineRadius, -kOutlineWidth).contains(dirty);
+        outline.adjusted(width, kOutlineRadius, -width, -kOutlineRadius).contains(dirty) ||
+        outline.adjusted(kOutlineRadius, width, -kOutlineRadius, -width).contains(dirty);
     if (clearOfStroke) {
         return;
     }
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setClipRegion(event->region());
     painter.setRenderHint(QPainter::Antialiasing);
-    const qreal half = kOutlineWidth / 2.0;
+    const qreal half = width / 2.0;
     QPainterPath path;
     path.addRoundedRect(QRectF(outline).adjusted(half, half, -half, -half), kOutlineRadius - half,
                         kOutlineRadius - half);
-    painter.setPen(QPen(m_outlineColor, kOutlineWidth));
+    painter.setPen(QPen(m_outlineColor, width));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
 }

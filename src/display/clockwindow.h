@@ -71,6 +71,8 @@ public:
     QRect outlineRect() const;
     QColor outlineColor() const { return m_outlineColor; }
     QColor backgroundColor() const { return m_backgroundColor; }
+    /// The outline's stroke: doubled in the warning band.
+    int outlineWidth() const { return m_outlineWidth; }
 
     static constexpr int kMinimumWidth = 360;
     static constexpr int kMinimumHeight = 150;
@@ -130,6 +132,7 @@ private:
     bool m_shown = false;
     QColor m_backgroundColor;
     QColor m_outlineColor;
+    int m_outlineWidth = kOutlineWidth;
     QColor m_tint;
     std::optional<ClockMode> m_symbolMode;
 };

@@ -145,10 +145,12 @@ void FittedText::setText(const QString& text) {
     const QString previous = m_text;
     m_text = text;
     const QString shape = shapeOf(text);
-    if (shape != m_shape || size() != m_fittedSize) {
+    if (size() != m_fittedSize) {
         m_shape = shape;
         refit();
-        m_cells.clear();
+    } else if (shape != m_shape) {
+        m_shape = shape;
+        refitShape();
     }
     if (m_cells.size() != text.size() || previous.size() != text.size()) {
         update();
@@ -208,6 +210,18 @@ void FittedText::setCaptionRoom(bool reserve) {
     }
 }
 
+void FittedText::setWidestTexts(const QStringList& texts) {
+    QStringList shapes;
+    for (const QString& text : texts) {
+        shapes.append(shapeOf(text));
+    }
+    if (shapes != m_widest) {
+        m_widest = shapes;
+        refit();
+        update();
+    }
+}
+
 void FittedText::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     refit();
@@ -224,24 +238,52 @@ void FittedText::refit() {
         m_captionBox = {};
         return;
     }
-    // With room for a caption the fit is for the text and that room together.
-    const auto needed = [this](int pixelSize) {
-        const QRectF box = layoutBox(displayFont(pixelSize), m_shape);
-        return m_captionRoom ? withCaptionRoom(box, pixelSize) : box;
+    QStringList shapes = m_widest;
+    shapes.append(m_shape);
+    // The size that fits every one of the shapes, with room for a caption under them if asked.
+    const auto needed = [this, &shapes](int pixelSize) {
+        const QFont font = displayFont(pixelSize);
+        QSizeF most;
+        for (const QString& shape : shapes) {
+            most = most.expandedTo(layoutBox(font, shape).size());
+        }
+        const QRectF box(QPointF(0, 0), most);
+        return (m_captionRoom ? withCaptionRoom(box, pixelSize) : box).size();
     };
-    const QRectF base = needed(kBasePixelSize);
+    const QSizeF base = needed(kBasePixelSize);
     const qreal scale = std::min(area.width() / base.width(), area.height() / base.height());
     int pixelSize =
         std::clamp(static_cast<int>(std::floor(kBasePixelSize * scale)), kMinimumPixelSize, kBasePixelSize);
     // Hinting makes small sizes a little wider than the scaled base: step down until it fits.
-    QRectF box = needed(pixelSize);
+    QSizeF box = needed(pixelSize);
     while (pixelSize > kMinimumPixelSize && (box.width() > area.width() || box.height() > area.height())) {
         --pixelSize;
         box = needed(pixelSize);
     }
     m_font = displayFont(pixelSize);
     m_glyphs.reset();
-    // Centre the box; whole pixels keep the glyph edges crisp.
+    placeText(area);
+}
+
+void FittedText::refitShape() {
+    m_cells.clear();
+    const QRectF area = QRectF(rect()).adjusted(m_inset, m_inset, -m_inset, -m_inset);
+    if (m_widest.isEmpty() || m_shape.isEmpty() || m_box.isNull()) {
+        refit();
+        return;
+    }
+    const QRectF box = layoutBox(m_font, m_shape);
+    if (box.width() > area.width() || box.height() > area.height()) {
+        refit();
+        return;
+    }
+    ++m_fitCount;
+    placeText(area);
+}
+
+void FittedText::placeText(const QRectF& area) {
+    // Centre the text's box; whole pixels keep the glyph edges crisp.
+    const QRectF box = layoutBox(m_font, m_shape);
     const QPointF origin(std::round(area.center().x() - (box.left() + box.right()) / 2),
                          std::round(area.center().y() - (box.top() + box.bottom()) / 2));
     m_baseline = origin;

@@ -13,8 +13,8 @@ namespace tavix {
 
 /// A one-line numeric display set as large as the widget allows: bold, equal-width digits, never
 /// wrapped, never clipped, shrinking down to 1% of the base size. The size is worked out when the
-/// widget's size or the shape of the text changes (its length, or a digit turning into another
-/// character), not on every paint.
+/// widget's size, the widest texts to allow for, or (when it no longer fits) the shape of the text
+/// changes, not on every paint.
 /// Main thread only.
 class FittedText : public QWidget {
     Q_OBJECT
@@ -31,6 +31,10 @@ public:
     bool isTextVisible() const { return m_textVisible; }
     /// Space kept free on every side.
     void setInset(int inset);
+    /// Texts the size must also leave room for (the widest the display may show next), so that
+    /// the digits keep their size while the text changes length within that range.
+    void setWidestTexts(const QStringList& texts);
+    QStringList widestTexts() const { return m_widest; }
 
     /// A short line of capitals centred under the text, a quarter of the text's size, in `color`
     /// (which may differ from the text's). Empty: none.
@@ -79,9 +83,13 @@ public:
 private:
     const Glyph& glyph(const QString& character);
     void refit();
+    /// Keeps the size when the new shape still fits it and only the shape changed.
+    void refitShape();
+    void placeText(const QRectF& area);
 
     QString m_text;
     QString m_shape;
+    QStringList m_widest;
     QColor m_color{Qt::white};
     bool m_textVisible = true;
     int m_inset = 0;

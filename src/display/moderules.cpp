@@ -1,5 +1,6 @@
 #include "moderules.h"
 
+#include "digitrules.h"
 #include "durationformat.h"
 #include "wallclock.h"
 
@@ -82,7 +83,7 @@ double timeUntilRemaining(const ClockModel& clock, const QDateTime& now) {
     if (!clock.timeUntil) {
         return 0;
     }
-    const auto target = clock.timeUntil->targetToday(now);
+    const auto target = clock.timeUntil->countedTarget(now);
     if (!target) {
         return 0;
     }
@@ -90,7 +91,7 @@ double timeUntilRemaining(const ClockModel& clock, const QDateTime& now) {
 }
 
 bool isTimeUntilAtTarget(const TimeUntilSettings& settings, const QDateTime& now) {
-    const auto target = settings.targetToday(now);
+    const auto target = settings.countedTarget(now);
     return !target || now.msecsTo(*target) <= 0;
 }
 
@@ -107,14 +108,14 @@ bool updateTimeUntilFlash(const ClockModel& clock, const QDateTime& now, bool fl
 
 namespace {
 
-enum class ColourState { normal, warning, atTarget };
+enum class ColourState { normal, warning, overtime, atTarget };
 
 ColourState colourState(const ClockModel& clock, const QDateTime& now) {
     if (clock.mode == ClockMode::timeUntil && clock.timeUntil && isTimeUntilAtTarget(*clock.timeUntil, now)) {
         return ColourState::atTarget;
     }
     if (clock.mode == ClockMode::countdown && clock.countdown && isInWarningBand(*clock.countdown)) {
-        return ColourState::warning;
+        return clock.countdown->remaining < 0 ? ColourState::overtime : ColourState::warning;
     }
     return ColourState::normal;
 }
@@ -127,6 +128,8 @@ ColorValue currentTextColor(const ClockModel& clock, const QDateTime& now) {
         return clock.timeUntil->atTargetForegroundColor;
     case ColourState::warning:
         return clock.countdown->warningForegroundColor;
+    case ColourState::overtime:
+        return clock.countdown->overtimeForeground();
     case ColourState::normal:
         break;
     }
@@ -139,6 +142,8 @@ ColorValue currentOutlineColor(const ClockModel& clock, const QDateTime& now) {
         return clock.timeUntil->atTargetOutlineColor;
     case ColourState::warning:
         return clock.countdown->warningOutlineColor;
+    case ColourState::overtime:
+        return clock.countdown->overtimeOutline();
     case ColourState::normal:
         break;
     }
@@ -146,18 +151,18 @@ ColorValue currentOutlineColor(const ClockModel& clock, const QDateTime& now) {
 }
 
 DisplayContent displayContent(const ClockModel& clock, const QDateTime& now, bool flashVisible,
-                              const QString& localeId) {
+                              const QString& localeId, bool overtimeAsPlus) {
     switch (clock.mode) {
     case ClockMode::clock:
-        return {wallClockText(now, clock.timeZoneOffset, localeId), false, true};
+        return {wallClockText(now, clock.timeZoneOffset, localeId, wallClockStyle(clock)), false, true};
     case ClockMode::countdown:
         if (!clock.countdown) {
             return {QStringLiteral("No Countdown Data"), true, true};
         }
-        return {formatDuration(clock.countdown->remaining, true), false,
-                !isCountdownFlashing(*clock.countdown) || flashVisible};
+        return {countdownText(*clock.countdown, overtimeAsPlus), false,
+                faceLook(clock, now, flashVisible).textVisible};
     case ClockMode::stopwatch:
-        return {formatDuration(clock.stopwatch ? clock.stopwatch->elapsed : 0.0, false), false, true};
+        return {clock.stopwatch ? stopwatchText(*clock.stopwatch) : formatDuration(0, false), false, true};
     case ClockMode::timeUntil: {
         if (!clock.timeUntil) {
             return {QStringLiteral("No Target Time"), true, true};
@@ -165,7 +170,7 @@ DisplayContent displayContent(const ClockModel& clock, const QDateTime& now, boo
         const double remaining = timeUntilRemaining(clock, now);
         // The flash follows remaining <= 0 only, so an unformable target (remaining 0) flashes too.
         const bool flashing = remaining <= 0 && clock.timeUntil->flashAtTarget;
-        return {formatDuration(remaining, true), false, !flashing || flashVisible};
+        return {formatSigned(remaining, overtimeAsPlus), false, !flashing || flashVisible};
     }
     case ClockMode::timecode:
         break;

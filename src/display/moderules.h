@@ -29,7 +29,8 @@ std::optional<ClockModel> advanceStopwatch(const ClockModel& clock, double stepS
 ClockModel toggleStopwatch(const ClockModel& clock);
 ClockModel resetStopwatch(const ClockModel& clock);
 
-/// Seconds from `now` to the target time of day on the day of `now`; 0 without settings or target.
+/// Seconds from `now` to the target time of day counted to (today's, or tomorrow's after the
+/// roll-over grace); 0 without settings or target.
 double timeUntilRemaining(const ClockModel& clock, const QDateTime& now);
 /// Reached when the target cannot be formed or remaining <= 0.
 bool isTimeUntilAtTarget(const TimeUntilSettings& settings, const QDateTime& now);
@@ -52,7 +53,8 @@ struct DisplayContent {
 
 /// The display of `clock` at `now`. A stopwatch without settings shows 0:00 (the engine stores the
 /// settings on first display).
+/// `overtimeAsPlus`: negative countdown and time-until values read "+1:05".
 DisplayContent displayContent(const ClockModel& clock, const QDateTime& now, bool flashVisible,
-                              const QString& localeId = {});
+                              const QString& localeId = {}, bool overtimeAsPlus = false);
 
 } // namespace tavix

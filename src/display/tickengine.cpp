@@ -1,5 +1,6 @@
 #include "tickengine.h"
 
+#include "digitrules.h"
 #include "moderules.h"
 #include "runningtimers.h"
 #include "tickscheduler.h"
@@ -129,6 +130,8 @@ TickEngine::ScheduleKey TickEngine::scheduleKey(const ClockModel& clock) const {
     key.timeUntil = clock.timeUntil;
     key.exists = m_clock.exists();
     key.anchor = m_timers.anchor(m_clock.clockID());
+    key.tenths =
+        (clock.stopwatch && clock.stopwatch->showTenths) || (clock.countdown && clock.countdown->showTenths);
     return key;
 }
 
@@ -164,6 +167,16 @@ void TickEngine::tick() {
         m_dueElapsedNs > 0 && late >= 0 && late <= kLatenessAbsorbedNs ? m_dueElapsedNs : current;
     m_now = m_time.wallNow().addMSecs(-(current - shownAt) / 1'000'000);
     m_shownAtNs = shownAt;
+    if (m_dueElapsedNs < m_secondDueNs && current < m_secondDueNs) {
+        // A tick for the tenths alone: the display reads the value at shownAt from the running
+        // timer; the store, the flash and the whole-second schedule wait for the second's tick.
+        ++m_tenthTicks;
+        if (m_ticking) {
+            scheduleTenth(shownAt);
+        }
+        Q_EMIT ticked();
+        return;
+    }
     m_timers.settle(m_clock.clockID(), shownAt);
     const ClockModel clock = m_clock.read();
     switch (clock.mode) {
@@ -214,10 +227,24 @@ void TickEngine::schedule(std::int64_t fromNs) {
     const QDateTime wallAtFrom = m_time.wallNow().addMSecs(-(current - fromNs) / 1'000'000);
     const ClockModel clock = m_timers.withValueAt(stored, fromNs);
     const int delayMs = tickDelayMs(clock, wallAtFrom);
-    m_dueElapsedNs = fromNs + std::int64_t{delayMs} * 1'000'000;
+    m_secondDueNs = fromNs + std::int64_t{delayMs} * 1'000'000;
+    m_dueElapsedNs = m_secondDueNs;
+    if (const auto tenth = secondsUntilTenthChange(clock)) {
+        m_dueElapsedNs = std::min(m_secondDueNs, fromNs + std::int64_t{toDelayMs(*tenth)} * 1'000'000);
+    }
     m_scheduledDelayMs = static_cast<int>((m_dueElapsedNs - current) / 1'000'000);
     // Nothing on screen depends on the phase of an idle tick, so let it run with another.
     m_ticks.arm(this, m_dueElapsedNs, isPhaseSensitive(clock));
+}
+
+void TickEngine::scheduleTenth(std::int64_t fromNs) {
+    const ClockModel clock = m_timers.withValueAt(m_clock.read(), fromNs);
+    m_dueElapsedNs = m_secondDueNs;
+    if (const auto tenth = secondsUntilTenthChange(clock)) {
+        m_dueElapsedNs = std::min(m_secondDueNs, fromNs + std::int64_t{toDelayMs(*tenth)} * 1'000'000);
+    }
+    m_scheduledDelayMs = static_cast<int>((m_dueElapsedNs - m_time.elapsedNanoseconds()) / 1'000'000);
+    m_ticks.arm(this, m_dueElapsedNs, true);
 }
 
 void TickEngine::onClockChanged() {

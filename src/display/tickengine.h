@@ -21,6 +21,8 @@ class TickScheduler;
 /// turns over within a few milliseconds of the real second while ticks stay about one second apart.
 /// A tick that runs late by up to kLatenessAbsorbedNs shows what was due at its place, so the
 /// shown seconds never skip or repeat; the time is not lost, the next tick catches up.
+/// While a running clock shows tenths of a second, ticks for the tenths run in between, ten a
+/// second; everything else keeps the one tick a second.
 /// Main thread only.
 class TickEngine : public QObject {
     Q_OBJECT
@@ -53,6 +55,8 @@ public:
     int scheduledDelayMs() const { return m_scheduledDelayMs; }
     /// How late the last tick fired against its schedule, in milliseconds on the elapsed clock.
     double lastTickLatenessMs() const { return m_lastLatenessMs; }
+    /// How many ticks ran for the tenths of a second alone (for tests and measurements).
+    std::int64_t tenthTicks() const { return m_tenthTicks; }
 
     /// How long after `wallNow` the next tick of `clock` is due, in milliseconds.
     static int tickDelayMs(const ClockModel& clock, const QDateTime& wallNow);
@@ -74,6 +78,8 @@ Q_SIGNALS:
 private:
     /// Arms the next tick, placed from the shown instant `fromNs` (elapsed clock).
     void schedule(std::int64_t fromNs);
+    /// Arms the next tenths tick from `fromNs`, or the pending whole-second tick when it is first.
+    void scheduleTenth(std::int64_t fromNs);
     void onClockChanged();
 
     struct ScheduleKey {
@@ -84,6 +90,7 @@ private:
         std::optional<TimeUntilSettings> timeUntil;
         bool exists = false;
         std::optional<std::pair<double, std::int64_t>> anchor;
+        bool tenths = false;
         bool operator==(const ScheduleKey&) const = default;
     };
     ScheduleKey scheduleKey(const ClockModel& clock) const;
@@ -94,6 +101,9 @@ private:
     TimeSource& m_time;
     QDateTime m_now;
     std::int64_t m_dueElapsedNs = 0;
+    /// The whole-second tick: the only one that writes the store and turns the flash.
+    std::int64_t m_secondDueNs = 0;
+    std::int64_t m_tenthTicks = 0;
     std::int64_t m_shownAtNs = 0;
     bool m_flashVisible = true;
     bool m_ticking = false;

@@ -185,6 +185,9 @@ void ClockSettingsPopover::rebuildModeSection() {
     m_refreshModeSection = nullptr;
     m_offsetBox = nullptr;
     m_offsetStepper = nullptr;
+    m_hourCycle = nullptr;
+    m_hideSeconds = nullptr;
+    m_stopwatchTenths = nullptr;
     if (m_modeSection) {
         m_layout->removeWidget(m_modeSection);
         m_modeSection->hide();
@@ -197,7 +200,7 @@ void ClockSettingsPopover::rebuildModeSection() {
     m_refreshing = true;
     switch (m_shownMode) {
     case ClockMode::clock:
-        m_modeSection = makeOffsetSection();
+        m_modeSection = makeWallClockSection();
         break;
     case ClockMode::countdown: {
         const Binding<CountdownSettings> binding = countdownSettingsBinding(m_clock);
@@ -207,11 +210,21 @@ void ClockSettingsPopover::rebuildModeSection() {
         m_modeSection = editor;
         break;
     }
-    case ClockMode::stopwatch:
-        m_modeSection =
-            panelRow(QStringLiteral("Stopwatch"), m_labelWidth,
-                     singleControl(makeSecondaryLabel(QStringLiteral("No options"), captionFont())));
+    case ClockMode::stopwatch: {
+        const Binding<StopwatchSettings> binding = stopwatchSettingsBinding(m_clock);
+        binding.get();
+        m_stopwatchTenths = new Toggle(tr("Tenths of a second"));
+        connect(m_stopwatchTenths, &Toggle::clicked, this, [binding](bool on) {
+            StopwatchSettings settings = binding.get();
+            settings.showTenths = on;
+            binding.set(settings);
+        });
+        Toggle* tenths = m_stopwatchTenths;
+        m_refreshModeSection = [tenths, binding] { tenths->setChecked(binding.get().showTenths); };
+        m_refreshModeSection();
+        m_modeSection = panelRow(tr("Stopwatch"), m_labelWidth, singleControl(tenths));
         break;
+    }
     case ClockMode::timecode:
         if (!m_timecodeRuntime) {
             m_modeSection = panelRow(
@@ -310,6 +323,43 @@ QWidget* ClockSettingsPopover::makeOffsetSection() {
     controls->addWidget(box, 0, Qt::AlignVCenter);
     controls->addWidget(m_offsetStepper, 0, Qt::AlignVCenter);
     return panelRow(QStringLiteral("Offset"), m_labelWidth, controls);
+}
+
+QWidget* ClockSettingsPopover::makeWallClockSection() {
+    auto* section = new QWidget;
+    auto* layout = new QVBoxLayout(section);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(14);
+    layout->addWidget(makeOffsetSection());
+    const std::function<void()> refreshOffset = m_refreshModeSection;
+
+    m_hourCycle = new QComboBox;
+    m_hourCycle->addItem(tr("As the language has it"));
+    m_hourCycle->addItem(tr("12-hour"));
+    m_hourCycle->addItem(tr("24-hour"));
+    m_hourCycle->setAccessibleName(tr("Hours"));
+    connect(m_hourCycle, &QComboBox::activated, this, [this](int index) {
+        writeClock([index](ClockModel& c) {
+            c.use24HourTime = index == 0 ? std::nullopt : std::optional<bool>(index == 2);
+        });
+    });
+    layout->addWidget(panelRow(tr("Hours"), m_labelWidth, singleControl(m_hourCycle)));
+
+    m_hideSeconds = new Toggle(tr("Hide seconds"));
+    connect(m_hideSeconds, &Toggle::clicked, this,
+            [this](bool on) { writeClock([on](ClockModel& c) { c.hideSeconds = on; }); });
+    layout->addWidget(panelRow(QString(), m_labelWidth, singleControl(m_hideSeconds)));
+
+    QComboBox* hours = m_hourCycle;
+    Toggle* hideSeconds = m_hideSeconds;
+    m_refreshModeSection = [this, refreshOffset, hours, hideSeconds] {
+        refreshOffset();
+        const ClockModel clock = m_clock.read();
+        hours->setCurrentIndex(!clock.use24HourTime ? 0 : (*clock.use24HourTime ? 2 : 1));
+        hideSeconds->setChecked(clock.hideSeconds);
+    };
+    m_refreshModeSection();
+    return section;
 }
 
 void ClockSettingsPopover::hideEvent(QHideEvent* event) {

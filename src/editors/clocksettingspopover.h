@@ -47,6 +47,10 @@ public:
     /// Wall clocks only, else null.
     QLineEdit* offsetBox() const { return m_offsetBox; }
     Stepper* offsetStepper() const { return m_offsetStepper; }
+    /// Wall clock: "As the language has it", "12-hour" or "24-hour".
+    QComboBox* hourCycleMenu() const { return m_hourCycle; }
+    Toggle* hideSecondsToggle() const { return m_hideSeconds; }
+    Toggle* stopwatchTenthsToggle() const { return m_stopwatchTenths; }
     /// The current mode section (a CountdownSettingsEditor, TimecodeSettingsEditor, … or a row).
     QWidget* modeSection() const { return m_modeSection; }
     ColorPanel* colorPanel() const { return m_colorPanel; }
@@ -74,6 +78,7 @@ private:
     void rebuildModeSection();
     void rebuildAdjustRow();
     QWidget* makeOffsetSection();
+    QWidget* makeWallClockSection();
     void writeClock(const std::function<void(ClockModel&)>& change);
 
     ClockBinding m_clock;
@@ -99,6 +104,9 @@ private:
     std::function<void()> m_refreshModeSection;
     QLineEdit* m_offsetBox = nullptr;
     Stepper* m_offsetStepper = nullptr;
+    QComboBox* m_hourCycle = nullptr;
+    Toggle* m_hideSeconds = nullptr;
+    Toggle* m_stopwatchTenths = nullptr;
     bool m_writingOffsetText = false;
     bool m_refreshing = false;
 };

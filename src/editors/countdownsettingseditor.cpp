@@ -5,6 +5,7 @@
 #include "timefieldeditor.h"
 #include "toggle.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -15,6 +16,8 @@ namespace {
 
 constexpr IntRange kHours{0, 99};
 constexpr IntRange kMinutesOrSeconds{0, 59};
+// The flash menu's last entry turns the flash off.
+constexpr int kFlashOff = 2;
 
 } // namespace
 
@@ -76,15 +79,50 @@ CountdownSettingsEditor::CountdownSettingsEditor(Binding<CountdownSettings> coun
     layout->addWidget(makeLabelRow(QStringLiteral("Colour"), labelWidth,
                                    makeWellsRow({m_wells.begin(), m_wells.end()}), true, 0));
 
-    m_flash = new Toggle(QStringLiteral("Flash Overtime"));
-    connect(m_flash, &Toggle::clicked, this, [record](bool on) {
+    // Until chosen, overtime keeps the warning colours.
+    const auto overtimeColor = [record](std::optional<ColorValue> C::*field, ColorValue (C::*shown)() const) {
+        return Binding<ColorValue>{[record, shown] { return (record.get().*shown)(); },
+                                   [record, field](const ColorValue& value) {
+                                       CountdownSettings settings = record.get();
+                                       settings.*field = value;
+                                       record.set(settings);
+                                   }};
+    };
+    m_overtimeWells = {
+        new ColorWell(tr("Text"), tr("Overtime text colour"),
+                      overtimeColor(&C::overtimeForegroundColor, &C::overtimeForeground), colorPanel),
+        new ColorWell(tr("Outline"), tr("Overtime outline colour"),
+                      overtimeColor(&C::overtimeOutlineColor, &C::overtimeOutline), colorPanel)};
+    layout->addWidget(makeLabelRow(tr("Overtime"), labelWidth,
+                                   makeWellsRow({m_overtimeWells.begin(), m_overtimeWells.end()}), true, 0));
+
+    m_flashStyle = new QComboBox;
+    m_flashStyle->addItem(tr("Text"));
+    m_flashStyle->addItem(tr("Outline and background"));
+    m_flashStyle->addItem(tr("Off"));
+    m_flashStyle->setAccessibleName(tr("Overtime flash"));
+    connect(m_flashStyle, &QComboBox::activated, this, [record](int index) {
         CountdownSettings settings = record.get();
-        settings.flashWhenDone = on;
+        settings.flashWhenDone = index != kFlashOff;
+        if (index != kFlashOff) {
+            settings.overtimeFlashStyle =
+                index == 0 ? OvertimeFlashStyle::text : OvertimeFlashStyle::outlineAndBackground;
+        }
         record.set(settings);
     });
     QHBoxLayout* flash = makeControlsRow(0);
-    flash->addWidget(m_flash);
-    layout->addWidget(makeLabelRow(QString(), labelWidth, flash, true, 0));
+    flash->addWidget(m_flashStyle);
+    layout->addWidget(makeLabelRow(tr("Flash"), labelWidth, flash, true, 0));
+
+    m_tenths = new Toggle(tr("Tenths in the last 10 s"));
+    connect(m_tenths, &Toggle::clicked, this, [record](bool on) {
+        CountdownSettings settings = record.get();
+        settings.showTenths = on;
+        record.set(settings);
+    });
+    QHBoxLayout* tenths = makeControlsRow(0);
+    tenths->addWidget(m_tenths);
+    layout->addWidget(makeLabelRow(QString(), labelWidth, tenths, true, 0));
 
     refresh();
 }
@@ -99,7 +137,14 @@ void CountdownSettingsEditor::refresh() {
     for (ColorWell* well : m_wells) {
         well->refresh();
     }
-    m_flash->setChecked(m_countdown.get().flashWhenDone);
+    for (ColorWell* well : m_overtimeWells) {
+        well->refresh();
+    }
+    const CountdownSettings settings = m_countdown.get();
+    m_flashStyle->setCurrentIndex(!settings.flashWhenDone                                   ? kFlashOff
+                                  : settings.overtimeFlashStyle == OvertimeFlashStyle::text ? 0
+                                                                                            : 1);
+    m_tenths->setChecked(settings.showTenths);
 }
 
 } // namespace tavix

@@ -7,6 +7,8 @@
 
 #include <array>
 
+class QComboBox;
+
 namespace tavix {
 
 class ColorPanel;
@@ -15,8 +17,8 @@ class TimeFieldEditor;
 class Toggle;
 
 /// The countdown section of the clock settings: start and warning times as hours, minutes and
-/// seconds, the warning colours and the overtime flash. Writes every change into the record.
-/// Main thread only.
+/// seconds, the warning and overtime colours, the overtime flash and tenths. Writes every change into the
+/// record. Main thread only.
 class CountdownSettingsEditor : public QWidget {
     Q_OBJECT
 
@@ -31,14 +33,19 @@ public:
     const std::array<TimeFieldEditor*, 3>& startFields() const { return m_startFields; }
     /// "Warn At" H, M, S.
     const std::array<TimeFieldEditor*, 3>& warningFields() const { return m_warningFields; }
-    Toggle* flashToggle() const { return m_flash; }
+    /// "Text", "Outline and background" or "Off".
+    QComboBox* flashStyleMenu() const { return m_flashStyle; }
+    const std::array<ColorWell*, 2>& overtimeWells() const { return m_overtimeWells; }
+    Toggle* tenthsToggle() const { return m_tenths; }
 
 private:
     Binding<CountdownSettings> m_countdown;
     std::array<TimeFieldEditor*, 3> m_startFields{};
     std::array<TimeFieldEditor*, 3> m_warningFields{};
     std::array<ColorWell*, 2> m_wells{};
-    Toggle* m_flash = nullptr;
+    std::array<ColorWell*, 2> m_overtimeWells{};
+    QComboBox* m_flashStyle = nullptr;
+    Toggle* m_tenths = nullptr;
 };
 
 } // namespace tavix

@@ -43,6 +43,13 @@ Binding<TimecodeSettings> timecodeSettingsBinding(const ClockBinding& clock) {
     return modeBinding(clock, &ClockModel::timecode, &fallbackTimecodeSettings);
 }
 
+Binding<StopwatchSettings> stopwatchSettingsBinding(const ClockBinding& clock) {
+    return modeBinding(
+        clock, &ClockModel::stopwatch, +[] {
+            return StopwatchSettings{0, false};
+        });
+}
+
 Binding<TimeUntilSettings> timeUntilSettingsBinding(const ClockBinding& clock) {
     return modeBinding(clock, &ClockModel::timeUntil, &fallbackTimeUntilSettings);
 }

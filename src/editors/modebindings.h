@@ -19,5 +19,6 @@ TimeUntilSettings fallbackTimeUntilSettings();
 Binding<CountdownSettings> countdownSettingsBinding(const ClockBinding& clock);
 Binding<TimecodeSettings> timecodeSettingsBinding(const ClockBinding& clock);
 Binding<TimeUntilSettings> timeUntilSettingsBinding(const ClockBinding& clock);
+Binding<StopwatchSettings> stopwatchSettingsBinding(const ClockBinding& clock);
 
 } // namespace tavix

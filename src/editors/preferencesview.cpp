@@ -209,6 +209,14 @@ QWidget* PreferencesView::makeDefaultsSection() {
     QHBoxLayout* timers = makeControlsRow(0);
     timers->addWidget(m_keepCounting);
     layout->addWidget(makeLabelRow(QStringLiteral("Timers"), m_labelWidth, timers, false, 0));
+
+    m_overtimeAsPlus = new Toggle(tr("Show overtime as +"));
+    m_overtimeAsPlus->setToolTip(tr("Overtime reads +1:05 instead of -1:05."));
+    connect(m_overtimeAsPlus, &Toggle::clicked, this,
+            [this](bool on) { writeSettings([on](AppSettings& s) { s.showOvertimeAsPlus = on; }); });
+    QHBoxLayout* overtime = makeControlsRow(0);
+    overtime->addWidget(m_overtimeAsPlus);
+    layout->addWidget(makeLabelRow(QString(), m_labelWidth, overtime, false, 0));
     return section;
 }
 
@@ -321,6 +329,7 @@ void PreferencesView::refreshSettings() {
     m_opacityText->setText(percentageText(settings.defaultOpacity));
     m_alwaysOnTop->setChecked(settings.defaultAlwaysOnTop);
     m_keepCounting->setChecked(settings.runningTimersKeepCounting);
+    m_overtimeAsPlus->setChecked(settings.showOvertimeAsPlus);
     m_countdownStart->setValue(startSliderPosition(settings.defaultCountdownDuration));
     // Hours and minutes, where the clock faces show minutes and seconds: the unit says which.
     m_countdownStartText->setText(

@@ -51,6 +51,7 @@ public:
     QLabel* opacityText() const { return m_opacityText; }
     Toggle* alwaysOnTopToggle() const { return m_alwaysOnTop; }
     Toggle* keepCountingToggle() const { return m_keepCounting; }
+    Toggle* overtimeAsPlusToggle() const { return m_overtimeAsPlus; }
     QSlider* countdownStartSlider() const { return m_countdownStart; }
     QLabel* countdownStartText() const { return m_countdownStartText; }
     QLabel* noClocksText() const { return m_noClocks; }
@@ -107,6 +108,7 @@ private:
     QLabel* m_opacityText = nullptr;
     Toggle* m_alwaysOnTop = nullptr;
     Toggle* m_keepCounting = nullptr;
+    Toggle* m_overtimeAsPlus = nullptr;
     QSlider* m_countdownStart = nullptr;
     QLabel* m_countdownStartText = nullptr;
 

@@ -5,6 +5,7 @@
 #include "timefieldeditor.h"
 #include "toggle.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -55,6 +56,26 @@ TimeUntilSettingsEditor::TimeUntilSettingsEditor(Binding<TimeUntilSettings> sett
     flash->addWidget(m_flash);
     layout->addWidget(makeLabelRow(QString(), labelWidth, flash, true, 0));
 
+    m_rollOver = new QComboBox;
+    m_rollOver->addItem(tr("Never"));
+    for (const int minutes : kRollOverMinutes) {
+        m_rollOver->addItem(minutes == 0   ? tr("Right after the target")
+                            : minutes < 60 ? tr("%n min after the target", nullptr, minutes)
+                                           : tr("%n h after the target", nullptr, minutes / 60),
+                            minutes * 60.0);
+    }
+    m_rollOver->setAccessibleName(tr("Count to tomorrow"));
+    connect(m_rollOver, &QComboBox::activated, this, [this, record](int index) {
+        TimeUntilSettings settings = record.get();
+        settings.rollOverAfter =
+            index == 0 ? std::nullopt : std::optional<double>(m_rollOver->itemData(index).toDouble());
+        record.set(settings);
+    });
+    QHBoxLayout* rollOver = makeControlsRow(0);
+    rollOver->addWidget(m_rollOver);
+    layout->addWidget(makeLabelRow(tr("Tomorrow"), labelWidth, rollOver, true, 0));
+    layout->addWidget(makeHelpLine(tr("Once the target is this far past, count to tomorrow's."), labelWidth));
+
     refresh();
 }
 
@@ -65,7 +86,20 @@ void TimeUntilSettingsEditor::refresh() {
     for (ColorWell* well : m_wells) {
         well->refresh();
     }
-    m_flash->setChecked(m_settings.get().flashAtTarget);
+    const TimeUntilSettings settings = m_settings.get();
+    m_flash->setChecked(settings.flashAtTarget);
+    int index = 0;
+    if (settings.rollOverAfter) {
+        index = m_rollOver->findData(*settings.rollOverAfter);
+        if (index < 0) {
+            // A grace the menu does not list (a hand-edited file) is shown as an entry of its own.
+            m_rollOver->addItem(
+                tr("%n s after the target", nullptr, static_cast<int>(*settings.rollOverAfter)),
+                *settings.rollOverAfter);
+            index = m_rollOver->count() - 1;
+        }
+    }
+    m_rollOver->setCurrentIndex(index);
 }
 
 } // namespace tavix

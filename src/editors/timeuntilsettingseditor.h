@@ -7,6 +7,8 @@
 
 #include <array>
 
+class QComboBox;
+
 namespace tavix {
 
 class ColorPanel;
@@ -28,12 +30,17 @@ public:
     /// "Target" H, M, S.
     const std::array<TimeFieldEditor*, 3>& targetFields() const { return m_targetFields; }
     Toggle* flashToggle() const { return m_flash; }
+    /// "Never", or how long after today's target the count moves to tomorrow's.
+    QComboBox* rollOverMenu() const { return m_rollOver; }
+
+    static constexpr int kRollOverMinutes[] = {0, 1, 5, 15, 30, 60, 120};
 
 private:
     Binding<TimeUntilSettings> m_settings;
     std::array<TimeFieldEditor*, 3> m_targetFields{};
     std::array<ColorWell*, 2> m_wells{};
     Toggle* m_flash = nullptr;
+    QComboBox* m_rollOver = nullptr;
 };
 
 } // namespace tavix

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -62,6 +63,25 @@ QString rawValue(TimecodeFrameRate rate) {
         return QStringLiteral("30");
     }
     return {};
+}
+
+QString rawValue(OvertimeFlashStyle style) {
+    switch (style) {
+    case OvertimeFlashStyle::text:
+        return QStringLiteral("text");
+    case OvertimeFlashStyle::outlineAndBackground:
+        return QStringLiteral("outlineAndBackground");
+    }
+    return {};
+}
+
+std::optional<OvertimeFlashStyle> overtimeFlashStyleFromRawValue(const QString& raw) {
+    for (OvertimeFlashStyle style : {OvertimeFlashStyle::text, OvertimeFlashStyle::outlineAndBackground}) {
+        if (rawValue(style) == raw) {
+            return style;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<TimecodeFrameRate> timecodeFrameRateFromRawValue(const QString& raw) {
@@ -255,6 +275,20 @@ std::optional<QUuid> uuidFromText(const QString& text) {
         return std::nullopt;
     }
     return id;
+}
+
+std::optional<QDateTime> TimeUntilSettings::countedTarget(const QDateTime& now) const {
+    const auto today = targetToday(now);
+    if (!today || !rollOverAfter || !std::isfinite(*rollOverAfter)) {
+        return today;
+    }
+    const double grace = std::max(0.0, *rollOverAfter);
+    if (static_cast<double>(today->msecsTo(now)) / 1000.0 <= grace) {
+        return today;
+    }
+    // Tomorrow's target, formed on tomorrow's date so that a change of daylight saving between
+    // the two days is kept.
+    return targetToday(now.toLocalTime().addDays(1));
 }
 
 } // namespace tavix

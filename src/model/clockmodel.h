@@ -21,6 +21,12 @@ const std::array<ClockMode, 5>& allClockModes();
 QString rawValue(ClockMode mode);
 std::optional<ClockMode> clockModeFromRawValue(const QString& raw);
 
+/// How a running countdown in overtime flashes (with `flashWhenDone`): the digits blink, or the
+/// outline and background blink while the digits stay readable.
+enum class OvertimeFlashStyle { text, outlineAndBackground };
+QString rawValue(OvertimeFlashStyle style);
+std::optional<OvertimeFlashStyle> overtimeFlashStyleFromRawValue(const QString& raw);
+
 enum class TimecodeFrameRate { fps23_976, fps24, fps25, fps29_97, fps29_97DF, fps30 };
 
 /// Every frame rate, in menu order.
@@ -66,10 +72,19 @@ struct CountdownSettings {
     /// While running: the wall-clock instant (Unix seconds) at which `remaining` was true, so that
     /// the next start can charge the time that passed meanwhile. Absent while paused.
     std::optional<double> measuredAt = std::nullopt;
+    /// Colours in overtime; absent, the warning colours go on.
+    std::optional<ColorValue> overtimeForegroundColor = std::nullopt;
+    std::optional<ColorValue> overtimeOutlineColor = std::nullopt;
+    OvertimeFlashStyle overtimeFlashStyle = OvertimeFlashStyle::text;
+    /// Tenths of a second in the last ten seconds before zero.
+    bool showTenths = false;
 
     UnknownKeys unknownKeys{};
 
     bool operator==(const CountdownSettings&) const = default;
+
+    ColorValue overtimeForeground() const { return overtimeForegroundColor.value_or(warningForegroundColor); }
+    ColorValue overtimeOutline() const { return overtimeOutlineColor.value_or(warningOutlineColor); }
 
     // Hours, minutes and seconds of the whole seconds of `duration` and `warningTime`, for the editors.
     // A write recombines the value from the new component and the other two, dropping any fraction;
@@ -93,6 +108,7 @@ struct StopwatchSettings {
     bool isRunning = false;
     /// While running: the wall-clock instant (Unix seconds) at which `elapsed` was true.
     std::optional<double> measuredAt = std::nullopt;
+    bool showTenths = false;
     UnknownKeys unknownKeys{};
     bool operator==(const StopwatchSettings&) const = default;
 };
@@ -104,10 +120,17 @@ struct TimeUntilSettings {
     ColorValue atTargetForegroundColor;
     ColorValue atTargetOutlineColor;
     bool flashAtTarget = false;
+    /// Once today's target is more than this many seconds past, count to tomorrow's; absent, the
+    /// count stays on today's target until midnight.
+    std::optional<double> rollOverAfter = std::nullopt;
 
     UnknownKeys unknownKeys{};
 
     bool operator==(const TimeUntilSettings&) const = default;
+
+    /// The target counted to at `now`: today's, or tomorrow's once today's is past by more than
+    /// `rollOverAfter`. None when the calendar cannot form it.
+    std::optional<QDateTime> countedTarget(const QDateTime& now) const;
 
     /// The target time of day on the local calendar day of `now`, or none when it cannot be formed.
     /// Components outside their usual range roll over (hour 25 is 01:00 of the next day).
@@ -145,6 +168,8 @@ struct AppSettings {
     bool remoteAllowOtherComputers = false;
     /// Empty until one is made; never printed in full.
     QString remoteAccessToken;
+    /// Overtime reads "+1:05" instead of "-1:05", told apart from the warning band without colour.
+    bool showOvertimeAsPlus = false;
     UnknownKeys unknownKeys{};
     bool operator==(const AppSettings&) const = default;
 };
@@ -165,6 +190,10 @@ struct ClockModel {
     std::optional<StopwatchSettings> stopwatch;
     std::optional<TimecodeSettings> timecode;
     std::optional<TimeUntilSettings> timeUntil;
+    /// Wall clock: 24-hour (true) or 12-hour (false) time; absent, as the locale has it.
+    std::optional<bool> use24HourTime;
+    /// Wall clock: hours and minutes only.
+    bool hideSeconds = false;
 
     UnknownKeys unknownKeys{};
 

@@ -34,16 +34,25 @@ constexpr std::string_view kRootKeys[] = {"clocks", "settings"};
 constexpr std::string_view kClockKeys[] = {
     "id",        "name",        "mode",         "foregroundColor", "backgroundColor", "outlineColor",
     "opacity",   "alwaysOnTop", "windowOrigin", "windowSize",      "timeZoneOffset",  "countdown",
-    "stopwatch", "timecode",    "timeUntil"};
-constexpr std::string_view kCountdownKeys[] = {
-    "duration",      "remaining", "isRunning", "warningTime", "warningForegroundColor", "warningOutlineColor",
-    "flashWhenDone", "measuredAt"};
-constexpr std::string_view kStopwatchKeys[] = {"elapsed", "isRunning", "measuredAt"};
+    "stopwatch", "timecode",    "timeUntil",    "use24HourTime",   "hideSeconds"};
+constexpr std::string_view kCountdownKeys[] = {"duration",
+                                               "remaining",
+                                               "isRunning",
+                                               "warningTime",
+                                               "warningForegroundColor",
+                                               "warningOutlineColor",
+                                               "flashWhenDone",
+                                               "measuredAt",
+                                               "overtimeForegroundColor",
+                                               "overtimeOutlineColor",
+                                               "overtimeFlashStyle",
+                                               "showTenths"};
+constexpr std::string_view kStopwatchKeys[] = {"elapsed", "isRunning", "measuredAt", "showTenths"};
 constexpr std::string_view kTimecodeKeys[] = {"frameRate", "audioInputDeviceID", "audioChannelIndex",
-                                                 "audioInputDeviceName"};
-constexpr std::string_view kTimeUntilKeys[] = {"targetHour",           "targetMinute",
-                                               "targetSecond",         "atTargetForegroundColor",
-                                               "atTargetOutlineColor", "flashAtTarget"};
+                                              "audioInputDeviceName"};
+constexpr std::string_view kTimeUntilKeys[] = {
+    "targetHour",           "targetMinute",  "targetSecond", "atTargetForegroundColor",
+    "atTargetOutlineColor", "flashAtTarget", "rollOverAfter"};
 constexpr std::string_view kSettingsKeys[] = {"defaultForegroundColor",
                                               "defaultBackgroundColor",
                                               "defaultOutlineColor",
@@ -58,7 +67,8 @@ constexpr std::string_view kSettingsKeys[] = {"defaultForegroundColor",
                                               "remoteHttpPort",
                                               "remoteOscPort",
                                               "remoteAllowOtherComputers",
-                                              "remoteAccessToken"};
+                                              "remoteAccessToken",
+                                              "showOvertimeAsPlus"};
 
 // Property-list dates count seconds from this instant.
 const QDateTime& plistEpoch() {
@@ -352,6 +362,18 @@ private:
             if (s->measuredAt) {
                 real("measuredAt", *s->measuredAt);
             }
+            if (s->overtimeForegroundColor) {
+                color("overtimeForegroundColor", *s->overtimeForegroundColor);
+            }
+            if (s->overtimeOutlineColor) {
+                color("overtimeOutlineColor", *s->overtimeOutlineColor);
+            }
+            if (s->overtimeFlashStyle != OvertimeFlashStyle::text) {
+                string("overtimeFlashStyle", rawValue(s->overtimeFlashStyle));
+            }
+            if (s->showTenths) {
+                boolean("showTenths", true);
+            }
             unknown(s->unknownKeys);
             close("dict");
         }
@@ -361,6 +383,9 @@ private:
             boolean("isRunning", s->isRunning);
             if (s->measuredAt) {
                 real("measuredAt", *s->measuredAt);
+            }
+            if (s->showTenths) {
+                boolean("showTenths", true);
             }
             unknown(s->unknownKeys);
             close("dict");
@@ -386,8 +411,17 @@ private:
             color("atTargetForegroundColor", s->atTargetForegroundColor);
             color("atTargetOutlineColor", s->atTargetOutlineColor);
             boolean("flashAtTarget", s->flashAtTarget);
+            if (s->rollOverAfter) {
+                real("rollOverAfter", *s->rollOverAfter);
+            }
             unknown(s->unknownKeys);
             close("dict");
+        }
+        if (c.use24HourTime) {
+            boolean("use24HourTime", *c.use24HourTime);
+        }
+        if (c.hideSeconds) {
+            boolean("hideSeconds", true);
         }
         unknown(c.unknownKeys);
         close("dict");
@@ -410,6 +444,9 @@ private:
         integer("remoteOscPort", s.remoteOscPort);
         boolean("remoteAllowOtherComputers", s.remoteAllowOtherComputers);
         string("remoteAccessToken", s.remoteAccessToken);
+        if (s.showOvertimeAsPlus) {
+            boolean("showOvertimeAsPlus", true);
+        }
         unknown(s.unknownKeys);
         close("dict");
     }
@@ -555,6 +592,20 @@ public:
         return at(field(key), [&] { return numberValue(node); });
     }
 
+    std::optional<bool> optionalBoolean(plist_t dict, const char* key) {
+        if (!plist_dict_get_item(dict, key)) {
+            return std::nullopt;
+        }
+        return boolean(dict, key);
+    }
+
+    std::optional<ColorValue> optionalColor(plist_t dict, const char* key) {
+        if (!plist_dict_get_item(dict, key)) {
+            return std::nullopt;
+        }
+        return color(dict, key);
+    }
+
     std::optional<QString> optionalString(plist_t dict, const char* key) {
         plist_t node = plist_dict_get_item(dict, key);
         if (!node) {
@@ -604,6 +655,17 @@ public:
         s.warningOutlineColor = color(node, "warningOutlineColor");
         s.flashWhenDone = boolean(node, "flashWhenDone");
         s.measuredAt = optionalNumber(node, "measuredAt");
+        s.overtimeForegroundColor = optionalColor(node, "overtimeForegroundColor");
+        s.overtimeOutlineColor = optionalColor(node, "overtimeOutlineColor");
+        if (const auto style = optionalString(node, "overtimeFlashStyle")) {
+            const auto known = overtimeFlashStyleFromRawValue(*style);
+            if (!known) {
+                at(field("overtimeFlashStyle"),
+                   [&] { fail(QStringLiteral("unknown flash style \u201C%1\u201D").arg(*style)); });
+            }
+            s.overtimeFlashStyle = *known;
+        }
+        s.showTenths = optionalBoolean(node, "showTenths").value_or(false);
         s.unknownKeys = unknownKeys(node, kCountdownKeys);
         return s;
     }
@@ -613,6 +675,7 @@ public:
         s.elapsed = number(node, "elapsed");
         s.isRunning = boolean(node, "isRunning");
         s.measuredAt = optionalNumber(node, "measuredAt");
+        s.showTenths = optionalBoolean(node, "showTenths").value_or(false);
         s.unknownKeys = unknownKeys(node, kStopwatchKeys);
         return s;
     }
@@ -641,6 +704,7 @@ public:
         s.atTargetForegroundColor = color(node, "atTargetForegroundColor");
         s.atTargetOutlineColor = color(node, "atTargetOutlineColor");
         s.flashAtTarget = boolean(node, "flashAtTarget");
+        s.rollOverAfter = optionalNumber(node, "rollOverAfter");
         s.unknownKeys = unknownKeys(node, kTimeUntilKeys);
         return s;
     }
@@ -682,6 +746,8 @@ public:
             optionalRecord<TimecodeSettings>(node, "timecode", [&](plist_t n) { return timecode(n); });
         c.timeUntil =
             optionalRecord<TimeUntilSettings>(node, "timeUntil", [&](plist_t n) { return timeUntil(n); });
+        c.use24HourTime = optionalBoolean(node, "use24HourTime");
+        c.hideSeconds = optionalBoolean(node, "hideSeconds").value_or(false);
         c.unknownKeys = unknownKeys(node, kClockKeys);
         return c;
     }
@@ -717,6 +783,7 @@ public:
         if (present("remoteAccessToken")) {
             s.remoteAccessToken = string(node, "remoteAccessToken");
         }
+        s.showOvertimeAsPlus = optionalBoolean(node, "showOvertimeAsPlus").value_or(false);
         s.unknownKeys = unknownKeys(node, kSettingsKeys);
         return s;
     }

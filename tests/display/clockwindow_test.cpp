@@ -315,3 +315,57 @@ TEST(TimecodeClockView, StoresDefaultsOnAppearShowsTheRuntimeAndHoldsIt) {
     EXPECT_EQ(display->caption(), QString());
     EXPECT_EQ(display->color(), text);
 }
+
+TEST(ClockWindow, DigitsKeepTheirSizeWhileTheTextChangesLengthWithinTheRange) {
+    // Each countdown runs through texts of different lengths (10:00 to 9:59, 1:00:00 to 59:59, a
+    // sign appearing); the size is that of the widest text of the range throughout.
+    for (const double start : {600.0, 3600.0, 61.0}) {
+        Rig rig([start](ClockModel& c) {
+            c.mode = ClockMode::countdown;
+            c.countdown->duration = c.countdown->remaining = start;
+            c.countdown->warningTime = 30;
+        });
+        const int size = rig.window->display()->fittedPixelSize();
+        QTest::mouseClick(rig.window->startPauseButton(), Qt::LeftButton);
+        for (const double step : {0.995, 2.0, start - 5, 6.0}) {
+            rig.tick(step);
+            EXPECT_EQ(rig.window->display()->fittedPixelSize(), size)
+                << start << ": " << rig.text().toStdString();
+            EXPECT_TRUE(QRectF(rig.window->display()->rect()).contains(rig.window->display()->textBox()));
+        }
+    }
+    // The outline doubles in the warning band, and only there.
+    Rig rig([](ClockModel& c) {
+        c.mode = ClockMode::countdown;
+        c.countdown->remaining = 45;
+        c.countdown->warningTime = 30;
+    });
+    EXPECT_EQ(rig.window->outlineWidth(), ClockWindow::kOutlineWidth);
+    rig.edit([](ClockModel& c) { c.countdown->remaining = 20; });
+    EXPECT_EQ(rig.window->outlineWidth(), 2 * ClockWindow::kOutlineWidth);
+    rig.edit([](ClockModel& c) { c.countdown->remaining = -20; });
+    EXPECT_EQ(rig.window->outlineWidth(), ClockWindow::kOutlineWidth);
+}
+
+TEST(ClockWindow, OutlineAndBackgroundFlashKeepsTheDigitsAndShowsOvertimeAsPlus) {
+    Rig rig([](ClockModel& c) {
+        c.mode = ClockMode::countdown;
+        c.backgroundColor = ColorValue::black();
+        c.countdown->remaining = 0.5;
+        c.countdown->flashWhenDone = true;
+        c.countdown->overtimeFlashStyle = OvertimeFlashStyle::outlineAndBackground;
+        c.countdown->overtimeOutlineColor = ColorValue::srgb(1, 0, 0, 1);
+    });
+    AppSettings settings = rig.state.settings();
+    settings.showOvertimeAsPlus = true;
+    rig.state.setSettings(settings);
+    QTest::mouseClick(rig.window->startPauseButton(), Qt::LeftButton);
+    rig.tick(1.5);
+    EXPECT_EQ(rig.text(), QStringLiteral("+0:01"));
+    std::vector<std::pair<bool, QRgb>> phases;
+    for (int i = 0; i < 2; ++i) {
+        phases.emplace_back(rig.window->display()->isTextVisible(), rig.window->backgroundColor().rgb());
+        rig.tick(1.0);
+    }
+    EXPECT_EQ(phases, (std::vector<std::pair<bool, QRgb>>{{true, qRgb(255, 0, 0)}, {true, qRgb(0, 0, 0)}}));
+}

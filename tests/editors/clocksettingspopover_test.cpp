@@ -9,6 +9,7 @@
 #include "editors/timeuntilsettingseditor.h"
 #include "editors/toggle.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QSlider>
 #include <QToolButton>
@@ -108,7 +109,9 @@ TEST(ClockSettingsPopover, ChoosingAModeCreatesItsMissingRecordWithThePanelsFall
     EXPECT_NE(f.section<CountdownSettingsEditor>(), nullptr);
 
     f.chooseMode(ClockMode::stopwatch);
-    EXPECT_TRUE(f.sectionShows(QStringLiteral("No options")));
+    ASSERT_NE(f.panel->stopwatchTenthsToggle(), nullptr);
+    QTest::mouseClick(f.panel->stopwatchTenthsToggle(), Qt::LeftButton);
+    EXPECT_TRUE(f.clock().stopwatch->showTenths);
     // Without a runtime there is no timecode editor, and nothing is created for it.
     f.chooseMode(ClockMode::timecode);
     EXPECT_TRUE(f.sectionShows(QStringLiteral("No input available")));
@@ -180,8 +183,11 @@ TEST(CountdownSettingsEditor, StartFieldsRecombineClampAndMoveOnlyAPausedRemaini
         EXPECT_EQ(f.clock().countdown->duration, 99 * 3600 + 2731);
         EXPECT_EQ(f.clock().countdown->remaining, running ? 75 : 99 * 3600 + 2731);
 
-        QTest::mouseClick(editor->flashToggle(), Qt::LeftButton);
+        Q_EMIT editor->flashStyleMenu()->activated(2);
         EXPECT_FALSE(f.clock().countdown->flashWhenDone);
+        Q_EMIT editor->flashStyleMenu()->activated(1);
+        EXPECT_TRUE(f.clock().countdown->flashWhenDone);
+        EXPECT_EQ(f.clock().countdown->overtimeFlashStyle, OvertimeFlashStyle::outlineAndBackground);
     }
 }
 

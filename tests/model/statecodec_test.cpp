@@ -38,11 +38,17 @@ PersistenceContainer fullState() {
         -1e308, std::numeric_limits<double>::infinity(), true, 60, rgba(1, 0.8, 0, 1), rgba(1, 0.8, 0, 0.5),
         false};
     clock.countdown->measuredAt = 1.7e9 + 0.125;
-    clock.stopwatch = StopwatchSettings{12.25, true, -0.5};
+    clock.countdown->overtimeForegroundColor = rgba(1, 0, 1, 1);
+    clock.countdown->overtimeOutlineColor = rgba(0, 1, 1, 0.5);
+    clock.countdown->overtimeFlashStyle = OvertimeFlashStyle::outlineAndBackground;
+    clock.countdown->showTenths = true;
+    clock.stopwatch = StopwatchSettings{12.25, true, -0.5, true};
     clock.timecode = TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("4011"), -1,
                                       QStringLiteral("Studio <Interface> & Co")};
     clock.timeUntil = TimeUntilSettings{
-        30, std::numeric_limits<std::int64_t>::min(), 0, rgba(1, 0, 0, 1), rgba(0.5, 0, 0, 1), true};
+        30, std::numeric_limits<std::int64_t>::min(), 0, rgba(1, 0, 0, 1), rgba(0.5, 0, 0, 1), true, 300.5};
+    clock.use24HourTime = false;
+    clock.hideSeconds = true;
     ClockModel sparse = clock;
     sparse.id = QUuid::createUuid();
     sparse.name.clear();
@@ -51,6 +57,8 @@ PersistenceContainer fullState() {
     sparse.stopwatch.reset();
     sparse.timecode.reset();
     sparse.timeUntil.reset();
+    sparse.use24HourTime.reset();
+    sparse.hideSeconds = false;
     state.clocks = {clock, sparse};
     state.settings = {rgba(0, 1, 0, 1),
                       rgba(0, 0, 0, 1),
@@ -66,7 +74,8 @@ PersistenceContainer fullState() {
                       7420,
                       7421,
                       false,
-                      QString()};
+                      QString(),
+                      true};
     return state;
 }
 
@@ -139,6 +148,40 @@ TEST(StateCodec, FilesWithoutTheRunningTimerKeysReadAsBefore) {
     EXPECT_FALSE(decoded->clocks[0].countdown->measuredAt);
     EXPECT_FALSE(decoded->clocks[0].stopwatch->measuredAt);
     EXPECT_TRUE(decoded->settings.runningTimersKeepCounting) << "on unless the file turns it off";
+}
+
+TEST(StateCodec, FilesWithoutTheDigitKeysReadWithTodaysLook) {
+    const PlistNode root = parse(*encodeStateFile(fullState(), nullptr));
+    plist_t clock = firstClock(root.get());
+    for (const char* key : {"use24HourTime", "hideSeconds"}) {
+        plist_dict_remove_item(clock, key);
+    }
+    for (const char* key :
+         {"overtimeForegroundColor", "overtimeOutlineColor", "overtimeFlashStyle", "showTenths"}) {
+        plist_dict_remove_item(plist_dict_get_item(clock, "countdown"), key);
+    }
+    plist_dict_remove_item(plist_dict_get_item(clock, "stopwatch"), "showTenths");
+    plist_dict_remove_item(plist_dict_get_item(clock, "timeUntil"), "rollOverAfter");
+    plist_dict_remove_item(plist_dict_get_item(root.get(), "settings"), "showOvertimeAsPlus");
+    const auto decoded = decodeStateFile(serialise(root.get(), false), nullptr);
+    ASSERT_TRUE(decoded);
+    const ClockModel& c = decoded->clocks[0];
+    EXPECT_FALSE(c.use24HourTime);
+    EXPECT_FALSE(c.hideSeconds);
+    EXPECT_EQ(c.countdown->overtimeForeground(), c.countdown->warningForegroundColor);
+    EXPECT_EQ(c.countdown->overtimeOutline(), c.countdown->warningOutlineColor);
+    EXPECT_EQ(c.countdown->overtimeFlashStyle, OvertimeFlashStyle::text);
+    EXPECT_FALSE(c.countdown->showTenths);
+    EXPECT_FALSE(c.stopwatch->showTenths);
+    EXPECT_FALSE(c.timeUntil->rollOverAfter);
+    EXPECT_FALSE(decoded->settings.showOvertimeAsPlus);
+    // And a record at its defaults writes none of them, so older readers see what they always saw.
+    PersistenceContainer plain = *decoded;
+    const std::string text = encodeStateFile(plain, nullptr)->toStdString();
+    for (const char* key : {"use24HourTime", "hideSeconds", "overtimeFlashStyle", "showTenths",
+                            "rollOverAfter", "showOvertimeAsPlus", "overtimeForegroundColor"}) {
+        EXPECT_EQ(text.find(key), std::string::npos) << key;
+    }
 }
 
 // The corpus in tests/data/corrupt covers every failure class through the file; these check that
