@@ -31,10 +31,23 @@ namespace {
 using KnownKeys = std::span<const std::string_view>;
 
 constexpr std::string_view kRootKeys[] = {"clocks", "settings"};
-constexpr std::string_view kClockKeys[] = {
-    "id",        "name",        "mode",         "foregroundColor", "backgroundColor", "outlineColor",
-    "opacity",   "alwaysOnTop", "windowOrigin", "windowSize",      "timeZoneOffset",  "countdown",
-    "stopwatch", "timecode",    "timeUntil"};
+constexpr std::string_view kClockKeys[] = {"id",
+                                           "name",
+                                           "mode",
+                                           "foregroundColor",
+                                           "backgroundColor",
+                                           "outlineColor",
+                                           "opacity",
+                                           "alwaysOnTop",
+                                           "windowOrigin",
+                                           "windowSize",
+                                           "timeZoneOffset",
+                                           "countdown",
+                                           "stopwatch",
+                                           "timecode",
+                                           "timeUntil",
+                                           "stage"};
+constexpr std::string_view kStageKeys[] = {"isActive", "screenName", "caption", "message", "clickThrough"};
 constexpr std::string_view kCountdownKeys[] = {
     "duration",      "remaining", "isRunning", "warningTime", "warningForegroundColor", "warningOutlineColor",
     "flashWhenDone", "measuredAt"};
@@ -385,6 +398,18 @@ private:
             unknown(s->unknownKeys);
             close("dict");
         }
+        if (const auto& s = c.stage) {
+            beginDict("stage");
+            boolean("isActive", s->isActive);
+            if (s->screenName) {
+                string("screenName", *s->screenName);
+            }
+            string("caption", rawValue(s->caption));
+            string("message", s->message);
+            boolean("clickThrough", s->clickThrough);
+            unknown(s->unknownKeys);
+            close("dict");
+        }
         unknown(c.unknownKeys);
         close("dict");
     }
@@ -640,6 +665,23 @@ public:
         return s;
     }
 
+    StageSettings stage(plist_t node) {
+        StageSettings s;
+        s.isActive = boolean(node, "isActive");
+        s.screenName = optionalString(node, "screenName");
+        const QString caption = string(node, "caption");
+        const auto kind = captionKindFromRawValue(caption);
+        if (!kind) {
+            at(field("caption"),
+               [&] { fail(QStringLiteral("unknown caption \u201C%1\u201D").arg(caption)); });
+        }
+        s.caption = *kind;
+        s.message = withoutXmlForbiddenCharacters(string(node, "message"));
+        s.clickThrough = boolean(node, "clickThrough");
+        s.unknownKeys = unknownKeys(node, kStageKeys);
+        return s;
+    }
+
     ClockModel clock(plist_t node) {
         expectDict(node);
         ClockModel c;
@@ -677,6 +719,7 @@ public:
             optionalRecord<TimecodeSettings>(node, "timecode", [&](plist_t n) { return timecode(n); });
         c.timeUntil =
             optionalRecord<TimeUntilSettings>(node, "timeUntil", [&](plist_t n) { return timeUntil(n); });
+        c.stage = optionalRecord<StageSettings>(node, "stage", [&](plist_t n) { return stage(n); });
         c.unknownKeys = unknownKeys(node, kClockKeys);
         return c;
     }
