@@ -112,7 +112,7 @@ void ClockWindowManager::openClockWindow(const QUuid& clockID) {
     window->move(frame.topLeft());
     window->applyWindowSettings();
 
-    Placement placement{frame, m_frameMargins, {}};
+    Placement placement{frame, m_frameMargins, {}, false};
     placement.since.start();
     m_placements.insert(clockID, placement);
     m_windows.insert(clockID, window);
@@ -147,6 +147,16 @@ void ClockWindowManager::correctForFrameMargins(ClockWindow* window) {
     if (it == m_placements.end() || !window->isVisible()) {
         return;
     }
+    if (window->isInStageMode()) {
+        // A window that opens on its stage is framed only when it leaves it: keep the placement
+        // until then, so that the floating frame comes out as stored.
+        it->heldForStage = true;
+        return;
+    }
+    if (it->heldForStage) {
+        it->heldForStage = false;
+        it->since.restart();
+    }
     if (it->since.elapsed() > kFramingWindowMs) {
         m_placements.erase(it);
         return;
@@ -166,7 +176,8 @@ void ClockWindowManager::correctForFrameMargins(ClockWindow* window) {
 }
 
 void ClockWindowManager::recordFrame(ClockWindow* window) {
-    if (!m_state || !window) {
+    // A stage fills a screen for a while; the clock keeps the frame it floats in.
+    if (!m_state || !window || window->isInStageMode()) {
         return;
     }
     const auto index = m_state->indexOfClock(window->clockID());

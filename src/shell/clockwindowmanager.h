@@ -51,6 +51,7 @@ private:
         QRect frame;
         QMargins assumedMargins;
         QElapsedTimer since;
+        bool heldForStage = false;
     };
 
     void recordFrame(ClockWindow* window);
