@@ -5,7 +5,9 @@
 #include "platform/audiohal.h"
 #include "shell/clockwindowmanager.h"
 #include "shell/platformchoice.h"
+#include "remote/clockcommand.h"
 #include "shell/screengeometry.h"
+#include "shell/shellclockbackend.h"
 #include "shell/signalnotifier.h"
 #include "shell/tavixapp.h"
 #include "testsupport.h"
@@ -261,4 +263,42 @@ TEST(SignalNotifier, DeliversTheSignalOnTheEventLoop) {
     ASSERT_TRUE(test::waitUntil([&] { return received.size() == 2; }));
     EXPECT_EQ(received.at(0).at(0).toInt(), SIGUSR1);
     EXPECT_EQ(received.at(1).at(0).toInt(), SIGHUP);
+}
+
+TEST(ClockWindowManager, AStageKeepsTheFloatingFrameAndComesBackWithTheWindow) {
+    Shell shell;
+    ShellClockBackend backend(shell.state, shell.manager, shell.time);
+    const ClockModel before = shell.clock();
+    shell.open();
+    const auto stage = [&](std::optional<bool> on, std::optional<QString> screen) {
+        ClockCommand command;
+        command.action = ClockAction::stage;
+        command.stageOn = on;
+        command.screen = std::move(screen);
+        const CommandStatus status = backend.apply(shell.id(), command).status;
+        QCoreApplication::processEvents();
+        return status;
+    };
+    EXPECT_EQ(stage(true, QStringLiteral("no such screen")), CommandStatus::conflict);
+    EXPECT_FALSE(shell.clock().stage) << "a refused screen changes nothing";
+
+    EXPECT_EQ(stage(true, QGuiApplication::primaryScreen()->name()), CommandStatus::ok);
+    ClockWindow* window = shell.manager.window(shell.id());
+    ASSERT_TRUE(window && window->isInStageMode());
+    EXPECT_EQ(window->geometry(), primary());
+    window->close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shell.clock().windowOrigin, before.windowOrigin) << "the stage is never stored as the frame";
+    EXPECT_EQ(shell.clock().windowSize, before.windowSize);
+
+    // Reopened, as after a restart: the window comes back on its stage, and leaves it for the
+    // stored frame.
+    window = shell.open();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(window && window->isInStageMode());
+    EXPECT_EQ(stage(std::nullopt, std::nullopt), CommandStatus::ok);
+    EXPECT_FALSE(window->isInStageMode());
+    EXPECT_EQ(storedFromFrame(window->frameGeometry(), primary()).origin, before.windowOrigin);
+    EXPECT_EQ(shell.clock().windowOrigin, before.windowOrigin);
+    EXPECT_EQ(shell.clock().windowSize, before.windowSize);
 }
