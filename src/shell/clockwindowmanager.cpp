@@ -154,8 +154,19 @@ void ClockWindowManager::correctForFrameMargins(ClockWindow* window) {
         return;
     }
     if (it->heldForStage) {
-        it->heldForStage = false;
-        it->since.restart();
+        // Back from its stage: put the frame where it is stored, once the decoration is known.
+        const QMargins margins = frameMarginsOf(window);
+        if (margins.isNull() && !m_frameMargins.isNull()) {
+            return;
+        }
+        if (!margins.isNull()) {
+            m_frameMargins = margins;
+        }
+        const Placement placement = *it;
+        m_placements.erase(it);
+        window->resize(contentSizeForFrame(placement.frame.size(), margins, window->minimumSize()));
+        window->move(placement.frame.topLeft());
+        return;
     }
     if (it->since.elapsed() > kFramingWindowMs) {
         m_placements.erase(it);
