@@ -58,15 +58,15 @@ qreal windowOpacityFor(double opacity) {
 
 } // namespace
 
-ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioBackend* audio,
-                         QWidget* parent)
+ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID,
+                         AudioBackend* audio, QWidget* parent)
     : QWidget(parent, Qt::Window), m_clock(&timers.appState(), clockID), m_audio(audio),
-      m_engine(new TickEngine(m_clock, timers, ticks, this)), m_holder(new TimecodeRuntimeHolder(audio, this)),
-      m_header(new QWidget(this)), m_modeSymbol(new QLabel(m_header)),
-      m_settingsButton(new QToolButton(m_header)), m_displayArea(new QWidget(this)),
-      m_display(new FittedText(m_displayArea)), m_message(new QLabel(m_displayArea)),
-      m_caption(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
-      m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
+      m_engine(new TickEngine(m_clock, timers, ticks, this)),
+      m_holder(new TimecodeRuntimeHolder(audio, this)), m_header(new QWidget(this)),
+      m_modeSymbol(new QLabel(m_header)), m_settingsButton(new QToolButton(m_header)),
+      m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
+      m_message(new QLabel(m_displayArea)), m_caption(new QLabel(m_displayArea)),
+      m_controls(new QWidget(this)), m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
       m_reset(new QPushButton(QStringLiteral("Reset"), m_controls)),
       m_stageAction(new QAction(tr("Stage Mode"), this)), m_screenMenu(new QMenu(tr("Stage Screen"), this)),
       m_clickThroughAction(new QAction(tr("Click-Through"), this)),
