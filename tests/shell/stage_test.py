@@ -44,7 +44,7 @@ def geometry(window, frame=False):
     return tuple(values)
 
 
-def settle(window, want=None, timeout=15):
+def settle(window, want=None, timeout=30):
     """Waits until the geometry stays put (and equals `want` when given); returns it."""
     last = [None, time.monotonic()]
 
@@ -93,7 +93,7 @@ def stage_saved(folder, on):
 
 def start(binary, folder):
     app = d.App(binary, folder, {"TAVIX_REMOTE_CONTROL": "on"})
-    window = d.wait_until(lambda: d.visible_window(app.pid, "Stage"), 20, step=0.05)
+    window = d.wait_until(lambda: d.visible_window(app.pid, "Stage"), 60, step=0.05)
     d.check(window, "the clock window did not appear")
     return app, window
 
