@@ -268,7 +268,7 @@ TEST(SignalNotifier, DeliversTheSignalOnTheEventLoop) {
 
 TEST(ClockWindowManager, AStageKeepsTheFloatingFrameAndComesBackWithTheWindow) {
     Shell shell;
-    ShellClockBackend backend(shell.state, shell.manager, shell.time);
+    ShellClockBackend backend(shell.timers, shell.manager);
     const ClockModel before = shell.clock();
     shell.open();
     const auto stage = [&](std::optional<bool> on, std::optional<QString> screen) {
