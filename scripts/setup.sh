@@ -11,7 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth pulseaudio pulseaudio-utils xdotool x11-utils x11-apps libxcb1-dev
     fonts-dejavu-core desktop-file-utils appstream python3 stress-ng
-    dbus-daemon dbus-bin libglib2.0-bin libxml2-utils
+    dbus-daemon dbus-bin libglib2.0-bin libxml2-utils openbox x11-xserver-utils
 )
 
 missing=()

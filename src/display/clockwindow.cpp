@@ -15,15 +15,19 @@
 #include "widgets/widgetstyle.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -39,6 +43,13 @@ namespace {
 constexpr int kSymbolSize = 18;
 // Inside the outline the text keeps clear of the stroke by this much.
 constexpr int kDisplayPadding = 16;
+// The window's own margins around the display, floating and on a stage (where every pixel goes to
+// the digits).
+const QMargins kFloatingMargins(8, 4, 8, 8);
+const QMargins kStageMargins(0, 0, 0, 0);
+// The caption's height as a share of the window's: readable, yet leaving the digits their room.
+constexpr double kCaptionShare = 0.07;
+constexpr int kMinimumCaptionPixels = 11;
 
 // How an operator's nudge reads in menus: "+1 min", "−10 s".
 QString nudgeText(double seconds) {
@@ -65,11 +76,15 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
     : QWidget(parent, Qt::Window), m_clock(&timers.appState(), clockID), m_audio(audio),
       m_engine(new TickEngine(m_clock, timers, ticks, this)),
       m_holder(new TimecodeRuntimeHolder(audio, this)), m_undo(new TimerUndo(timers, clockID, this)),
-      m_modeSymbol(new QLabel(this)), m_settingsButton(new QToolButton(this)),
+      m_header(new QWidget(this)), m_modeSymbol(new QLabel(m_header)),
+      m_settingsButton(new QToolButton(m_header)),
       m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
-      m_message(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
-      m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
-      m_reset(new QPushButton(QStringLiteral("Reset"), m_controls)) {
+      m_message(new QLabel(m_displayArea)), m_caption(new QLabel(m_displayArea)),
+      m_controls(new QWidget(this)), m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
+      m_reset(new QPushButton(QStringLiteral("Reset"), m_controls)),
+      m_stageAction(new QAction(tr("Stage Mode"), this)), m_screenMenu(new QMenu(tr("Stage Screen"), this)),
+      m_clickThroughAction(new QAction(tr("Click-Through"), this)),
+      m_leaveStage(new QShortcut(QKeySequence(Qt::Key_Escape), this)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     // The application's icon serves every window from one set of rendered sizes; an icon of
@@ -84,10 +99,10 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
     setFocusPolicy(Qt::ClickFocus);
 
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(8, 4, 8, 8);
+    root->setContentsMargins(kFloatingMargins);
     root->setSpacing(4);
 
-    auto* header = new QHBoxLayout;
+    auto* header = new QHBoxLayout(m_header);
     header->setContentsMargins(6, 0, 0, 0);
     m_modeSymbol->setFixedSize(kSymbolSize, kSymbolSize);
     m_settingsButton->setAutoRaise(true);
@@ -99,12 +114,17 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
     header->addWidget(m_modeSymbol);
     header->addStretch();
     header->addWidget(m_settingsButton);
-    root->addLayout(header);
+    root->addWidget(m_header);
 
     auto* displayLayout = new QVBoxLayout(m_displayArea);
     displayLayout->setContentsMargins(kDisplayPadding, kDisplayPadding, kDisplayPadding, kDisplayPadding);
     displayLayout->addWidget(m_display);
     displayLayout->addWidget(m_message);
+    displayLayout->addWidget(m_caption);
+    m_caption->setAlignment(Qt::AlignCenter);
+    // A long message is elided, never allowed to widen the window.
+    m_caption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_caption->hide();
     m_message->setAlignment(Qt::AlignCenter);
     QFont titleFont = m_message->font();
     titleFont.setPixelSize(22);
@@ -140,6 +160,34 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
     connect(state, &AppState::clockListChanged, this, [this] { refresh(false); });
     // "Show overtime as +" is an application preference.
     connect(state, &AppState::settingsChanged, this, [this] { refresh(true); });
+
+    m_stageAction->setCheckable(true);
+    m_stageAction->setShortcut(QKeySequence(Qt::Key_F11));
+    m_stageAction->setShortcutVisibleInContextMenu(true);
+    connect(m_stageAction, &QAction::triggered, this,
+            [this](bool on) { writeStage([on](StageSettings& s) { s.isActive = on; }); });
+    connect(m_screenMenu, &QMenu::aboutToShow, this, &ClockWindow::fillScreenMenu);
+    m_clickThroughAction->setCheckable(true);
+    connect(m_clickThroughAction, &QAction::triggered, this,
+            [this](bool on) { writeStage([on](StageSettings& s) { s.clickThrough = on; }); });
+    m_leaveStage->setEnabled(false);
+    connect(m_leaveStage, &QShortcut::activated, this,
+            [this] { writeStage([](StageSettings& s) { s.isActive = false; }); });
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    addActions({m_stageAction, m_screenMenu->menuAction(), m_clickThroughAction, separator});
+    // A screen that comes or goes may be the stage: follow the record to wherever it now points.
+    const auto screensChanged = [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (m_inStage) {
+                applyStage(m_clock.read());
+            }
+        });
+    };
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::screenAdded, this, screensChanged);
+        connect(app, &QGuiApplication::screenRemoved, this, screensChanged);
+    }
     refresh(true);
 }
 
@@ -157,17 +205,61 @@ QRect ClockWindow::outlineRect() const {
     return m_displayArea->geometry();
 }
 
+QScreen* ClockWindow::screenNamed(const std::optional<QString>& name) {
+    if (name) {
+        for (QScreen* screen : QGuiApplication::screens()) {
+            if (screen->name() == *name) {
+                return screen;
+            }
+        }
+    }
+    return QGuiApplication::primaryScreen();
+}
+
+void ClockWindow::writeStage(const std::function<void(StageSettings&)>& change) {
+    ClockModel clock = m_clock.read();
+    StageSettings stage = clock.stage.value_or(StageSettings{});
+    change(stage);
+    clock.stage = stage;
+    m_clock.write(clock);
+}
+
+void ClockWindow::fillScreenMenu() {
+    m_screenMenu->clear();
+    qDeleteAll(m_screenMenu->findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly));
+    const StageSettings stage = m_clock.read().stage.value_or(StageSettings{});
+    const QScreen* chosen = screenNamed(stage.screenName);
+    auto* group = new QActionGroup(m_screenMenu);
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QString name = screen->name();
+        const QSize size = screen->geometry().size();
+        QAction* action = m_screenMenu->addAction(tr("%1 (%2\u00D7%3)")
+                                                      .arg(name.isEmpty() ? tr("Screen") : name)
+                                                      .arg(size.width())
+                                                      .arg(size.height()));
+        action->setCheckable(true);
+        action->setChecked(screen == chosen);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, name] { writeStage([&name](StageSettings& s) { s.screenName = name; }); });
+    }
+}
+
 void ClockWindow::applyWindowSettings() {
     const ClockModel clock = m_clock.read();
     QString title = clock.name;
     // "[*]" is Qt's placeholder for the modified mark; doubled, it shows as typed.
     title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(title);
-    setWindowOpacity(windowOpacityFor(clock.opacity));
-    const bool onTop = clock.alwaysOnTop;
-    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop) {
-        Qt::WindowFlags flags = windowFlags();
-        flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
+    // A confidence monitor shows the clock, not the desktop behind it.
+    setWindowOpacity(m_inStage ? 1.0 : windowOpacityFor(clock.opacity));
+    const StageSettings stage = clock.stage.value_or(StageSettings{});
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, clock.alwaysOnTop);
+    flags.setFlag(Qt::FramelessWindowHint, m_inStage);
+    // Only a floating window lets clicks through: a stage fills a screen nobody works on.
+    flags.setFlag(Qt::WindowTransparentForInput, stage.clickThrough && !m_inStage);
+    if (flags != windowFlags()) {
         if (QWindow* window = windowHandle()) {
             // Change the hint in place: re-creating the native window would unmap and move it.
             overrideWindowFlags(flags);
@@ -280,14 +372,18 @@ void ClockWindow::refresh(bool ticked) {
     }
     const bool windowSettingsChanged = !m_haveLast || clock.name != m_last.name ||
                                        clock.opacity != m_last.opacity ||
-                                       clock.alwaysOnTop != m_last.alwaysOnTop;
+                                       clock.alwaysOnTop != m_last.alwaysOnTop || clock.stage != m_last.stage;
+    const bool stageChanged = !m_haveLast || clock.stage != m_last.stage;
 
     updateTint(clock);
     showMode(clock);
 
     const bool counting =
         (clock.mode == ClockMode::countdown && clock.countdown) || clock.mode == ClockMode::stopwatch;
-    m_controls->setVisible(counting);
+    m_controls->setVisible(counting && !m_inStage);
+    if (m_timecodeView) {
+        m_timecodeView->holdButton()->setVisible(!m_inStage);
+    }
     if (counting) {
         const bool running = clock.mode == ClockMode::countdown
                                  ? clock.countdown->isRunning
@@ -308,9 +404,13 @@ void ClockWindow::refresh(bool ticked) {
         m_outlineWidth = outlineWidth;
         update();
     }
+    updateCaption(clock, toQColor(currentTextColor(clock, m_engine->now())));
     m_last = clock;
     m_haveLast = true;
     m_refreshing = false;
+    if (stageChanged) {
+        applyStage(clock);
+    }
     if (windowSettingsChanged) {
         scheduleApplyWindowSettings();
     }
@@ -373,6 +473,98 @@ void ClockWindow::updateUndoAction() {
 QList<QAction*> ClockWindow::timerActions() const {
     return {m_startPauseAction,   m_resetAction,          m_minuteUpAction, m_minuteDownAction,
             m_tenSecondsUpAction, m_tenSecondsDownAction, m_undoAction};
+void ClockWindow::updateCaption(const ClockModel& clock, const QColor& colour) {
+    const StageSettings stage = clock.stage.value_or(StageSettings{});
+    QString text;
+    if (stage.caption == CaptionKind::name) {
+        text = clock.name;
+    } else if (stage.caption == CaptionKind::message) {
+        text = stage.message;
+    }
+    text = text.simplified();
+    const bool shown = !text.isEmpty() && clock.mode != ClockMode::timecode;
+    const int pixels =
+        std::max(kMinimumCaptionPixels, static_cast<int>(std::lround(height() * kCaptionShare)));
+    QFont font = m_caption->font();
+    const bool resized = font.pixelSize() != pixels;
+    if (resized) {
+        font.setPixelSize(pixels);
+        m_caption->setFont(font);
+    }
+    const QString style = QStringLiteral("color: %1;").arg(colour.name(QColor::HexArgb));
+    if (m_caption->styleSheet() != style) {
+        m_caption->setStyleSheet(style);
+    }
+    if (resized || text != m_captionText || m_caption->isVisible() != shown) {
+        m_captionText = text;
+        const int width = std::max(1, m_displayArea->width() - 2 * kDisplayPadding);
+        m_caption->setText(QFontMetrics(font).elidedText(text, Qt::ElideRight, width));
+        m_caption->setVisible(shown);
+    }
+}
+
+void ClockWindow::applyStage(const ClockModel& clock) {
+    const StageSettings stage = clock.stage.value_or(StageSettings{});
+    m_stageAction->setChecked(stage.isActive);
+    m_clickThroughAction->setChecked(stage.clickThrough);
+    // Before the window is shown the manager is still placing it: that frame is the one to come
+    // back to, so the stage waits for the first show.
+    if (!m_shown) {
+        return;
+    }
+    if (stage.isActive) {
+        enterStage(screenNamed(stage.screenName));
+    } else if (m_inStage) {
+        leaveStage();
+    }
+}
+
+void ClockWindow::enterStage(QScreen* screen) {
+    if (!screen || (m_inStage && m_stageScreen == screen && windowState().testFlag(Qt::WindowFullScreen))) {
+        return;
+    }
+    if (!m_inStage) {
+        // The content rectangle: on the way back the window has no frame yet, so a frame
+        // position would come out shifted by the decoration.
+        m_normalGeometry = geometry();
+        m_normalStates = windowState() & ~(Qt::WindowFullScreen | Qt::WindowActive | Qt::WindowMinimized);
+    }
+    m_inStage = true;
+    m_stageScreen = screen;
+    m_leaveStage->setEnabled(true);
+    if (m_popover) {
+        m_popover->close();
+    }
+    m_header->hide();
+    m_controls->hide();
+    layout()->setContentsMargins(kStageMargins);
+    applyWindowSettings();
+    // A window manager full-screens a window on the screen it is on, so it goes there first; the
+    // geometry also covers the screen where no window manager does it.
+    if (windowState().testFlag(Qt::WindowFullScreen)) {
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
+    }
+    if (QWindow* window = windowHandle()) {
+        window->setScreen(screen);
+    }
+    setGeometry(screen->geometry());
+    setWindowState((windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized)) | Qt::WindowFullScreen);
+    refresh(true);
+}
+
+void ClockWindow::leaveStage() {
+    m_inStage = false;
+    m_stageScreen = nullptr;
+    m_leaveStage->setEnabled(false);
+    // The frame comes back first, so that the window leaves full screen as the window it was.
+    applyWindowSettings();
+    setWindowState(m_normalStates);
+    layout()->setContentsMargins(kFloatingMargins);
+    m_header->show();
+    if (!m_normalStates.testFlag(Qt::WindowMaximized)) {
+        setGeometry(m_normalGeometry);
+    }
+    refresh(true);
 }
 
 void ClockWindow::paintEvent(QPaintEvent* event) {
@@ -414,6 +606,7 @@ void ClockWindow::showEvent(QShowEvent* event) {
     m_shown = true;
     m_engine->startTicking();
     refresh(true);
+    applyStage(m_clock.read());
     scheduleApplyWindowSettings();
 }
 
@@ -433,6 +626,9 @@ void ClockWindow::moveEvent(QMoveEvent* event) {
 
 void ClockWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (m_haveLast) {
+        updateCaption(m_last, toQColor(currentTextColor(m_last, m_engine->now())));
+    }
     Q_EMIT frameChanged();
 }
 

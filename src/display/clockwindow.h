@@ -5,13 +5,17 @@
 #include "timecodeclockview.h"
 
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
+class QShortcut;
 class QToolButton;
 
 namespace tavix {
@@ -55,9 +59,25 @@ public:
     /// Opens or closes the settings popover.
     void toggleSettings();
 
+    /// The window fills its stage screen, without header and buttons (the clock's stage record
+    /// decides; the window follows it).
+    bool isInStageMode() const { return m_inStage; }
+    /// The screen the window fills in Stage Mode, else null.
+    QScreen* stageScreen() const { return m_inStage ? m_stageScreen.data() : nullptr; }
+    /// The connected screen named `name`, or the primary screen when none is.
+    static QScreen* screenNamed(const std::optional<QString>& name);
+
+    /// Context-menu actions: Stage Mode (F11), the stage screen menu and Click-Through.
+    QAction* stageModeAction() const { return m_stageAction; }
+    QMenu* stageScreenMenu() const { return m_screenMenu; }
+    QAction* clickThroughAction() const { return m_clickThroughAction; }
+
     // The parts, for tests and the window manager.
     FittedText* display() const { return m_display; }
     QLabel* message() const { return m_message; }
+    /// The caption under the digits: the clock's name or a message line; hidden when it has none.
+    QLabel* caption() const { return m_caption; }
+    QWidget* header() const { return m_header; }
     QLabel* modeSymbolLabel() const { return m_modeSymbol; }
     QToolButton* settingsButton() const { return m_settingsButton; }
     QPushButton* startPauseButton() const { return m_startPause; }
@@ -100,6 +120,12 @@ private:
     void makeTimerActions();
     void updateTimerActions(bool counting, bool running);
     void updateUndoAction();
+    void updateCaption(const ClockModel& clock, const QColor& colour);
+    void applyStage(const ClockModel& clock);
+    void enterStage(QScreen* screen);
+    void leaveStage();
+    void fillScreenMenu();
+    void writeStage(const std::function<void(StageSettings&)>& change);
 
     ClockBinding m_clock;
     AudioBackend* m_audio;
@@ -107,11 +133,13 @@ private:
     TimecodeRuntimeHolder* m_holder;
     TimerUndo* m_undo;
 
+    QWidget* m_header;
     QLabel* m_modeSymbol;
     QToolButton* m_settingsButton;
     QWidget* m_displayArea;
     FittedText* m_display;
     QLabel* m_message;
+    QLabel* m_caption;
     QPointer<TimecodeClockView> m_timecodeView;
     QWidget* m_controls;
     QPushButton* m_startPause;
@@ -125,6 +153,16 @@ private:
     QAction* m_tenSecondsDownAction = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_timerSeparator = nullptr;
+    QAction* m_stageAction;
+    QMenu* m_screenMenu;
+    QAction* m_clickThroughAction;
+    QShortcut* m_leaveStage;
+
+    bool m_inStage = false;
+    QPointer<QScreen> m_stageScreen;
+    QRect m_normalGeometry;
+    Qt::WindowStates m_normalStates;
+    QString m_captionText;
 
     ClockModel m_last;
     bool m_haveLast = false;

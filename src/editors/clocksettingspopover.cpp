@@ -7,6 +7,7 @@
 #include "editorstyle.h"
 #include "modebindings.h"
 #include "settingstext.h"
+#include "stagesettingssection.h"
 #include "stepper.h"
 #include "timecodesettingseditor.h"
 #include "timeuntilsettingseditor.h"
@@ -114,6 +115,7 @@ ClockSettingsPopover::ClockSettingsPopover(ClockBinding clock, TimecodeRuntime* 
     connect(m_alwaysOnTop, &Toggle::clicked, this,
             [this](bool on) { writeClock([on](ClockModel& c) { c.alwaysOnTop = on; }); });
     m_layout->addWidget(panelRow(QStringLiteral("Window"), labelWidth, singleControl(m_alwaysOnTop)));
+    m_layout->addWidget(new StageSettingsSection(m_clock, labelWidth));
 
     auto* divider = new QWidget;
     auto* dividerLayout = new QVBoxLayout(divider);

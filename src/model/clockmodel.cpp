@@ -40,6 +40,27 @@ std::optional<ClockMode> clockModeFromRawValue(const QString& raw) {
     return std::nullopt;
 }
 
+QString rawValue(CaptionKind kind) {
+    switch (kind) {
+    case CaptionKind::none:
+        return QStringLiteral("none");
+    case CaptionKind::name:
+        return QStringLiteral("name");
+    case CaptionKind::message:
+        return QStringLiteral("message");
+    }
+    return {};
+}
+
+std::optional<CaptionKind> captionKindFromRawValue(const QString& raw) {
+    for (CaptionKind kind : {CaptionKind::none, CaptionKind::name, CaptionKind::message}) {
+        if (rawValue(kind) == raw) {
+            return kind;
+        }
+    }
+    return std::nullopt;
+}
+
 const std::array<TimecodeFrameRate, 6>& allTimecodeFrameRates() {
     static const std::array<TimecodeFrameRate, 6> rates{
         TimecodeFrameRate::fps23_976, TimecodeFrameRate::fps24,      TimecodeFrameRate::fps25,

@@ -147,6 +147,27 @@ struct TimecodeSettings {
     bool operator==(const TimecodeSettings&) const = default;
 };
 
+/// What a clock shows under its digits.
+enum class CaptionKind { none, name, message };
+QString rawValue(CaptionKind kind);
+std::optional<CaptionKind> captionKindFromRawValue(const QString& raw);
+
+/// How a clock goes on a stage: full screen on a chosen screen, with an optional caption, or as a
+/// floating window that lets clicks through. A clock without this record behaves as the defaults.
+struct StageSettings {
+    /// The clock fills its chosen screen, without its header and buttons.
+    bool isActive = false;
+    /// The name of the chosen screen; absent, or a screen that is not connected, means the primary.
+    std::optional<QString> screenName;
+    CaptionKind caption = CaptionKind::none;
+    /// The caption's text when `caption` is `message`.
+    QString message;
+    /// The floating window lets the pointer through to the windows below.
+    bool clickThrough = false;
+    UnknownKeys unknownKeys{};
+    bool operator==(const StageSettings&) const = default;
+};
+
 struct AppSettings {
     ColorValue defaultForegroundColor = ColorValue::green();
     ColorValue defaultBackgroundColor = ColorValue::black();
@@ -194,6 +215,7 @@ struct ClockModel {
     std::optional<bool> use24HourTime;
     /// Wall clock: hours and minutes only.
     bool hideSeconds = false;
+    std::optional<StageSettings> stage;
 
     UnknownKeys unknownKeys{};
 

@@ -34,7 +34,8 @@ constexpr std::string_view kRootKeys[] = {"clocks", "settings"};
 constexpr std::string_view kClockKeys[] = {
     "id",        "name",        "mode",         "foregroundColor", "backgroundColor", "outlineColor",
     "opacity",   "alwaysOnTop", "windowOrigin", "windowSize",      "timeZoneOffset",  "countdown",
-    "stopwatch", "timecode",    "timeUntil",    "use24HourTime",   "hideSeconds"};
+    "stopwatch", "timecode",    "timeUntil",    "use24HourTime",   "hideSeconds",
+    "stage"};
 constexpr std::string_view kCountdownKeys[] = {"duration",
                                                "remaining",
                                                "isRunning",
@@ -53,6 +54,7 @@ constexpr std::string_view kTimecodeKeys[] = {"frameRate", "audioInputDeviceID",
 constexpr std::string_view kTimeUntilKeys[] = {
     "targetHour",           "targetMinute",  "targetSecond", "atTargetForegroundColor",
     "atTargetOutlineColor", "flashAtTarget", "rollOverAfter"};
+constexpr std::string_view kStageKeys[] = {"isActive", "screenName", "caption", "message", "clickThrough"};
 constexpr std::string_view kSettingsKeys[] = {"defaultForegroundColor",
                                               "defaultBackgroundColor",
                                               "defaultOutlineColor",
@@ -423,6 +425,18 @@ private:
         if (c.hideSeconds) {
             boolean("hideSeconds", true);
         }
+        if (const auto& s = c.stage) {
+            beginDict("stage");
+            boolean("isActive", s->isActive);
+            if (s->screenName) {
+                string("screenName", *s->screenName);
+            }
+            string("caption", rawValue(s->caption));
+            string("message", s->message);
+            boolean("clickThrough", s->clickThrough);
+            unknown(s->unknownKeys);
+            close("dict");
+        }
         unknown(c.unknownKeys);
         close("dict");
     }
@@ -709,6 +723,23 @@ public:
         return s;
     }
 
+    StageSettings stage(plist_t node) {
+        StageSettings s;
+        s.isActive = boolean(node, "isActive");
+        s.screenName = optionalString(node, "screenName");
+        const QString caption = string(node, "caption");
+        const auto kind = captionKindFromRawValue(caption);
+        if (!kind) {
+            at(field("caption"),
+               [&] { fail(QStringLiteral("unknown caption \u201C%1\u201D").arg(caption)); });
+        }
+        s.caption = *kind;
+        s.message = withoutXmlForbiddenCharacters(string(node, "message"));
+        s.clickThrough = boolean(node, "clickThrough");
+        s.unknownKeys = unknownKeys(node, kStageKeys);
+        return s;
+    }
+
     ClockModel clock(plist_t node) {
         expectDict(node);
         ClockModel c;
@@ -748,6 +779,7 @@ public:
             optionalRecord<TimeUntilSettings>(node, "timeUntil", [&](plist_t n) { return timeUntil(n); });
         c.use24HourTime = optionalBoolean(node, "use24HourTime");
         c.hideSeconds = optionalBoolean(node, "hideSeconds").value_or(false);
+        c.stage = optionalRecord<StageSettings>(node, "stage", [&](plist_t n) { return stage(n); });
         c.unknownKeys = unknownKeys(node, kClockKeys);
         return c;
     }

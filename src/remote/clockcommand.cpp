@@ -10,7 +10,7 @@ namespace tavix {
 
 namespace {
 
-const std::array<std::pair<ClockAction, const char16_t*>, 10> kWords{{
+const std::array<std::pair<ClockAction, const char16_t*>, 12> kWords{{
     {ClockAction::start, u"start"},
     {ClockAction::pause, u"pause"},
     {ClockAction::toggle, u"toggle"},
@@ -21,6 +21,8 @@ const std::array<std::pair<ClockAction, const char16_t*>, 10> kWords{{
     {ClockAction::nudge, u"nudge"},
     {ClockAction::setCountdown, u"countdown"},
     {ClockAction::setTimeUntil, u"timeuntil"},
+    {ClockAction::stage, u"stage"},
+    {ClockAction::setCaption, u"caption"},
 }};
 
 CommandResult refuse(CommandStatus status, const QString& reason) {
@@ -111,6 +113,20 @@ std::optional<CommandResult> checkCommand(const ClockSnapshot& clock, const Cloc
         }
         if (clock.mode != ClockMode::countdown) {
             return wrongMode(QStringLiteral("countdown"));
+        }
+        return std::nullopt;
+    case ClockAction::stage:
+        if (command.screen && command.screen->isEmpty()) {
+            return refuse(CommandStatus::badRequest, QStringLiteral("screen must name a screen"));
+        }
+        return std::nullopt;
+    case ClockAction::setCaption:
+        if (!command.caption && !command.message) {
+            return refuse(CommandStatus::badRequest, QStringLiteral("give caption, message or both"));
+        }
+        if (command.message && command.message->size() > kMaximumMessageLength) {
+            return refuse(CommandStatus::badRequest,
+                          QStringLiteral("message must be at most %1 characters").arg(kMaximumMessageLength));
         }
         return std::nullopt;
     case ClockAction::setTimeUntil: {

@@ -10,10 +10,23 @@ namespace tavix {
 
 class RemoteClockBackend;
 
-enum class ClockAction { start, pause, toggle, reset, hold, open, close, nudge, setCountdown, setTimeUntil };
+enum class ClockAction {
+    start,
+    pause,
+    toggle,
+    reset,
+    hold,
+    open,
+    close,
+    nudge,
+    setCountdown,
+    setTimeUntil,
+    stage,
+    setCaption
+};
 
 /// The action's word in paths: "start", "nudge", "countdown" (setCountdown), "timeuntil"
-/// (setTimeUntil), and so on.
+/// (setTimeUntil), "stage", "caption" (setCaption), and so on.
 QString pathWord(ClockAction action);
 std::optional<ClockAction> actionFromPathWord(const QString& word);
 
@@ -30,6 +43,14 @@ struct ClockCommand {
     std::optional<double> remaining;
     /// setTimeUntil: the target time of day.
     TimeOfDay target;
+    /// stage: Stage Mode on or off; none toggles, as F11 does.
+    std::optional<bool> stageOn;
+    /// stage: the name of the screen to fill.
+    std::optional<QString> screen;
+    /// setCaption: what shows under the digits.
+    std::optional<CaptionKind> caption;
+    /// setCaption: the message line; given alone, it is also shown.
+    std::optional<QString> message;
 };
 
 enum class CommandStatus { ok, notFound, badRequest, conflict };
@@ -43,6 +64,8 @@ struct CommandResult {
 
 /// Largest magnitude accepted for a duration, remaining time or nudge: about 115 days.
 constexpr double kMaximumSeconds = 1e7;
+/// Longest message line accepted, in UTF-16 code units: a caption, not a document.
+constexpr qsizetype kMaximumMessageLength = 500;
 
 /// Why the command cannot apply to the clock (bad value: badRequest; wrong mode or closed window:
 /// conflict), or none when it can.

@@ -38,6 +38,12 @@ ClockSnapshot snapshotOf(const ClockModel& clock, const QDateTime& now, bool fla
     s.name = clock.name;
     s.mode = clock.mode;
     s.windowOpen = windowOpen;
+    if (clock.stage) {
+        s.stageMode = clock.stage->isActive;
+        s.stageScreen = clock.stage->screenName;
+        s.caption = clock.stage->caption;
+        s.message = clock.stage->message;
+    }
     s.textColor = currentTextColor(clock, now);
     s.outlineColor = currentOutlineColor(clock, now);
     s.backgroundColor = clock.backgroundColor;
@@ -167,6 +173,13 @@ QJsonObject toJson(const ClockSnapshot& clock) {
     if (clock.hold) {
         o.insert(QStringLiteral("hold"), *clock.hold);
     }
+    QJsonObject stage{{QStringLiteral("on"), clock.stageMode},
+                      {QStringLiteral("caption"), rawValue(clock.caption)},
+                      {QStringLiteral("message"), clock.message}};
+    if (clock.stageScreen) {
+        stage.insert(QStringLiteral("screen"), *clock.stageScreen);
+    }
+    o.insert(QStringLiteral("stage"), stage);
     return o;
 }
 

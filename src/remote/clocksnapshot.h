@@ -43,6 +43,11 @@ struct ClockSnapshot {
     std::optional<bool> hold;
     ClockState state = ClockState::normal;
     bool windowOpen = false;
+    /// The clock's stage record: Stage Mode, its screen (absent: the primary), the caption.
+    bool stageMode = false;
+    std::optional<QString> stageScreen;
+    CaptionKind caption = CaptionKind::none;
+    QString message;
     /// The colours the window draws in now (warning and at-target colours applied).
     ColorValue textColor;
     ColorValue outlineColor;

@@ -299,7 +299,21 @@ QList<QByteArray> OscEndpoint::clockCommand(const QString& rest, const QVariantL
     ClockCommand command;
     const auto number = [&](int i) { return i < args.size() ? numberOf(args.at(i)) : std::nullopt; };
     std::optional<QString> bad;
-    if (word == osc("duration") || word == osc("remaining")) {
+    const auto text = [&](int i) {
+        return i < args.size() && args.at(i).typeId() == QMetaType::QString
+                   ? std::optional(args.at(i).toString())
+                   : std::nullopt;
+    };
+    if (word == osc("message")) {
+        // One text shows as the caption; an empty one takes the caption away.
+        command.action = ClockAction::setCaption;
+        command.message = text(0);
+        if (!command.message) {
+            bad = QStringLiteral("message needs a text");
+        } else {
+            command.caption = command.message->isEmpty() ? CaptionKind::none : CaptionKind::message;
+        }
+    } else if (word == osc("duration") || word == osc("remaining")) {
         command.action = ClockAction::setCountdown;
         (word == osc("duration") ? command.duration : command.remaining) = number(0);
         if (!number(0)) {
@@ -328,6 +342,23 @@ QList<QByteArray> OscEndpoint::clockCommand(const QString& rest, const QVariantL
             break;
         case ClockAction::setCountdown:
             bad = QStringLiteral("use /duration or /remaining");
+            break;
+        case ClockAction::stage:
+            // [on] [screen], either one alone, or nothing to toggle.
+            if (const auto on = number(0)) {
+                command.stageOn = *on != 0;
+                command.screen = text(1);
+            } else {
+                command.screen = text(0);
+            }
+            break;
+        case ClockAction::setCaption:
+            if (const auto kind = text(0)) {
+                command.caption = captionKindFromRawValue(*kind);
+            }
+            if (!command.caption) {
+                bad = QStringLiteral("caption needs none, name or message");
+            }
             break;
         default:
             break;

@@ -161,6 +161,40 @@ std::optional<QString> parseCommandBody(const QByteArray& body, ClockCommand& co
             return bad;
         }
         return integerField(*object, QStringLiteral("second"), false, command.target.second);
+    case ClockAction::stage: {
+        const QJsonValue on = object->value(QStringLiteral("on"));
+        if (!on.isUndefined() && !on.isBool()) {
+            return QStringLiteral("on must be true or false");
+        }
+        if (on.isBool()) {
+            command.stageOn = on.toBool();
+        }
+        const QJsonValue screen = object->value(QStringLiteral("screen"));
+        if (!screen.isUndefined() && !screen.isString()) {
+            return QStringLiteral("screen must be a screen's name");
+        }
+        if (screen.isString()) {
+            command.screen = screen.toString();
+        }
+        return std::nullopt;
+    }
+    case ClockAction::setCaption: {
+        const QJsonValue caption = object->value(QStringLiteral("caption"));
+        if (!caption.isUndefined()) {
+            command.caption = captionKindFromRawValue(caption.toString());
+            if (!command.caption) {
+                return QStringLiteral("caption must be one of none, name, message");
+            }
+        }
+        const QJsonValue message = object->value(QStringLiteral("message"));
+        if (!message.isUndefined() && !message.isString()) {
+            return QStringLiteral("message must be a text");
+        }
+        if (message.isString()) {
+            command.message = message.toString();
+        }
+        return std::nullopt;
+    }
     case ClockAction::start:
     case ClockAction::pause:
     case ClockAction::toggle:
@@ -290,7 +324,8 @@ HttpResponse RemoteApi::clockAction(const HttpRequest& request, const QString& c
     if (!action) {
         return error(404, QStringLiteral("no action \u201C%1\u201D").arg(word));
     }
-    const bool setter = *action == ClockAction::setCountdown || *action == ClockAction::setTimeUntil;
+    const bool setter = *action == ClockAction::setCountdown || *action == ClockAction::setTimeUntil ||
+                        *action == ClockAction::setCaption;
     if (request.method != (setter ? "PUT" : "POST")) {
         return methodNotAllowed(setter ? "PUT" : "POST");
     }

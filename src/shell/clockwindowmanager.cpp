@@ -144,7 +144,7 @@ void ClockWindowManager::open(const QUuid& clockID, bool cascade) {
     window->move(frame.topLeft());
     window->applyWindowSettings();
 
-    Placement placement{frame, m_frameMargins, {}};
+    Placement placement{frame, m_frameMargins, {}, false};
     placement.since.start();
     m_placements.insert(clockID, placement);
     m_windows.insert(clockID, window);
@@ -179,6 +179,27 @@ void ClockWindowManager::correctForFrameMargins(ClockWindow* window) {
     if (it == m_placements.end() || !window->isVisible()) {
         return;
     }
+    if (window->isInStageMode()) {
+        // A window that opens on its stage is framed only when it leaves it: keep the placement
+        // until then, so that the floating frame comes out as stored.
+        it->heldForStage = true;
+        return;
+    }
+    if (it->heldForStage) {
+        // Back from its stage: put the frame where it is stored, once the decoration is known.
+        const QMargins margins = frameMarginsOf(window);
+        if (margins.isNull() && !m_frameMargins.isNull()) {
+            return;
+        }
+        if (!margins.isNull()) {
+            m_frameMargins = margins;
+        }
+        const Placement placement = *it;
+        m_placements.erase(it);
+        window->resize(contentSizeForFrame(placement.frame.size(), margins, window->minimumSize()));
+        window->move(placement.frame.topLeft());
+        return;
+    }
     if (it->since.elapsed() > kFramingWindowMs) {
         m_placements.erase(it);
         return;
@@ -198,7 +219,8 @@ void ClockWindowManager::correctForFrameMargins(ClockWindow* window) {
 }
 
 void ClockWindowManager::recordFrame(ClockWindow* window) {
-    if (!m_state || !window) {
+    // A stage fills a screen for a while; the clock keeps the frame it floats in.
+    if (!m_state || !window || window->isInStageMode()) {
         return;
     }
     const auto index = m_state->indexOfClock(window->clockID());

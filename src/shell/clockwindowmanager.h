@@ -68,6 +68,7 @@ private:
         QRect frame;
         QMargins assumedMargins;
         QElapsedTimer since;
+        bool heldForStage = false;
     };
 
     struct RemovedClock {

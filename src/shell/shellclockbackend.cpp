@@ -11,6 +11,8 @@
 #include "timecode/timecoderuntimeholder.h"
 
 #include <QGuiApplication>
+#include <QScreen>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -120,6 +122,40 @@ CommandResult ShellClockBackend::apply(const QUuid& clockID, const ClockCommand&
         timeUntil.targetMinute = command.target.minute;
         timeUntil.targetSecond = command.target.second;
         clock.timeUntil = timeUntil;
+        write(clock);
+        break;
+    }
+    case ClockAction::stage: {
+        StageSettings stage = clock.stage.value_or(StageSettings{});
+        if (command.screen) {
+            QStringList names;
+            for (const QScreen* screen : QGuiApplication::screens()) {
+                names.append(screen->name());
+            }
+            // A typing mistake must not put the stage on the primary screen unnoticed.
+            if (!names.contains(*command.screen)) {
+                return {CommandStatus::conflict,
+                        QStringLiteral("no screen named \u201C%1\u201D is connected (connected: %2)")
+                            .arg(*command.screen, names.join(QStringLiteral(", "))),
+                        std::nullopt};
+            }
+            stage.screenName = *command.screen;
+        }
+        stage.isActive = command.stageOn.value_or(command.screen ? true : !stage.isActive);
+        clock.stage = stage;
+        write(clock);
+        if (stage.isActive && !window) {
+            m_windows.openClockWindow(clockID);
+        }
+        break;
+    }
+    case ClockAction::setCaption: {
+        StageSettings stage = clock.stage.value_or(StageSettings{});
+        if (command.message) {
+            stage.message = *command.message;
+        }
+        stage.caption = command.caption.value_or(CaptionKind::message);
+        clock.stage = stage;
         write(clock);
         break;
     }

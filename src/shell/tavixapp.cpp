@@ -109,6 +109,18 @@ void TavixApp::showSettings() {
         }
         // "Add Clock" owns Ctrl+N here; Quit works from this window too.
         window->addAction(m_quit);
+        // A right click on a clock's row offers that clock's menu, for windows that let clicks through.
+        window->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(window, &QWidget::customContextMenuRequested, this, [this, window, view](const QPoint& at) {
+            for (const PreferencesView::ClockRow& row : view->clockRows()) {
+                if (row.row->rect().contains(row.row->mapFrom(window, at))) {
+                    QMenu menu;
+                    fillClockMenu(&menu, row.id);
+                    menu.exec(window->mapToGlobal(at));
+                    return;
+                }
+            }
+        });
         m_settingsWindow = window;
     }
     m_settingsWindow->show();
@@ -191,11 +203,47 @@ void TavixApp::terminate() {
     m_stateFile->flushPendingWrites();
 }
 
+void TavixApp::fillClockMenu(QMenu* menu, const QUuid& clockID) {
+    const auto open = [this, clockID] { m_windows->openClockWindow(clockID); };
+    if (ClockWindow* window = m_windows->window(clockID)) {
+        connect(menu->addAction(tr("Show Window")), &QAction::triggered, this, open);
+        menu->addSeparator();
+        menu->addAction(window->stageModeAction());
+        menu->addMenu(window->stageScreenMenu());
+        menu->addAction(window->clickThroughAction());
+    } else {
+        connect(menu->addAction(tr("Open Window")), &QAction::triggered, this, open);
+    }
+}
+
+void TavixApp::fillClocksMenu(QMenu* menu) {
+    for (const ClockModel& clock : m_state->clocks()) {
+        // "&" marks a mnemonic in a menu title; doubled, it shows as typed.
+        QString title = clock.name;
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QMenu* sub = menu->addMenu(title);
+        fillClockMenu(sub, clock.id);
+    }
+}
+
 void TavixApp::enableTray() {
     if (m_tray || !QSystemTrayIcon::isSystemTrayAvailable()) {
         return;
     }
     auto* menu = new QMenu;
+    // The clocks come first and are listed afresh each time: windows open and close meanwhile.
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        for (QMenu* sub : menu->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
+            sub->deleteLater();
+        }
+        menu->clear();
+        fillClocksMenu(menu);
+        menu->addSeparator();
+        menu->addAction(m_newWindow);
+        menu->addAction(m_settings);
+        menu->addSeparator();
+        menu->addAction(m_quit);
+    });
     menu->addAction(m_newWindow);
     menu->addAction(m_settings);
     menu->addSeparator();

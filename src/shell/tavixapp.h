@@ -8,6 +8,7 @@
 #include <memory>
 
 class QAction;
+class QMenu;
 class QSystemTrayIcon;
 
 namespace tavix {
@@ -71,6 +72,12 @@ public:
     /// window then leaves the application running there.
     void enableTray();
 
+    /// Fills `menu` with one submenu per clock: its window's Stage Mode, screen and Click-Through
+    /// actions, or Open Window for a closed one. The tray and the settings window offer it, so a
+    /// window that lets clicks through stays within reach.
+    void fillClocksMenu(QMenu* menu);
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
+
 Q_SIGNALS:
     /// Emitted before the question whether to quit without saving; tests answer it through this.
     void askingToDiscardChanges(QWidget* dialog);
@@ -79,6 +86,7 @@ private:
     /// Without a tray, closing the last clock window (no settings window shown) ends Tavix.
     void quitIfNothingIsLeft();
     bool confirmDiscardingChanges();
+    void fillClockMenu(QMenu* menu, const QUuid& clockID);
 
     std::shared_ptr<StateFile> m_stateFile;
     std::unique_ptr<AudioBackend> m_audio;

@@ -10,6 +10,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
@@ -368,4 +371,78 @@ TEST(ClockWindow, OutlineAndBackgroundFlashKeepsTheDigitsAndShowsOvertimeAsPlus)
         rig.tick(1.0);
     }
     EXPECT_EQ(phases, (std::vector<std::pair<bool, QRgb>>{{true, qRgb(255, 0, 0)}, {true, qRgb(0, 0, 0)}}));
+}
+
+TEST(ClockWindow, StageModeFillsTheScreenWithDigitsAndLeavingRestoresTheFrameExactly) {
+    struct Case {
+        ClockMode mode;
+        CaptionKind caption;
+        const char* leaveKey;
+    };
+    for (const Case& c : {Case{ClockMode::countdown, CaptionKind::none, "Escape"},
+                          Case{ClockMode::stopwatch, CaptionKind::message, "F11"},
+                          Case{ClockMode::clock, CaptionKind::name, "Escape"},
+                          Case{ClockMode::timeUntil, CaptionKind::none, "F11"}}) {
+        Rig rig([&](ClockModel& clock) {
+            clock.mode = c.mode;
+            clock.stage = StageSettings{false, std::nullopt, c.caption, QStringLiteral("Act 2"), true};
+        });
+        ClockWindow& window = *rig.window;
+        window.move(130, 90);
+        window.resize(610, 230);
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        const QRect before = window.geometry();
+        const QRect beforeFrame = window.frameGeometry();
+        const bool hadControls = window.controlRow()->isVisible();
+        EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowTransparentForInput)) << "floating: clicks pass";
+
+        QTest::keyClick(&window, Qt::Key_F11);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(window.isInStageMode());
+        EXPECT_TRUE(rig.clock().stage->isActive) << "the stage is the clock's, saved with it";
+        EXPECT_EQ(window.geometry(), QGuiApplication::primaryScreen()->geometry());
+        EXPECT_FALSE(window.header()->isVisible());
+        EXPECT_FALSE(window.controlRow()->isVisible());
+        EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowTransparentForInput)) << "a stage takes input";
+        EXPECT_EQ(window.caption()->isVisible(), c.caption != CaptionKind::none);
+        // The digits take at least 85% of the width or the height, whichever binds.
+        const QRectF box = window.display()->textBox();
+        EXPECT_TRUE(box.width() >= 0.85 * window.width() || box.height() >= 0.85 * window.height())
+            << rig.text().toStdString() << ": " << box.width() << "x" << box.height() << " in "
+            << window.width() << "x" << window.height();
+
+        QTest::keyClick(&window, c.leaveKey == std::string("F11") ? Qt::Key_F11 : Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(window.isInStageMode());
+        EXPECT_FALSE(rig.clock().stage->isActive);
+        EXPECT_EQ(window.geometry(), before) << c.leaveKey;
+        EXPECT_EQ(window.frameGeometry(), beforeFrame);
+        EXPECT_TRUE(window.header()->isVisible());
+        EXPECT_EQ(window.controlRow()->isVisible(), hadControls);
+        EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowTransparentForInput));
+    }
+}
+
+TEST(ClockWindow, TheStageGoesToTheChosenScreenOrThePrimaryWhenThatOneIsMissing) {
+    Rig rig([](ClockModel& c) {
+        c.stage = StageSettings{};
+        c.stage->isActive = true;
+        c.stage->screenName = QStringLiteral("no such screen");
+    });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.window->stageScreen(), QGuiApplication::primaryScreen());
+    const QString name = QGuiApplication::primaryScreen()->name();
+    rig.window->stageScreenMenu()->aboutToShow();
+    ASSERT_FALSE(rig.window->stageScreenMenu()->actions().isEmpty());
+    EXPECT_TRUE(rig.window->stageScreenMenu()->actions().first()->text().startsWith(name));
+    rig.window->stageScreenMenu()->actions().first()->trigger();
+    EXPECT_EQ(rig.clock().stage->screenName, name);
+    EXPECT_TRUE(rig.window->isInStageMode());
+    // The Escape key only leaves a stage; on a floating window it does nothing to the record.
+    rig.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+    QTest::keyClick(rig.window.get(), Qt::Key_Escape);
+    QTest::keyClick(rig.window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(rig.clock().stage->isActive);
 }

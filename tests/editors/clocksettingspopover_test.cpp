@@ -4,13 +4,16 @@
 #include "editors/colorpanel.h"
 #include "editors/colorwell.h"
 #include "editors/countdownsettingseditor.h"
+#include "editors/stagesettingssection.h"
 #include "editors/stepper.h"
 #include "editors/timefieldeditor.h"
 #include "editors/timeuntilsettingseditor.h"
 #include "editors/toggle.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSlider>
 #include <QToolButton>
 
@@ -88,6 +91,26 @@ TEST(ClockSettingsPopover, CommonRowsWriteStraightIntoTheClock) {
     EXPECT_EQ(f.clock().name, QStringLiteral(" Stage "));
     QTest::mouseClick(f.panel->alwaysOnTopToggle(), Qt::LeftButton);
     EXPECT_TRUE(f.clock().alwaysOnTop);
+}
+
+TEST(ClockSettingsPopover, StageRowsWriteTheStageRecordAndFollowItLive) {
+    PanelFixture f;
+    f.open();
+    auto* stage = f.panel->findChild<StageSettingsSection*>();
+    ASSERT_TRUE(stage);
+    EXPECT_FALSE(f.clock().stage) << "only a change makes the record";
+    EXPECT_EQ(stage->screenMenu()->count(), QGuiApplication::screens().size());
+    QTest::mouseClick(stage->stageModeToggle(), Qt::LeftButton);
+    ASSERT_TRUE(f.clock().stage);
+    EXPECT_TRUE(f.clock().stage->isActive);
+    test::retype(stage->messageBox(), QStringLiteral("Act 2"));
+    EXPECT_EQ(f.clock().stage->message, QStringLiteral("Act 2"));
+    EXPECT_EQ(f.clock().stage->caption, CaptionKind::message) << "typing a message shows it";
+    QTest::mouseClick(stage->clickThroughToggle(), Qt::LeftButton);
+    EXPECT_TRUE(f.clock().stage->clickThrough);
+    // A remote change shows in the open panel.
+    f.change([](ClockModel& c) { c.stage->caption = CaptionKind::name; });
+    EXPECT_EQ(stage->captionMenu()->currentData().toInt(), static_cast<int>(CaptionKind::name));
 }
 
 TEST(ClockSettingsPopover, ChoosingAModeCreatesItsMissingRecordWithThePanelsFallback) {

@@ -49,6 +49,8 @@ PersistenceContainer fullState() {
         30, std::numeric_limits<std::int64_t>::min(), 0, rgba(1, 0, 0, 1), rgba(0.5, 0, 0, 1), true, 300.5};
     clock.use24HourTime = false;
     clock.hideSeconds = true;
+    clock.stage = StageSettings{true, QStringLiteral("HDMI-1 \u00C9"), CaptionKind::message,
+                                QStringLiteral("Act 2 <b>"), true};
     ClockModel sparse = clock;
     sparse.id = QUuid::createUuid();
     sparse.name.clear();
@@ -59,6 +61,7 @@ PersistenceContainer fullState() {
     sparse.timeUntil.reset();
     sparse.use24HourTime.reset();
     sparse.hideSeconds = false;
+    sparse.stage = StageSettings{};
     state.clocks = {clock, sparse};
     state.settings = {rgba(0, 1, 0, 1),
                       rgba(0, 0, 0, 1),
@@ -114,6 +117,16 @@ TEST(StateCodec, WritesAndReadsBackEqualRecordsOmittingAbsentFields) {
     for (const char* key : {"timeZoneOffset", "countdown", "stopwatch", "timecode", "timeUntil"}) {
         EXPECT_EQ(plist_dict_get_item(sparse, key), nullptr) << key;
     }
+    EXPECT_EQ(plist_dict_get_item(plist_dict_get_item(sparse, "stage"), "screenName"), nullptr);
+}
+
+TEST(StateCodec, AnUnknownCaptionFailsTheReadLikeAnUnknownMode) {
+    const PlistNode root = parse(*encodeStateFile(fullState(), nullptr));
+    plist_dict_set_item(plist_dict_get_item(firstClock(root.get()), "stage"), "caption",
+                        plist_new_string("banner"));
+    QString error;
+    EXPECT_FALSE(decodeStateFile(serialise(root.get(), false), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("caption"))) << error.toStdString();
 }
 
 TEST(StateCodec, NamedColoursAreWrittenAsTheirPaletteComponents) {

@@ -44,6 +44,7 @@ public:
     QList<ClockModel> models;
     QList<bool> open;
     int applied = 0;
+    std::optional<ClockCommand> last;
 
     void add(const ClockModel& clock, bool windowOpen = true) {
         models.append(clock);
@@ -60,6 +61,7 @@ public:
 
     CommandResult apply(const QUuid& id, const ClockCommand& command) override {
         ++applied;
+        last = command;
         for (ClockModel& clock : models) {
             if (clock.id != id) {
                 continue;
@@ -583,4 +585,65 @@ TEST(RemoteControl, RebindsAtOnceWhenTheSettingsChangeAndReportsATakenPort) {
     state.setSettings(settings);
     QTcpServer reuse;
     EXPECT_TRUE(reuse.listen(QHostAddress::LocalHost, port)) << "turned off, the port is free again";
+}
+
+TEST(RemoteCommands, StageAndCaptionReadTheSameOverHttpAndOsc) {
+    Fixture f;
+    OscEndpoint osc(f.backend);
+    const auto http = [&](const char* method, const char* action, const char* body) {
+        f.backend.last.reset();
+        const QByteArray path = QByteArrayLiteral("/api/v1/clocks/Wall/") + action;
+        return f.api.handle(request(method, path.constData(), body)).status;
+    };
+    const auto oscSend = [&](const char* action, QVariantList args) {
+        f.backend.last.reset();
+        quint16 port = 0;
+        return osc
+            .handle(encodeOscMessage(QStringLiteral("/tavix/clock/Wall/") + QString::fromUtf8(action), args),
+                    QStringLiteral("127.0.0.1:9000"), &port)
+            .isEmpty();
+    };
+    const auto last = [&] { return f.backend.last.value_or(ClockCommand{}); };
+
+    ASSERT_EQ(http("POST", "stage", ""), 200);
+    EXPECT_EQ(last().stageOn, std::nullopt) << "no body toggles, as F11 does";
+    ASSERT_EQ(http("POST", "stage", R"({"on": true, "screen": "HDMI-2"})"), 200);
+    EXPECT_EQ(last().stageOn, true);
+    EXPECT_EQ(last().screen, QStringLiteral("HDMI-2"));
+    ASSERT_TRUE(oscSend("stage", {qint64{0}}));
+    EXPECT_EQ(last().stageOn, false);
+    ASSERT_TRUE(oscSend("stage", {QStringLiteral("DP-1")}));
+    EXPECT_EQ(last().stageOn, std::nullopt);
+    EXPECT_EQ(last().screen, QStringLiteral("DP-1"));
+
+    ASSERT_EQ(http("PUT", "caption", R"({"message": "Act 2"})"), 200);
+    EXPECT_EQ(last().message, QStringLiteral("Act 2"));
+    ASSERT_TRUE(oscSend("message", {QStringLiteral("Interval")}));
+    EXPECT_EQ(last().caption, CaptionKind::message);
+    ASSERT_TRUE(oscSend("message", {QString()}));
+    EXPECT_EQ(last().caption, CaptionKind::none) << "an empty message takes the caption away";
+    ASSERT_TRUE(oscSend("caption", {QStringLiteral("name")}));
+    EXPECT_EQ(last().caption, CaptionKind::name);
+
+    // Refused before anything is applied.
+    const int before = f.backend.applied;
+    EXPECT_EQ(http("POST", "stage", R"({"on": "yes"})"), 400);
+    EXPECT_EQ(http("POST", "stage", R"({"screen": ""})"), 400);
+    EXPECT_EQ(http("PUT", "caption", "{}"), 400);
+    EXPECT_EQ(http("PUT", "caption", R"({"caption": "banner"})"), 400);
+    EXPECT_EQ(http("POST", "caption", R"({"caption": "name"})"), 405);
+    const QByteArray longMessage = "{\"message\": \"" + QByteArray(kMaximumMessageLength + 1, 'x') + "\"}";
+    EXPECT_EQ(http("PUT", "caption", longMessage.constData()), 400);
+    EXPECT_FALSE(oscSend("caption", {QStringLiteral("banner")}));
+    EXPECT_FALSE(oscSend("message", {qint64{3}}));
+    EXPECT_EQ(f.backend.applied, before);
+
+    f.backend.models[1].stage =
+        StageSettings{true, QStringLiteral("DP-1"), CaptionKind::message, QStringLiteral("Act 2")};
+    const QJsonObject stage =
+        bodyOf(f.api.handle(request("GET", "/api/v1/clocks/Wall"))).value(QStringLiteral("stage")).toObject();
+    EXPECT_EQ(stage, (QJsonObject{{QStringLiteral("on"), true},
+                                  {QStringLiteral("screen"), QStringLiteral("DP-1")},
+                                  {QStringLiteral("caption"), QStringLiteral("message")},
+                                  {QStringLiteral("message"), QStringLiteral("Act 2")}}));
 }

@@ -6,7 +6,9 @@
 #include "platform/audiobackend.h"
 #include "shell/clockwindowmanager.h"
 #include "shell/platformchoice.h"
+#include "remote/clockcommand.h"
 #include "shell/screengeometry.h"
+#include "shell/shellclockbackend.h"
 #include "shell/signalnotifier.h"
 #include "shell/tavixapp.h"
 #include "testsupport.h"
@@ -24,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <limits>
 
@@ -348,4 +351,49 @@ TEST(TavixApp, ARemovedClockComesBackWithItsWindowAndItsRunningTimerUntilSetting
     app.settingsWindow()->close();
     EXPECT_FALSE(app.windowManager().restoreClock(id));
     EXPECT_EQ(state.clocks().size(), 1);
+}
+
+TEST(ClockWindowManager, AStageKeepsTheFloatingFrameAndComesBackWithTheWindow) {
+    Shell shell;
+    ShellClockBackend backend(shell.timers, shell.manager);
+    const ClockModel before = shell.clock();
+    shell.open();
+    const auto stage = [&](std::optional<bool> on, std::optional<QString> screen) {
+        ClockCommand command;
+        command.action = ClockAction::stage;
+        command.stageOn = on;
+        command.screen = std::move(screen);
+        const CommandStatus status = backend.apply(shell.id(), command).status;
+        QCoreApplication::processEvents();
+        return status;
+    };
+    EXPECT_EQ(stage(true, QStringLiteral("no such screen")), CommandStatus::conflict);
+    EXPECT_FALSE(shell.clock().stage) << "a refused screen changes nothing";
+
+    EXPECT_EQ(stage(true, QGuiApplication::primaryScreen()->name()), CommandStatus::ok);
+    ClockWindow* window = shell.manager.window(shell.id());
+    ASSERT_TRUE(window && window->isInStageMode());
+    EXPECT_EQ(window->geometry(), primary());
+    window->close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shell.clock().windowOrigin, before.windowOrigin) << "the stage is never stored as the frame";
+    EXPECT_EQ(shell.clock().windowSize, before.windowSize);
+
+    // Reopened, as after a restart: the window comes back on its stage, and leaves it for the
+    // stored frame.
+    window = shell.open();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(window && window->isInStageMode());
+    EXPECT_EQ(stage(std::nullopt, std::nullopt), CommandStatus::ok);
+    EXPECT_FALSE(window->isInStageMode());
+    // The offscreen platform draws no frame around a window once it was full screen, so the frame
+    // comes back within its few pixels of decoration; the exact frame is checked under a real
+    // window manager by the end-to-end test.
+    const auto near = [](double a, double b) { return std::abs(a - b) <= 4; };
+    EXPECT_TRUE(near(shell.clock().windowOrigin.x, before.windowOrigin.x) &&
+                near(shell.clock().windowOrigin.y, before.windowOrigin.y) &&
+                near(shell.clock().windowSize.width, before.windowSize.width) &&
+                near(shell.clock().windowSize.height, before.windowSize.height))
+        << shell.clock().windowOrigin.x << "," << shell.clock().windowOrigin.y << " "
+        << shell.clock().windowSize.width << "x" << shell.clock().windowSize.height;
 }
