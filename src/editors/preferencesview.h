@@ -59,6 +59,7 @@ public:
     ColorPanel* colorPanel() const { return m_colorPanel; }
     /// Says when saving fails or a state file was kept aside; hidden while all is well.
     QLabel* saveNote() const { return m_saveNote; }
+    QLabel* versionText() const { return m_versionText; }
     RemoteControlSection* remoteControlSection() const { return m_remoteControl; }
 
 protected:
@@ -94,6 +95,7 @@ private:
     QPushButton* m_addClock = nullptr;
     bool m_refreshing = false;
     QLabel* m_saveNote = nullptr;
+    QLabel* m_versionText = nullptr;
     RemoteControlSection* m_remoteControl = nullptr;
 };
 
