@@ -162,6 +162,7 @@ void ClockWindow::toggleSettings() {
         return;
     }
     auto* content = new ClockSettingsPopover(m_clock, m_holder->runtime(), 90, m_hal);
+    content->setDesktop(m_desktop);
     m_popover = Popover::open(m_settingsButton, content);
     // The click that closes the popover on the button must not open it again at once.
     m_popover->setAttribute(Qt::WA_NoMouseReplay);

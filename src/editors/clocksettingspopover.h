@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/clockbinding.h"
+#include "platform/desktopsession.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -43,12 +44,17 @@ public:
     QSlider* opacitySlider() const { return m_opacity; }
     QLabel* opacityText() const { return m_opacityText; }
     Toggle* alwaysOnTopToggle() const { return m_alwaysOnTop; }
+    /// What the desktop cannot do of the window settings; hidden when it does them all.
+    QLabel* desktopNote() const { return m_desktopNote; }
     /// Wall clocks only, else null.
     QLineEdit* offsetBox() const { return m_offsetBox; }
     Stepper* offsetStepper() const { return m_offsetStepper; }
     /// The current mode section (a CountdownSettingsEditor, TimecodeSettingsEditor, … or a row).
     QWidget* modeSection() const { return m_modeSection; }
     ColorPanel* colorPanel() const { return m_colorPanel; }
+
+    /// Says next to the window settings which of them this desktop does not carry out.
+    void setDesktop(const DesktopCapabilities& desktop);
 
     /// The opacity slider's positions: 0.1 to 1.0 in steps of 0.05.
     static int sliderPositionForOpacity(double opacity);
@@ -80,6 +86,7 @@ private:
     QSlider* m_opacity = nullptr;
     QLabel* m_opacityText = nullptr;
     Toggle* m_alwaysOnTop = nullptr;
+    QLabel* m_desktopNote = nullptr;
 
     ClockMode m_shownMode = ClockMode::clock;
     QWidget* m_modeSection = nullptr;

@@ -93,6 +93,7 @@ void ClockWindowManager::openClockWindow(const QUuid& clockID) {
 
     auto* window = new ClockWindow(m_timers, m_ticks, clockID, m_hal);
     window->addActions(m_actions);
+    window->setDesktop(m_desktop);
     const ClockModel clock = m_state->clocks().at(*index);
 
     QList<QRect> screens;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/desktopsession.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
@@ -39,6 +41,9 @@ public:
     ClockWindow* window(const QUuid& clockID) const;
     QList<ClockWindow*> windows() const;
 
+    /// What the desktop honours; windows opened from now on tell their settings about it.
+    void setDesktop(const DesktopCapabilities& desktop) { m_desktop = desktop; }
+
     /// Actions every clock window offers in its context menu and by their shortcuts.
     void setWindowActions(const QList<QAction*>& actions);
 
@@ -64,6 +69,7 @@ private:
     QHash<QUuid, QPointer<ClockWindow>> m_windows;
     QHash<QUuid, Placement> m_placements;
     QList<QAction*> m_actions;
+    DesktopCapabilities m_desktop;
     // What the window manager adds around a window; learnt from the first framed window.
     QMargins m_frameMargins;
 };
