@@ -1,3 +1,4 @@
+#include "clockwindowmanager.h"
 #include "commandline.h"
 #include "desktopbus.h"
 #include "display/symbols.h"
