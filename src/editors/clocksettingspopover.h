@@ -18,7 +18,7 @@ class QVBoxLayout;
 
 namespace tavix {
 
-class AudioHal;
+class AudioBackend;
 class ColorPanel;
 class ColorWell;
 class Stepper;
@@ -33,9 +33,9 @@ class ClockSettingsPopover : public QWidget {
     Q_OBJECT
 
 public:
-    /// `timecodeRuntime` and `hal` may be null (no timecode input available).
+    /// `timecodeRuntime` and `audio` may be null (no timecode input available).
     ClockSettingsPopover(ClockBinding clock, TimecodeRuntime* timecodeRuntime, double labelWidth,
-                         AudioHal* hal, QWidget* parent = nullptr);
+                         AudioBackend* audio, QWidget* parent = nullptr);
     ~ClockSettingsPopover() override;
 
     QLineEdit* nameBox() const { return m_name; }
@@ -76,7 +76,7 @@ private:
     ClockBinding m_clock;
     QPointer<TimecodeRuntime> m_timecodeRuntime;
     double m_labelWidth;
-    AudioHal* m_hal;
+    AudioBackend* m_audio;
 
     ColorPanel* m_colorPanel;
     QVBoxLayout* m_layout = nullptr;

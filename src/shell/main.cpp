@@ -5,7 +5,7 @@
 #include "display/timesource.h"
 #include "model/statefile.h"
 #include "platform/allocatortuning.h"
-#include "platform/audiohal.h"
+#include "platform/audiobackend.h"
 #include "platform/desktopsession.h"
 #include "platform/paths.h"
 #include "platform/version.h"
@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
 
     tavix::SystemTimeSource time;
     auto stateFile = std::make_shared<tavix::StateFile>(dataDirectory);
-    tavix::TavixApp tavix(stateFile, tavix::makeSystemAudioHal(), time);
+    tavix::TavixApp tavix(stateFile, tavix::makeSystemAudioBackend(), time);
     tavix.windowManager().setDesktop(tavix::detectDesktop(QGuiApplication::platformName().toStdString(),
                                                           qgetenv("WAYLAND_DISPLAY").toStdString(),
                                                           qgetenv("XDG_SESSION_TYPE").toStdString()));
