@@ -9,7 +9,7 @@ packages=(
     qt6-httpserver-dev qt6-websockets-dev liblo-dev liblo-tools curl chromium nodejs
     libltc-dev libplist-dev libpulse-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth pulseaudio pulseaudio-utils xdotool x11-utils x11-apps libxcb1-dev
+    xvfb xauth pulseaudio pulseaudio-utils xdotool x11-utils x11-apps libxcb1-dev openbox lintian
     fonts-dejavu-core desktop-file-utils appstream python3 stress-ng
     dbus-daemon dbus-bin libglib2.0-bin libxml2-utils openbox x11-xserver-utils
 )

@@ -285,6 +285,7 @@ void ClockWindow::toggleSettings() {
             undo->nudge(seconds);
         }
     });
+    content->setDesktop(m_desktop);
     m_popover = Popover::open(m_settingsButton, content);
     // The click that closes the popover on the button must not open it again at once.
     m_popover->setAttribute(Qt::WA_NoMouseReplay);

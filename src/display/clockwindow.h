@@ -2,6 +2,7 @@
 
 #include "editors/popover.h"
 #include "model/clockbinding.h"
+#include "platform/desktopsession.h"
 #include "timecodeclockview.h"
 
 #include <QPointer>
@@ -56,6 +57,8 @@ public:
     void applyWindowSettings();
     /// The same, on the next turn of the event loop.
     void scheduleApplyWindowSettings();
+    /// What the desktop honours, for the notes in the settings popover.
+    void setDesktop(const DesktopCapabilities& desktop) { m_desktop = desktop; }
     /// Opens or closes the settings popover.
     void toggleSettings();
 
@@ -129,6 +132,7 @@ private:
 
     ClockBinding m_clock;
     AudioBackend* m_audio;
+    DesktopCapabilities m_desktop;
     TickEngine* m_engine;
     TimecodeRuntimeHolder* m_holder;
     TimerUndo* m_undo;

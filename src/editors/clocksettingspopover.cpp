@@ -116,6 +116,12 @@ ClockSettingsPopover::ClockSettingsPopover(ClockBinding clock, TimecodeRuntime* 
             [this](bool on) { writeClock([on](ClockModel& c) { c.alwaysOnTop = on; }); });
     m_layout->addWidget(panelRow(QStringLiteral("Window"), labelWidth, singleControl(m_alwaysOnTop)));
     m_layout->addWidget(new StageSettingsSection(m_clock, labelWidth));
+    m_desktopNote = makeSecondaryLabel(QString(), captionFont());
+    m_desktopNote->setWordWrap(true);
+    m_desktopNote->setMaximumWidth(220);
+    QWidget* noteRow = panelRow(QString(), labelWidth, singleControl(m_desktopNote));
+    m_layout->addWidget(noteRow);
+    noteRow->hide();
 
     auto* divider = new QWidget;
     auto* dividerLayout = new QVBoxLayout(divider);
@@ -132,6 +138,19 @@ ClockSettingsPopover::ClockSettingsPopover(ClockBinding clock, TimecodeRuntime* 
 }
 
 ClockSettingsPopover::~ClockSettingsPopover() = default;
+
+void ClockSettingsPopover::setDesktop(const DesktopCapabilities& desktop) {
+    // The setting stays available: it is kept, and honoured again on a desktop that can.
+    QStringList notes;
+    if (!desktop.keepsWindowsOnTop) {
+        notes.append(tr("Your desktop does not let apps keep windows on top"));
+    }
+    if (!desktop.placesWindows) {
+        notes.append(tr("Your desktop chooses where windows open, so clocks may not reopen where they were"));
+    }
+    m_desktopNote->setText(notes.join(QLatin1Char('\n')));
+    m_desktopNote->parentWidget()->setVisible(!notes.isEmpty());
+}
 
 int ClockSettingsPopover::sliderPositionForOpacity(double opacity) {
     if (!std::isfinite(opacity)) {

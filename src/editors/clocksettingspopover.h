@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/clockbinding.h"
+#include "platform/desktopsession.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -44,6 +45,8 @@ public:
     QSlider* opacitySlider() const { return m_opacity; }
     QLabel* opacityText() const { return m_opacityText; }
     Toggle* alwaysOnTopToggle() const { return m_alwaysOnTop; }
+    /// What the desktop cannot do of the window settings; hidden when it does them all.
+    QLabel* desktopNote() const { return m_desktopNote; }
     /// Wall clocks only, else null.
     QLineEdit* offsetBox() const { return m_offsetBox; }
     Stepper* offsetStepper() const { return m_offsetStepper; }
@@ -61,6 +64,8 @@ public:
     /// The "−1 min" and "+1 min" buttons while a countdown shows them, else null.
     QPushButton* minuteDownButton() const { return m_minuteDown; }
     QPushButton* minuteUpButton() const { return m_minuteUp; }
+    /// Says next to the window settings which of them this desktop does not carry out.
+    void setDesktop(const DesktopCapabilities& desktop);
 
     /// The opacity slider's positions: 0.1 to 1.0 in steps of 0.05.
     static int sliderPositionForOpacity(double opacity);
@@ -94,6 +99,7 @@ private:
     QSlider* m_opacity = nullptr;
     QLabel* m_opacityText = nullptr;
     Toggle* m_alwaysOnTop = nullptr;
+    QLabel* m_desktopNote = nullptr;
 
     ClockMode m_shownMode = ClockMode::clock;
     QWidget* m_modeSection = nullptr;

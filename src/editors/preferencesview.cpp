@@ -10,6 +10,7 @@
 #include "toggle.h"
 
 #include "model/appstate.h"
+#include "platform/version.h"
 
 #include <QHBoxLayout>
 #include <QHideEvent>
@@ -94,6 +95,10 @@ PreferencesView::PreferencesView(AppState* state, OpenClockWindow openNewClockWi
     m_remoteControl = new RemoteControlSection(m_state, m_labelWidth);
     layout->addWidget(m_remoteControl);
     layout->addStretch(1);
+    // Which Tavix this is, for a bug report or a question on a forum.
+    m_versionText = makeSecondaryLabel(tr("Tavix %1").arg(QString::fromLatin1(kVersion)), captionFont());
+    m_versionText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_versionText);
 
     // Standard output is out of sight on a desktop, so trouble with the state file shows here too.
     m_saveNote = new QLabel;

@@ -60,6 +60,7 @@ public:
     ColorPanel* colorPanel() const { return m_colorPanel; }
     /// Says when saving fails or a state file was kept aside; hidden while all is well.
     QLabel* saveNote() const { return m_saveNote; }
+    QLabel* versionText() const { return m_versionText; }
     RemoteControlSection* remoteControlSection() const { return m_remoteControl; }
 
     /// What the settings window needs from the clock windows beyond opening one. Without them a
@@ -119,6 +120,7 @@ private:
     QPushButton* m_addClock = nullptr;
     bool m_refreshing = false;
     QLabel* m_saveNote = nullptr;
+    QLabel* m_versionText = nullptr;
     RemoteControlSection* m_remoteControl = nullptr;
     WindowHooks m_hooks;
     /// Removed clocks that can still come back (id and name), the latest last.

@@ -114,6 +114,7 @@ void ClockWindowManager::open(const QUuid& clockID, bool cascade) {
 
     auto* window = new ClockWindow(m_timers, m_ticks, clockID, m_audio);
     window->addActions(m_actions);
+    window->setDesktop(m_desktop);
     const ClockModel clock = m_state->clocks().at(*index);
 
     QList<QRect> screens;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/clockmodel.h"
+#include "platform/desktopsession.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -56,6 +57,9 @@ public:
     ClockWindow* window(const QUuid& clockID) const;
     QList<ClockWindow*> windows() const;
 
+    /// What the desktop honours; windows opened from now on tell their settings about it.
+    void setDesktop(const DesktopCapabilities& desktop) { m_desktop = desktop; }
+
     /// Actions every clock window offers in its context menu and by their shortcuts.
     void setWindowActions(const QList<QAction*>& actions);
 
@@ -93,6 +97,7 @@ private:
     QHash<QUuid, Placement> m_placements;
     QList<QAction*> m_actions;
     QHash<QUuid, RemovedClock> m_removed;
+    DesktopCapabilities m_desktop;
     // What the window manager adds around a window; learnt from the first framed window.
     QMargins m_frameMargins;
 };

@@ -1,9 +1,13 @@
+#include "clockwindowmanager.h"
+#include "commandline.h"
 #include "desktopbus.h"
 #include "display/timesource.h"
 #include "model/statefile.h"
 #include "platform/allocatortuning.h"
 #include "platform/audiobackend.h"
+#include "platform/desktopsession.h"
 #include "platform/paths.h"
+#include "platform/version.h"
 #include "platformchoice.h"
 #include "signalnotifier.h"
 #include "singleinstance.h"
@@ -12,6 +16,7 @@
 #include "widgets/widgetstyle.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QStyleFactory>
 #include <QThread>
@@ -77,8 +82,26 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", *platform);
     }
 
+    // --version and --help answer on a terminal, in a package check or over ssh: no display needed.
+    if (tavix::asksForInformation(arguments)) {
+        QCoreApplication information(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Tavix"));
+        QCoreApplication::setApplicationVersion(QString::fromLatin1(tavix::kVersion));
+        QCommandLineParser parser;
+        tavix::describeCommandLine(parser);
+        parser.process(information);
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavix"));
+    QApplication::setApplicationVersion(QString::fromLatin1(tavix::kVersion));
+    {
+        // What QApplication left over is ours: an unknown option is a mistake worth stopping for.
+        QCommandLineParser parser;
+        tavix::describeCommandLine(parser);
+        parser.process(app);
+    }
     QApplication::setDesktopFileName(QStringLiteral("org.tavix.Tavix"));
     QApplication::setWindowIcon(tavix::applicationIcon());
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -107,6 +130,9 @@ int main(int argc, char** argv) {
     tavix::SystemTimeSource time;
     auto stateFile = std::make_shared<tavix::StateFile>(dataDirectory);
     tavix::TavixApp tavix(stateFile, tavix::makeSystemAudioBackend(), time);
+    tavix.windowManager().setDesktop(tavix::detectDesktop(QGuiApplication::platformName().toStdString(),
+                                                          qgetenv("WAYLAND_DISPLAY").toStdString(),
+                                                          qgetenv("XDG_SESSION_TYPE").toStdString()));
     QObject::connect(&signalNotifier, &tavix::SignalNotifier::received, &tavix, &tavix::TavixApp::quit);
     QObject::connect(&instance, &tavix::SingleInstance::activationRequested, &tavix,
                      &tavix::TavixApp::activate);

@@ -113,6 +113,23 @@ TEST(ClockSettingsPopover, StageRowsWriteTheStageRecordAndFollowItLive) {
     EXPECT_EQ(stage->captionMenu()->currentData().toInt(), static_cast<int>(CaptionKind::name));
 }
 
+TEST(ClockSettingsPopover, SaysWhatTheDesktopDoesNotHonourNextToTheWindowSettings) {
+    PanelFixture f;
+    f.open();
+    QLabel* note = f.panel->desktopNote();
+    EXPECT_FALSE(note->isVisibleTo(f.panel.get()));
+
+    f.panel->setDesktop(detectDesktop("wayland", "wayland-0", "wayland"));
+    EXPECT_TRUE(note->isVisibleTo(f.panel.get()));
+    EXPECT_TRUE(note->text().contains(QStringLiteral("Your desktop does not let apps keep windows on top")));
+    // The setting itself still works: it is kept for a desktop that honours it.
+    QTest::mouseClick(f.panel->alwaysOnTopToggle(), Qt::LeftButton);
+    EXPECT_TRUE(f.clock().alwaysOnTop);
+
+    f.panel->setDesktop(detectDesktop("xcb", "wayland-0", "wayland"));
+    EXPECT_FALSE(note->isVisibleTo(f.panel.get()));
+}
+
 TEST(ClockSettingsPopover, ChoosingAModeCreatesItsMissingRecordWithThePanelsFallback) {
     PanelFixture f;
     AppSettings settings = f.state->settings();

@@ -5,6 +5,7 @@
 #include "editors/preferencesview.h"
 #include "platform/audiobackend.h"
 #include "shell/clockwindowmanager.h"
+#include "shell/commandline.h"
 #include "shell/platformchoice.h"
 #include "remote/clockcommand.h"
 #include "shell/screengeometry.h"
@@ -129,6 +130,36 @@ TEST(PlatformChoice, X11IsPreferredOnlyWhenBothAreThereAndNothingWasChosen) {
     const QStringList arguments{QStringLiteral("tavix"), QStringLiteral("-platform"),
                                 QStringLiteral("wayland")};
     EXPECT_EQ(chooseQtPlatform({}, wayland, x11, arguments), std::nullopt);
+}
+
+TEST(CommandLine, OnlyHelpAndVersionAreAnsweredBeforeTheDisplayOpens) {
+    struct Case {
+        QStringList arguments;
+        bool information;
+    };
+    const auto args = [](std::initializer_list<const char*> words) {
+        QStringList list{QStringLiteral("tavix")};
+        for (const char* word : words) {
+            list.append(QString::fromLatin1(word));
+        }
+        return list;
+    };
+    const Case cases[] = {
+        {args({}), false},
+        {args({"--version"}), true},
+        {args({"-v"}), true},
+        {args({"--help"}), true},
+        {args({"-h"}), true},
+        {args({"--help-all"}), true},
+        {args({"-platform", "xcb", "--version"}), true},
+        // Qt's own single-dash options hold the letters of -v and -h; they are not ours to answer.
+        {args({"-reverse"}), false},
+        {args({"-stylesheet", "look.qss"}), false},
+        {args({"-platform", "offscreen"}), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(asksForInformation(c.arguments), c.information) << c.arguments.join(u' ').toStdString();
+    }
 }
 
 TEST(ClockWindowManager, AHiddenOrMinimisedWindowIsBroughtBackNotDuplicated) {
