@@ -52,8 +52,8 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
       m_modeSymbol(new QLabel(this)), m_settingsButton(new QToolButton(this)),
       m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
       m_message(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
-      m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
-      m_reset(new QPushButton(QStringLiteral("Reset"), m_controls)) {
+      m_startPause(new QPushButton(tr("Start"), m_controls)),
+      m_reset(new QPushButton(tr("Reset"), m_controls)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     setWindowIcon(applicationIcon());
@@ -257,7 +257,7 @@ void ClockWindow::refresh(bool ticked) {
         const bool running = clock.mode == ClockMode::countdown
                                  ? clock.countdown->isRunning
                                  : clock.stopwatch && clock.stopwatch->isRunning;
-        m_startPause->setText(running ? QStringLiteral("Pause") : QStringLiteral("Start"));
+        m_startPause->setText(running ? tr("Pause") : tr("Start"));
     }
 
     const QColor background = toQColor(clock.backgroundColor);

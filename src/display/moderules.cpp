@@ -3,6 +3,8 @@
 #include "durationformat.h"
 #include "wallclock.h"
 
+#include <QCoreApplication>
+
 namespace tavix {
 
 bool isInWarningBand(const CountdownSettings& countdown) {
@@ -152,7 +154,7 @@ DisplayContent displayContent(const ClockModel& clock, const QDateTime& now, boo
         return {wallClockText(now, clock.timeZoneOffset, localeId), false, true};
     case ClockMode::countdown:
         if (!clock.countdown) {
-            return {QStringLiteral("No Countdown Data"), true, true};
+            return {QCoreApplication::translate("tavix::ClockWindow", "No Countdown Data"), true, true};
         }
         return {formatDuration(clock.countdown->remaining, true), false,
                 !isCountdownFlashing(*clock.countdown) || flashVisible};
@@ -160,7 +162,7 @@ DisplayContent displayContent(const ClockModel& clock, const QDateTime& now, boo
         return {formatDuration(clock.stopwatch ? clock.stopwatch->elapsed : 0.0, false), false, true};
     case ClockMode::timeUntil: {
         if (!clock.timeUntil) {
-            return {QStringLiteral("No Target Time"), true, true};
+            return {QCoreApplication::translate("tavix::ClockWindow", "No Target Time"), true, true};
         }
         const double remaining = timeUntilRemaining(clock, now);
         // The flash follows remaining <= 0 only, so an unformable target (remaining 0) flashes too.

@@ -1,5 +1,6 @@
 #include "symbols.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 
 // The icons live in a static library, whose resources are registered only when asked for.
@@ -24,18 +25,21 @@ Symbol modeSymbol(ClockMode mode) {
     case ClockMode::clock:
         return {{QStringLiteral("preferences-system-time-symbolic")},
                 resource("clock.svg"),
-                QStringLiteral("Time")};
+                QCoreApplication::translate("tavix::Symbol", "Time")};
     case ClockMode::countdown:
-        return {{QStringLiteral("alarm-symbolic")}, resource("timer.svg"), QStringLiteral("Countdown")};
+        return {{QStringLiteral("alarm-symbolic")},
+                resource("timer.svg"),
+                QCoreApplication::translate("tavix::Symbol", "Countdown")};
     case ClockMode::stopwatch:
-        return {
-            {QStringLiteral("stopwatch-symbolic")}, resource("stopwatch.svg"), QStringLiteral("Stopwatch")};
+        return {{QStringLiteral("stopwatch-symbolic")},
+                resource("stopwatch.svg"),
+                QCoreApplication::translate("tavix::Symbol", "Stopwatch")};
     case ClockMode::timecode:
-        return {{}, resource("timecode.svg"), QStringLiteral("Timecode")};
+        return {{}, resource("timecode.svg"), QCoreApplication::translate("tavix::Symbol", "Timecode")};
     case ClockMode::timeUntil:
         return {{QStringLiteral("hourglass-symbolic")},
                 resource("hourglass.svg"),
-                QStringLiteral("Time until\u2026")};
+                QCoreApplication::translate("tavix::Symbol", "Time until…")};
     }
     return {};
 }
@@ -43,7 +47,7 @@ Symbol modeSymbol(ClockMode mode) {
 Symbol settingsSymbol() {
     return {{QStringLiteral("emblem-system-symbolic"), QStringLiteral("preferences-system-symbolic")},
             resource("gear.svg"),
-            QStringLiteral("Clock Settings")};
+            QCoreApplication::translate("tavix::Symbol", "Clock Settings")};
 }
 
 QIcon applicationIcon() {

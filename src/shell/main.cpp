@@ -9,6 +9,7 @@
 #include "signalnotifier.h"
 #include "singleinstance.h"
 #include "tavixapp.h"
+#include "translations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -110,6 +111,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(tavix::applicationIcon());
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(darkPalette());
+    const tavix::Translations translations(QLocale::system());
 
     // A desktop session ends its programs by signal: end the event loop, and so save, as on Quit.
     // The handler goes in before anything is loaded, so that a signal during start-up waits for the
