@@ -248,7 +248,7 @@
     </message>
     <message>
         <source>Running timers keep counting while closed</source>
-        <translation>Laufende Timer zählen weiter, während Tavix geschlossen ist</translation>
+        <translation>Laufende Timer zählen auch geschlossen weiter</translation>
     </message>
     <message>
         <source>Timers</source>

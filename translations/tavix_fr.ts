@@ -248,7 +248,7 @@
     </message>
     <message>
         <source>Running timers keep counting while closed</source>
-        <translation>Les minuteurs en cours continuent quand Tavix est fermé</translation>
+        <translation>Les minuteurs continuent même fermés</translation>
     </message>
     <message>
         <source>Timers</source>
