@@ -6,7 +6,7 @@
 #include "display/timesource.h"
 #include "model/appstate.h"
 #include "model/statecodec.h"
-#include "platform/audiohal.h"
+#include "platform/audiobackend.h"
 #include "remote/oscprotocol.h"
 #include "shell/tavixapp.h"
 

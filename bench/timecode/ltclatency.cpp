@@ -3,11 +3,12 @@
 // playback stream, paced by the server, and captures its monitor through the real capture path.
 // Run it with bench/timecode/ltc_latency.sh (a private daemon from tests/support/with-pulse.sh).
 #include "ltcsignal.h"
-#include "platform/pulseaudiohal.h"
+#include "platform/pulseaudiobackend.h"
 #include "timecode/timecodeinputmanager.h"
 #include "timecode/timecoderuntime.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <pulse/error.h>
@@ -47,13 +48,19 @@ int main(int argc, char** argv) {
     }
     frameEnds.back() = std::min(frameEnds.back(), signal.samples.size());
 
-    PulseAudioHal hal;
+    PulseAudioBackend audio;
     TimecodeRuntime runtime;
-    TimecodeInputManager manager(&hal, &runtime,
+    TimecodeInputManager manager(&audio, &runtime,
                                  {TimecodeFrameRate::fps30,
-                                  QString::number(PulseAudioHal::deviceIDForSourceName("ltcout.monitor")),
+                                  QString::number(PulseAudioBackend::deviceIdForSourceName("ltcout.monitor")),
                                   0});
     manager.start();
+    // The device listing runs off the main thread; capture begins when its result is taken.
+    QElapsedTimer waited;
+    waited.start();
+    while (manager.isListing() && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
     if (!manager.isCapturing()) {
         std::fprintf(stderr, "no capture from ltcout.monitor\n");
         return 1;

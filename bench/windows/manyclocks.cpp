@@ -8,7 +8,7 @@
 #include "model/appstate.h"
 #include "model/statecodec.h"
 #include "model/statefile.h"
-#include "platform/audiohal.h"
+#include "platform/audiobackend.h"
 #include "shell/clockwindowmanager.h"
 #include "shell/tavixapp.h"
 

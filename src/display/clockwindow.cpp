@@ -45,10 +45,10 @@ qreal windowOpacityFor(double opacity) {
 
 } // namespace
 
-ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioHal* hal,
+ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioBackend* audio,
                          QWidget* parent)
-    : QWidget(parent, Qt::Window), m_clock(&timers.appState(), clockID), m_hal(hal),
-      m_engine(new TickEngine(m_clock, timers, ticks, this)), m_holder(new TimecodeRuntimeHolder(hal, this)),
+    : QWidget(parent, Qt::Window), m_clock(&timers.appState(), clockID), m_audio(audio),
+      m_engine(new TickEngine(m_clock, timers, ticks, this)), m_holder(new TimecodeRuntimeHolder(audio, this)),
       m_modeSymbol(new QLabel(this)), m_settingsButton(new QToolButton(this)),
       m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
       m_message(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
@@ -161,7 +161,7 @@ void ClockWindow::toggleSettings() {
         m_popover->close();
         return;
     }
-    auto* content = new ClockSettingsPopover(m_clock, m_holder->runtime(), 90, m_hal);
+    auto* content = new ClockSettingsPopover(m_clock, m_holder->runtime(), 90, m_audio);
     m_popover = Popover::open(m_settingsButton, content);
     // The click that closes the popover on the button must not open it again at once.
     m_popover->setAttribute(Qt::WA_NoMouseReplay);

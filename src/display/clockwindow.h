@@ -15,7 +15,7 @@ class QToolButton;
 
 namespace tavix {
 
-class AudioHal;
+class AudioBackend;
 class FittedText;
 class RunningTimers;
 class TickEngine;
@@ -31,9 +31,9 @@ class ClockWindow : public QWidget {
     Q_OBJECT
 
 public:
-    /// `hal` may be null (no audio input). `timers` (and its store) and `ticks` must outlive the
+    /// `audio` may be null (no audio input). `timers` (and its store) and `ticks` must outlive the
     /// window.
-    ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioHal* hal,
+    ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioBackend* audio,
                 QWidget* parent = nullptr);
     ~ClockWindow() override;
 
@@ -90,7 +90,7 @@ private:
     void updateTint(const ClockModel& clock);
 
     ClockBinding m_clock;
-    AudioHal* m_hal;
+    AudioBackend* m_audio;
     TickEngine* m_engine;
     TimecodeRuntimeHolder* m_holder;
 

@@ -52,9 +52,9 @@ Binding<ColorValue> clockColorBinding(const ClockBinding& clock, ColorValue Cloc
 } // namespace
 
 ClockSettingsPopover::ClockSettingsPopover(ClockBinding clock, TimecodeRuntime* timecodeRuntime,
-                                           double labelWidth, AudioHal* hal, QWidget* parent)
+                                           double labelWidth, AudioBackend* audio, QWidget* parent)
     : QWidget(parent), m_clock(std::move(clock)), m_timecodeRuntime(timecodeRuntime),
-      m_labelWidth(labelWidth), m_hal(hal), m_colorPanel(new ColorPanel(this)) {
+      m_labelWidth(labelWidth), m_audio(audio), m_colorPanel(new ColorPanel(this)) {
     applyEditorLook(this);
     setFixedWidth(kWidth);
     m_layout = new QVBoxLayout(this);
@@ -218,7 +218,7 @@ void ClockSettingsPopover::rebuildModeSection() {
         } else {
             const Binding<TimecodeSettings> binding = timecodeSettingsBinding(m_clock);
             binding.get();
-            auto* editor = new TimecodeSettingsEditor(binding, m_timecodeRuntime, m_hal, m_labelWidth);
+            auto* editor = new TimecodeSettingsEditor(binding, m_timecodeRuntime, m_audio, m_labelWidth);
             connect(editor, &TimecodeSettingsEditor::dismissRequested, this,
                     &ClockSettingsPopover::dismissRequested);
             m_modeSection = editor;

@@ -17,7 +17,7 @@ class QVBoxLayout;
 
 namespace tavix {
 
-class AudioHal;
+class AudioBackend;
 class ColorPanel;
 class ColorWell;
 class Stepper;
@@ -32,9 +32,9 @@ class ClockSettingsPopover : public QWidget {
     Q_OBJECT
 
 public:
-    /// `timecodeRuntime` and `hal` may be null (no timecode input available).
+    /// `timecodeRuntime` and `audio` may be null (no timecode input available).
     ClockSettingsPopover(ClockBinding clock, TimecodeRuntime* timecodeRuntime, double labelWidth,
-                         AudioHal* hal, QWidget* parent = nullptr);
+                         AudioBackend* audio, QWidget* parent = nullptr);
     ~ClockSettingsPopover() override;
 
     QLineEdit* nameBox() const { return m_name; }
@@ -70,7 +70,7 @@ private:
     ClockBinding m_clock;
     QPointer<TimecodeRuntime> m_timecodeRuntime;
     double m_labelWidth;
-    AudioHal* m_hal;
+    AudioBackend* m_audio;
 
     ColorPanel* m_colorPanel;
     QVBoxLayout* m_layout = nullptr;

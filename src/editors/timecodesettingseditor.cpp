@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
-#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -39,7 +38,8 @@ std::vector<AudioDeviceChoice> choicesFor(const std::vector<AudioInputDeviceInfo
     std::vector<AudioDeviceChoice> choices;
     choices.reserve(infos.size());
     for (const AudioInputDeviceInfo& info : infos) {
-        choices.push_back(makeAudioDeviceChoice(info.deviceID, info.name, info.inputChannelCount));
+        choices.push_back(makeAudioDeviceChoice(info.deviceID, info.name, info.inputChannelCount,
+                                                judgeMicrophone(info).isMicrophone));
     }
     return choices;
 }
@@ -47,8 +47,8 @@ std::vector<AudioDeviceChoice> choicesFor(const std::vector<AudioInputDeviceInfo
 } // namespace
 
 TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> settings, TimecodeRuntime* runtime,
-                                               AudioHal* hal, double labelWidth, QWidget* parent)
-    : QWidget(parent), m_settings(std::move(settings)), m_runtime(runtime), m_hal(hal),
+                                               AudioBackend* audio, double labelWidth, QWidget* parent)
+    : QWidget(parent), m_settings(std::move(settings)), m_runtime(runtime), m_audio(audio),
       m_inbox(std::make_unique<MainThreadInbox>()) {
     QVBoxLayout* layout = makeSectionLayout(this, 10);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -174,10 +174,7 @@ void TimecodeSettingsEditor::loadDevicesOnce(bool force) {
     refreshControls();
     const MainThreadInbox::Sender sender = m_inbox->sender();
     const QPointer<TimecodeSettingsEditor> self(this);
-    AudioHal* hal = m_hal;
-    QThreadPool::globalInstance()->start([sender, self, hal] {
-        std::vector<AudioInputDeviceInfo> infos =
-            hal ? listInputDevices(*hal) : std::vector<AudioInputDeviceInfo>{};
+    const auto take = [sender, self](const std::vector<AudioInputDeviceInfo>& infos) {
         // The inbox drops the result when the editor has gone in the meantime.
         sender.post([self, choices = choicesFor(infos)]() mutable {
             if (self) {
@@ -185,7 +182,13 @@ void TimecodeSettingsEditor::loadDevicesOnce(bool force) {
                 self->refreshControls();
             }
         });
-    });
+    };
+    if (m_audio == nullptr) {
+        take({});
+        return;
+    }
+    // The listing waits for the sound server, so it runs on the backend's worker.
+    m_audio->post([take, audio = m_audio] { take(listInputDevices(*audio)); });
 }
 
 void TimecodeSettingsEditor::apply() {

@@ -15,7 +15,7 @@ class QTimer;
 
 namespace tavix {
 
-class AudioHal;
+class AudioBackend;
 class LevelBar;
 class MainThreadInbox;
 class TimecodeRuntime;
@@ -23,13 +23,13 @@ class TimecodeRuntime;
 /// The timecode section of the clock settings: input device, channel and frame rate, staged here
 /// and written only by Apply, with the live input level and decoded time of the clock's window.
 /// Devices are listed on a background thread and taken over on the main thread.
-/// Main thread only (the listing itself runs on the global thread pool).
+/// Main thread only (the listing itself runs on the audio backend's worker).
 class TimecodeSettingsEditor : public QWidget {
     Q_OBJECT
 
 public:
-    /// `runtime` and `hal` may be null; without a layer the device list stays empty.
-    TimecodeSettingsEditor(Binding<TimecodeSettings> settings, TimecodeRuntime* runtime, AudioHal* hal,
+    /// `runtime` and `audio` may be null; without a layer the device list stays empty.
+    TimecodeSettingsEditor(Binding<TimecodeSettings> settings, TimecodeRuntime* runtime, AudioBackend* audio,
                            double labelWidth, QWidget* parent = nullptr);
     ~TimecodeSettingsEditor() override;
 
@@ -62,7 +62,7 @@ private:
 
     Binding<TimecodeSettings> m_settings;
     QPointer<TimecodeRuntime> m_runtime;
-    AudioHal* m_hal;
+    AudioBackend* m_audio;
     TimecodeStaging m_staging;
     std::unique_ptr<MainThreadInbox> m_inbox;
 

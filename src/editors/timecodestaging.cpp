@@ -9,8 +9,8 @@
 namespace tavix {
 
 AudioDeviceChoice makeAudioDeviceChoice(std::uint32_t deviceID, const QString& name,
-                                        std::uint32_t channelCount) {
-    return AudioDeviceChoice{deviceID, name, QString::number(deviceID), channelCount};
+                                        std::uint32_t channelCount, bool isMicrophone) {
+    return AudioDeviceChoice{deviceID, name, QString::number(deviceID), channelCount, isMicrophone};
 }
 
 QString deviceMenuTitle(const AudioDeviceChoice& choice) {
@@ -25,12 +25,6 @@ void sortDeviceChoices(std::vector<AudioDeviceChoice>& choices) {
                      [](const AudioDeviceChoice& a, const AudioDeviceChoice& b) {
                          return compareLocalizedCaseInsensitive(a.name, b.name) < 0;
                      });
-}
-
-bool isInternalDeviceName(const QString& name) {
-    const QString lower = name.toLower();
-    return lower.contains(QStringLiteral("built")) || lower.contains(QStringLiteral("macbook")) ||
-           lower.contains(QStringLiteral("microphone"));
 }
 
 QString channelMenuTitle(std::int64_t channelIndex) {
@@ -105,7 +99,7 @@ std::uint32_t TimecodeStaging::stagedChannelCount() const {
 
 bool TimecodeStaging::isStagedDeviceInternal() const {
     const AudioDeviceChoice* device = stagedDevice();
-    return device && isInternalDeviceName(device->name);
+    return device && device->isMicrophone;
 }
 
 bool TimecodeStaging::canApply() const {

@@ -17,18 +17,18 @@ struct AudioDeviceChoice {
     /// The decimal device id: the stored `audioInputDeviceID` and the menu's selection value.
     QString deviceIDString;
     std::uint32_t channelCount = 0;
+    /// Taken for a microphone by the input side's rule (judgeMicrophone), so refused for LTC.
+    bool isMicrophone = false;
 
     bool operator==(const AudioDeviceChoice&) const = default;
 };
 
 AudioDeviceChoice makeAudioDeviceChoice(std::uint32_t deviceID, const QString& name,
-                                        std::uint32_t channelCount);
+                                        std::uint32_t channelCount, bool isMicrophone = false);
 /// "Line In (2 ch)".
 QString deviceMenuTitle(const AudioDeviceChoice& choice);
 /// Sorts by name in the current locale, ignoring case; equal names keep their listed order.
 void sortDeviceChoices(std::vector<AudioDeviceChoice>& choices);
-/// Built-in microphones and speakers of laptops: names holding "built", "macbook" or "microphone".
-bool isInternalDeviceName(const QString& name);
 /// "Ch 1", "Ch 2", …
 QString channelMenuTitle(std::int64_t channelIndex);
 /// The frame-rate menu item ("29.97 DF").

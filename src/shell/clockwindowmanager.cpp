@@ -33,9 +33,9 @@ QMargins frameMarginsOf(const QWidget* window) {
 
 } // namespace
 
-ClockWindowManager::ClockWindowManager(RunningTimers& timers, TickScheduler& ticks, AudioHal* hal,
+ClockWindowManager::ClockWindowManager(RunningTimers& timers, TickScheduler& ticks, AudioBackend* audio,
                                        QObject* parent)
-    : QObject(parent), m_state(&timers.appState()), m_timers(timers), m_ticks(ticks), m_hal(hal) {}
+    : QObject(parent), m_state(&timers.appState()), m_timers(timers), m_ticks(ticks), m_audio(audio) {}
 
 ClockWindowManager::~ClockWindowManager() {
     const auto windows = m_windows;
@@ -91,7 +91,7 @@ void ClockWindowManager::openClockWindow(const QUuid& clockID) {
         return;
     }
 
-    auto* window = new ClockWindow(m_timers, m_ticks, clockID, m_hal);
+    auto* window = new ClockWindow(m_timers, m_ticks, clockID, m_audio);
     window->addActions(m_actions);
     const ClockModel clock = m_state->clocks().at(*index);
 

@@ -14,7 +14,7 @@ class QAction;
 namespace tavix {
 
 class AppState;
-class AudioHal;
+class AudioBackend;
 class ClockWindow;
 class RunningTimers;
 class TickScheduler;
@@ -27,8 +27,8 @@ class ClockWindowManager : public QObject {
     Q_OBJECT
 
 public:
-    /// `hal` may be null. `timers` (with its store) and `ticks` must outlive the manager.
-    ClockWindowManager(RunningTimers& timers, TickScheduler& ticks, AudioHal* hal, QObject* parent = nullptr);
+    /// `audio` may be null. `timers` (with its store) and `ticks` must outlive the manager.
+    ClockWindowManager(RunningTimers& timers, TickScheduler& ticks, AudioBackend* audio, QObject* parent = nullptr);
     /// Deletes the windows without closing them: frames are recorded only by the user's actions.
     ~ClockWindowManager() override;
 
@@ -60,7 +60,7 @@ private:
     QPointer<AppState> m_state;
     RunningTimers& m_timers;
     TickScheduler& m_ticks;
-    AudioHal* m_hal;
+    AudioBackend* m_audio;
     QHash<QUuid, QPointer<ClockWindow>> m_windows;
     QHash<QUuid, Placement> m_placements;
     QList<QAction*> m_actions;

@@ -3,7 +3,7 @@
 #include "display/timesource.h"
 #include "model/statefile.h"
 #include "platform/allocatortuning.h"
-#include "platform/audiohal.h"
+#include "platform/audiobackend.h"
 #include "platform/paths.h"
 #include "platformchoice.h"
 #include "signalnotifier.h"
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
 
     tavix::SystemTimeSource time;
     auto stateFile = std::make_shared<tavix::StateFile>(dataDirectory);
-    tavix::TavixApp tavix(stateFile, tavix::makeSystemAudioHal(), time);
+    tavix::TavixApp tavix(stateFile, tavix::makeSystemAudioBackend(), time);
     QObject::connect(&signalNotifier, &tavix::SignalNotifier::received, &tavix, &tavix::TavixApp::quit);
     QObject::connect(&instance, &tavix::SingleInstance::activationRequested, &tavix,
                      &tavix::TavixApp::activate);

@@ -3,6 +3,7 @@
 #include "clockwindowmanager.h"
 #include "display/clockwindow.h"
 #include "display/moderules.h"
+#include "display/runningtimers.h"
 #include "display/tickengine.h"
 #include "display/timesource.h"
 #include "editors/modebindings.h"
@@ -15,9 +16,9 @@
 
 namespace tavix {
 
-ShellClockBackend::ShellClockBackend(AppState& state, ClockWindowManager& windows, TimeSource& time,
-                                     QObject* parent)
-    : RemoteClockBackend(parent), m_state(state), m_windows(windows), m_time(time) {
+ShellClockBackend::ShellClockBackend(RunningTimers& timers, ClockWindowManager& windows, QObject* parent)
+    : RemoteClockBackend(parent), m_timers(timers), m_state(timers.appState()), m_windows(windows),
+      m_time(timers.time()) {
     connect(&m_state, &AppState::clocksChanged, this, &RemoteClockBackend::changed);
     connect(&m_windows, &ClockWindowManager::windowClosed, this, &RemoteClockBackend::changed);
     connect(&m_windows, &ClockWindowManager::windowOpened, this, [this](ClockWindow* window) {
@@ -32,6 +33,7 @@ QList<ClockSnapshot> ShellClockBackend::clocks() const {
     QList<ClockSnapshot> result;
     result.reserve(m_state.clocks().size());
     const QDateTime now = m_time.wallNow();
+    const std::int64_t nowNs = m_time.elapsedNanoseconds();
     for (const ClockModel& clock : m_state.clocks()) {
         if (const ClockWindow* window = m_windows.window(clock.id)) {
             // What the window shows: its last tick's instant and flash phase.
@@ -40,7 +42,8 @@ QList<ClockSnapshot> ShellClockBackend::clocks() const {
             result.append(
                 snapshotOf(clock, window->engine()->now(), window->engine()->flashVisible(), true, runtime));
         } else {
-            result.append(snapshotOf(clock, now, true, false, nullptr));
+            // A closed window's timer keeps counting: its record holds the value of its last save.
+            result.append(snapshotOf(m_timers.withValueAt(clock, nowNs), now, true, false, nullptr));
         }
     }
     return result;
@@ -54,38 +57,19 @@ CommandResult ShellClockBackend::apply(const QUuid& clockID, const ClockCommand&
     ClockModel clock = m_state.clocks().at(*index);
     ClockWindow* window = m_windows.window(clockID);
     const auto write = [&](const ClockModel& changed) { m_state.setClock(*index, changed); };
-    const bool running =
-        (clock.mode == ClockMode::countdown && clock.countdown && clock.countdown->isRunning) ||
-        (clock.mode == ClockMode::stopwatch && clock.stopwatch && clock.stopwatch->isRunning);
+    // The timer of the clock's mode, as its window's buttons act on it (a closed one too).
     switch (command.action) {
     case ClockAction::start:
+        m_timers.start(clockID);
+        break;
     case ClockAction::pause:
+        m_timers.pause(clockID);
+        break;
     case ClockAction::toggle:
-        if ((command.action == ClockAction::start && running) ||
-            (command.action == ClockAction::pause && !running)) {
-            break;
-        }
-        // The window's engine charges the time run since its last tick, as its button does.
-        if (window) {
-            window->engine()->startPause();
-        } else if (clock.mode == ClockMode::countdown) {
-            if (auto next = toggleCountdown(clock)) {
-                write(*next);
-            }
-        } else {
-            write(toggleStopwatch(clock));
-        }
+        m_timers.startPause(clockID);
         break;
     case ClockAction::reset:
-        if (window) {
-            window->engine()->reset();
-        } else if (clock.mode == ClockMode::countdown) {
-            if (auto next = resetCountdown(clock)) {
-                write(*next);
-            }
-        } else {
-            write(resetStopwatch(clock));
-        }
+        m_timers.reset(clockID);
         break;
     case ClockAction::hold:
         if (window) {
@@ -109,14 +93,7 @@ CommandResult ShellClockBackend::apply(const QUuid& clockID, const ClockCommand&
         }
         break;
     case ClockAction::nudge:
-        if (clock.mode == ClockMode::countdown && clock.countdown) {
-            clock.countdown->remaining += command.seconds;
-        } else {
-            StopwatchSettings stopwatch = clock.stopwatch.value_or(StopwatchSettings{});
-            stopwatch.elapsed = std::max(0.0, stopwatch.elapsed + command.seconds);
-            clock.stopwatch = stopwatch;
-        }
-        write(clock);
+        m_timers.nudge(clockID, command.seconds);
         break;
     case ClockAction::setCountdown: {
         CountdownSettings countdown = clock.countdown.value_or(fallbackCountdownSettings());
@@ -129,6 +106,9 @@ CommandResult ShellClockBackend::apply(const QUuid& clockID, const ClockCommand&
         }
         if (command.remaining) {
             countdown.remaining = *command.remaining;
+        } else if (countdown.isRunning) {
+            // Keep what a running countdown has run since its record was last brought up to date.
+            countdown.remaining = m_timers.currentRemaining(clockID).value_or(countdown.remaining);
         }
         clock.countdown = countdown;
         write(clock);

@@ -10,7 +10,7 @@
 #include "editors/remotecontrolsection.h"
 #include "model/appstate.h"
 #include "model/statefile.h"
-#include "platform/audiohal.h"
+#include "platform/audiobackend.h"
 #include "remote/remotecontrol.h"
 
 #include <QAction>
@@ -24,13 +24,13 @@
 
 namespace tavix {
 
-TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioHal> hal, TimeSource& time,
+TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioBackend> audio, TimeSource& time,
                    QObject* parent)
-    : QObject(parent), m_stateFile(std::move(stateFile)), m_hal(std::move(hal)), m_time(time),
+    : QObject(parent), m_stateFile(std::move(stateFile)), m_audio(std::move(audio)), m_time(time),
       m_state(std::make_unique<AppState>(m_stateFile)),
       m_timers(std::make_unique<RunningTimers>(*m_state, time)),
       m_ticks(std::make_unique<TickScheduler>(time)),
-      m_windows(std::make_unique<ClockWindowManager>(*m_timers, *m_ticks, m_hal.get())),
+      m_windows(std::make_unique<ClockWindowManager>(*m_timers, *m_ticks, m_audio.get())),
       m_newWindow(new QAction(tr("New Window"), this)), m_settings(new QAction(tr("Settings…"), this)),
       m_quit(new QAction(tr("Quit"), this)) {
     m_newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -51,7 +51,8 @@ TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioHa
 
 TavixApp::~TavixApp() {
     delete m_settingsWindow.data();
-    // A device listing may still run on the thread pool with the audio layer; it must end first.
+    // Work still running on the thread pool must end before what it uses goes. (Device listings run
+    // on the audio backend's own worker, which the backend ends itself.)
     QThreadPool::globalInstance()->waitForDone();
     // The servers read the windows through the backend: they go first.
     m_remote.reset();
@@ -71,7 +72,7 @@ void TavixApp::startRemoteControl() {
     if (m_remote) {
         return;
     }
-    m_remoteBackend = std::make_unique<ShellClockBackend>(*m_state, *m_windows, m_time);
+    m_remoteBackend = std::make_unique<ShellClockBackend>(*m_timers, *m_windows);
     m_remote = std::make_unique<RemoteControl>(*m_state, *m_remoteBackend);
     m_remote->start();
 }

@@ -13,7 +13,7 @@ class QSystemTrayIcon;
 namespace tavix {
 
 class AppState;
-class AudioHal;
+class AudioBackend;
 class ClockWindowManager;
 class RunningTimers;
 class RemoteControl;
@@ -30,8 +30,8 @@ class TavixApp : public QObject {
     Q_OBJECT
 
 public:
-    /// `hal` may be null (no audio input). Loads the state (AppState start-up) at once.
-    TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioHal> hal, TimeSource& time,
+    /// `audio` may be null (no audio input). Loads the state (AppState start-up) at once.
+    TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioBackend> audio, TimeSource& time,
              QObject* parent = nullptr);
     ~TavixApp() override;
 
@@ -81,7 +81,7 @@ private:
     bool confirmDiscardingChanges();
 
     std::shared_ptr<StateFile> m_stateFile;
-    std::unique_ptr<AudioHal> m_hal;
+    std::unique_ptr<AudioBackend> m_audio;
     TimeSource& m_time;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<RunningTimers> m_timers;

@@ -1,10 +1,11 @@
 #include "audioinputdevicemanager.h"
 
 #include "platform/diagnostics.h"
-#include "platform/serialqueue.h"
+#include "platform/capturequeue.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
-#include <cstring>
 #include <limits>
 
 namespace tavix {
@@ -30,104 +31,140 @@ QString rateText(double rate) {
     return text;
 }
 
-/// Channels of every buffer of a stream configuration, summed with unsigned wrap-around. Reads
-/// only as many buffers as the bytes returned hold, whatever the list's count claims.
-std::uint32_t sumOfChannels(const std::vector<std::byte>& configuration) {
-    std::uint32_t declared = 0;
-    std::memcpy(&declared, configuration.data(), sizeof declared);
-    const std::size_t room =
-        (configuration.size() - offsetof(AudioBufferList, mBuffers)) / sizeof(AudioBuffer);
-    const std::size_t count = std::min<std::size_t>(declared, room);
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::uint32_t channels = 0;
-        std::memcpy(&channels,
-                    configuration.data() + offsetof(AudioBufferList, mBuffers) + i * sizeof(AudioBuffer) +
-                        offsetof(AudioBuffer, mNumberChannels),
-                    sizeof channels);
-        sum += channels;
-    }
-    return sum;
+/// Hands each block of a ring to the client on the capture queue, printing for the audio thread.
+CaptureQueue::Drain makeDrain(std::shared_ptr<const AudioBlockHandler> handler) {
+    return [handler = std::move(handler), samples = std::vector<float>(),
+            reportedDrop = false](CaptureRing& ring) mutable {
+        if (const auto frames = ring.takeFirstCallback()) {
+            printDiagnostic(QStringLiteral("📡 HAL render callback first fire: bus 1 frames:") +
+                            QString::number(*frames));
+        }
+        const float* data = nullptr;
+        while (const CapturedBlockHeader* block = ring.front(data)) {
+            const CapturedBlockHeader header = *block;
+            // Copied out so that the slot is free again before the client's work; the array keeps
+            // its storage from block to block.
+            samples.assign(data, data + std::size_t(header.frameCount) * header.channelCount);
+            ring.pop();
+            (*handler)(samples, header.frameCount, header.channelCount, header.sampleRate);
+        }
+        if (!reportedDrop && ring.droppedBlocks() > 0) {
+            reportedDrop = true;
+            printDiagnostic(
+                QStringLiteral("⚠️ AudioInputDeviceManager: the decoder fell behind; blocks are "
+                               "being dropped"));
+        }
+    };
 }
 
-std::vector<AudioInputDeviceInfo> listDevices(AudioHal& hal, bool printing) {
+std::vector<AudioInputDeviceInfo> listDevices(AudioBackend& backend, bool printing) {
     const auto print = [printing](const QString& line) {
         if (printing) {
             printDiagnostic(line);
         }
     };
-    if (hal.authorizationStatus() != AudioAuthorizationStatus::authorized) {
-        print(QStringLiteral("🔒 listInputDevices: microphone not authorized (no devices listed). "
-                             "Call requestAuthorization() first."));
-        return {};
-    }
-    std::uint32_t listSize = 0;
-    AudioStatus status = hal.getDeviceListSize(listSize);
-    if (status != kAudioNoError || listSize == 0) {
-        print(QStringLiteral("⚠️ listInputDevices: couldn't get device list size (") +
+    // Reaching the server is what the listing's first step reports, reading its sources the
+    // second; a server that does not answer in time gets a line of its own. Connecting first
+    // lets the access check go by the connection just made.
+    const auto failed = [&print](const char* what, AudioStatus status) {
+        const QString reason = status == kAudioTimedOut
+                                   ? QStringLiteral("the sound server does not answer")
+                                   : QStringLiteral("couldn't get ") + QLatin1String(what);
+        print(QStringLiteral("⚠️ listInputDevices: ") + reason + QStringLiteral(" (") +
               statusText(status) + QStringLiteral(")"));
+        return std::vector<AudioInputDeviceInfo>{};
+    };
+    const AudioStatus connected = backend.connect();
+    if (backend.inputAccess() != InputAccess::granted) {
+        print(QStringLiteral(
+            "🔒 listInputDevices: the sound server refused access to audio input (no devices listed)"));
         return {};
     }
-    std::vector<AudioDeviceID> ids(listSize / sizeof(AudioDeviceID), 0);
-    std::uint32_t readSize = std::uint32_t(ids.size() * sizeof(AudioDeviceID));
-    status = hal.getDeviceList(readSize, ids.data());
-    if (status != kAudioNoError) {
-        print(QStringLiteral("⚠️ listInputDevices: couldn't get device list (") + statusText(status) +
-              QStringLiteral(")"));
-        return {};
+    if (connected != kAudioNoError) {
+        return failed("device list size", connected);
     }
-    ids.resize(std::min<std::size_t>(ids.size(), readSize / sizeof(AudioDeviceID)));
-
+    std::vector<SourceInfo> sources;
+    if (const AudioStatus status = backend.listSources(sources)) {
+        return failed("device list", status);
+    }
+    if (sources.empty()) {
+        return failed("device list size", kAudioNoError);
+    }
     std::vector<AudioInputDeviceInfo> devices;
-    for (const AudioDeviceID id : ids) {
-        std::uint32_t configurationSize = 0;
-        if (hal.getInputStreamConfigurationSize(id, configurationSize) != kAudioNoError ||
-            configurationSize < sizeof(AudioBufferList)) {
+    devices.reserve(sources.size());
+    for (const SourceInfo& source : sources) {
+        if (source.channels == 0) {
             continue;
         }
-        std::vector<std::byte> configuration(configurationSize);
-        std::uint32_t configurationRead = configurationSize;
-        if (hal.getInputStreamConfiguration(id, configurationRead, configuration.data()) != kAudioNoError) {
-            continue;
-        }
-        configuration.resize(std::min(configurationRead, configurationSize));
-        if (configuration.size() < sizeof(AudioBufferList)) {
-            continue;
-        }
-        const std::uint32_t channels = sumOfChannels(configuration);
-        if (channels == 0) {
-            continue;
-        }
-        std::optional<QString> name;
-        if (hal.getDeviceName(id, name) != kAudioNoError || !name) {
-            name = QStringLiteral("Device ") + QString::number(id);
-        }
-        devices.push_back(AudioInputDeviceInfo{id, *name, channels});
+        const QString name =
+            source.description.value_or(QStringLiteral("Device ") + QString::number(source.id));
+        devices.push_back(AudioInputDeviceInfo{source.id, name, source.channels, source.traits});
     }
     return devices;
 }
 
 } // namespace
 
-std::vector<AudioInputDeviceInfo> listInputDevices(AudioHal& hal) {
-    return listDevices(hal, true);
+MicrophoneVerdict judgeMicrophone(const AudioInputDeviceInfo& device) {
+    const SourceTraits& traits = device.traits;
+    if (traits.isMonitor) {
+        return {false, MicrophoneEvidence::monitor};
+    }
+    switch (traits.portType) {
+    case PortType::microphone:
+    case PortType::headset:
+        return {true, MicrophoneEvidence::port};
+    case PortType::line:
+        return {false, MicrophoneEvidence::port};
+    case PortType::unknown:
+    case PortType::other:
+        break;
+    }
+    if (!traits.portName.isEmpty()) {
+        // Servers that give no port type still name their ports: "analog-input-mic", "[In] Mic1",
+        // "analog-input-headset-mic" against "analog-input-linein", "[In] Line1".
+        const QString port = traits.portName.toLower();
+        return {port.contains(QStringLiteral("mic")) || port.contains(QStringLiteral("headset")),
+                MicrophoneEvidence::port};
+    }
+    if (!traits.formFactor.isEmpty()) {
+        static const std::array<QString, 5> microphones = {
+            QStringLiteral("microphone"), QStringLiteral("headset"), QStringLiteral("webcam"),
+            QStringLiteral("handset"), QStringLiteral("hands-free")};
+        const QString formFactor = traits.formFactor.toLower();
+        return {std::find(microphones.begin(), microphones.end(), formFactor) != microphones.end(),
+                MicrophoneEvidence::formFactor};
+    }
+    if (device.inputChannelCount >= 3) {
+        return {false, MicrophoneEvidence::name};
+    }
+    static const std::array<QString, 3> words = {QStringLiteral("macbook"), QStringLiteral("microphone"),
+                                                 QStringLiteral("internal")};
+    const QString name = device.name.toLower();
+    return {
+        std::any_of(words.begin(), words.end(), [&name](const QString& word) { return name.contains(word); }),
+        MicrophoneEvidence::name};
 }
 
-std::vector<AudioInputDeviceInfo> listInputDevicesQuietly(AudioHal& hal) {
-    return listDevices(hal, false);
+std::vector<AudioInputDeviceInfo> listInputDevices(AudioBackend& backend) {
+    return listDevices(backend, true);
 }
 
-AudioInputDeviceManager::AudioInputDeviceManager(AudioHal& hal) : m_hal(hal) {}
+std::vector<AudioInputDeviceInfo> listInputDevicesQuietly(AudioBackend& backend) {
+    return listDevices(backend, false);
+}
+
+AudioInputDeviceManager::AudioInputDeviceManager(AudioBackend& backend) : m_backend(backend) {}
 
 AudioInputDeviceManager::~AudioInputDeviceManager() {
     stop();
 }
 
-void AudioInputDeviceManager::startCapture(AudioDeviceID deviceID, std::shared_ptr<SerialQueue> queue,
+void AudioInputDeviceManager::startCapture(InputDeviceId deviceID, std::shared_ptr<CaptureQueue> queue,
                                            AudioBlockHandler handler) {
-    if (m_hal.authorizationStatus() != AudioAuthorizationStatus::authorized) {
-        printDiagnostic(
-            QStringLiteral("🔒 startCapture: microphone not authorized. Call requestAuthorization() first."));
+    if (m_backend.inputAccess() != InputAccess::granted) {
+        printDiagnostic(QStringLiteral(
+            "🔒 startCapture: the sound server refused access to audio input (capture not started)"));
         return;
     }
     stop();
@@ -136,79 +173,76 @@ void AudioInputDeviceManager::startCapture(AudioDeviceID deviceID, std::shared_p
     m_clientHandler = handler ? std::make_shared<const AudioBlockHandler>(std::move(handler)) : nullptr;
     m_hasLoggedFirstRender = false;
 
-    AudioComponentRef component = nullptr;
-    if (m_hal.findCaptureComponent(component) != kAudioNoError || component == nullptr) {
+    // The lines keep the wording users and scripts know, whatever the backend calls its steps.
+    if (!m_backend.canCapture()) {
         printDiagnostic(QStringLiteral("❌ HALOutput component not found"));
         return;
     }
-    AudioUnitInstance* unit = nullptr;
-    AudioStatus status = m_hal.newUnit(component, unit);
-    if (status != kAudioNoError || unit == nullptr) {
+    AudioStatus status = m_backend.newCaptureStream(m_stream);
+    if (status != kAudioNoError || !m_stream) {
+        m_stream.reset();
         printDiagnostic(QStringLiteral("❌ AudioComponentInstanceNew failed ") + statusText(status));
         return;
     }
-    m_audioUnit = unit;
-
-    if ((status = m_hal.enableInput(unit, 1)) != kAudioNoError) {
+    CaptureStream& stream = *m_stream;
+    if ((status = stream.enableRecording(true)) != kAudioNoError) {
         return fail(QStringLiteral("❌ enable input (bus1) failed "), status);
     }
-    if ((status = m_hal.enableOutput(unit, 0)) != kAudioNoError) {
+    if ((status = stream.enablePlayback(false)) != kAudioNoError) {
         return fail(QStringLiteral("❌ disable output (bus0) failed "), status);
     }
-    if ((status = m_hal.setCurrentDevice(unit, deviceID)) != kAudioNoError) {
+    if ((status = stream.setSource(deviceID)) != kAudioNoError) {
         return fail(QStringLiteral("❌ set current device failed "), status);
     }
     printDiagnostic(QStringLiteral("🔧 HAL using deviceID ") + QString::number(deviceID) +
                     QStringLiteral(" (set as CurrentDevice)"));
 
-    AudioStreamBasicDescription deviceFormat{};
-    if ((status = m_hal.getDeviceFormat(unit, deviceFormat)) != kAudioNoError) {
+    SampleSpec sourceSpec;
+    if ((status = stream.sourceSpec(sourceSpec)) != kAudioNoError) {
         return fail(QStringLiteral("❌ get stream format (input/bus1) failed "), status);
     }
-    AudioStreamBasicDescription clientFormat{};
-    clientFormat.mSampleRate = deviceFormat.mSampleRate;
-    clientFormat.mChannelsPerFrame = deviceFormat.mChannelsPerFrame;
-    clientFormat.mFormatID = kAudioFormatLinearPCM;
-    clientFormat.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked;
-    clientFormat.mBitsPerChannel = 32;
-    clientFormat.mFramesPerPacket = 1;
-    clientFormat.mBytesPerFrame = clientFormat.mBytesPerPacket = 4 * clientFormat.mChannelsPerFrame;
-    clientFormat.mReserved = deviceFormat.mReserved;
+    // Interleaved 32-bit float at the source's own rate and channel count.
+    const SampleSpec clientSpec{SampleFormat::float32, sourceSpec.rate, sourceSpec.channels};
     // A format that no float buffer can describe is refused here rather than wrapping 4 x channels.
-    if (clientFormat.mChannelsPerFrame > kMaxCaptureChannels) {
+    if (clientSpec.channels > kMaxCaptureChannels) {
         return fail(QStringLiteral("❌ set stream format (output/bus1) failed "), kAudioBadParameter);
     }
-    if ((status = m_hal.setClientFormat(unit, clientFormat)) != kAudioNoError) {
+    if ((status = stream.setClientSpec(clientSpec)) != kAudioNoError) {
         return fail(QStringLiteral("❌ set stream format (output/bus1) failed "), status);
     }
-    m_streamFormat = clientFormat;
-    m_sampleRate = clientFormat.mSampleRate;
-    m_channelCount = int(clientFormat.mChannelsPerFrame);
-    m_bytesPerFrame = int(4 * clientFormat.mChannelsPerFrame);
+    m_clientSpec = clientSpec;
+    m_sampleRate = clientSpec.rate;
+    m_channelCount = int(clientSpec.channels);
+    m_bytesPerFrame = int(4 * clientSpec.channels);
 
-    if ((status = m_hal.setDeviceBufferFrameSize(deviceID, kDeviceBufferFrames)) != kAudioNoError) {
+    if ((status = m_backend.setSourceBlockFrames(deviceID, kDeviceBufferFrames)) != kAudioNoError) {
         printDiagnostic(QStringLiteral("⚠️ could not set device buffer frames to ") +
                         QString::number(kDeviceBufferFrames) + QStringLiteral(": ") + statusText(status));
     }
-    if ((status = m_hal.setMaximumFramesPerSlice(unit, kMaximumFramesPerSlice)) != kAudioNoError) {
+    if ((status = stream.setMaximumBlockFrames(kMaximumFramesPerSlice)) != kAudioNoError) {
         printDiagnostic(QStringLiteral("⚠️ set MaxFramesPerSlice(") +
                         QString::number(kMaximumFramesPerSlice) + QStringLiteral(") failed ") +
                         statusText(status));
     }
 
-    m_scratch.reset();
-    m_scratch =
-        std::make_unique<std::byte[]>(std::size_t(kScratchCapacityFrames) * std::size_t(m_bytesPerFrame));
+    // Everything the audio thread writes to is allocated here, before the stream runs.
     m_scratchCapacityFrames = int(kScratchCapacityFrames);
+    if (m_clientHandler && m_callbackQueue) {
+        const std::size_t samplesPerSlot = std::size_t(kScratchCapacityFrames) * clientSpec.channels;
+        const std::size_t fitting = kRingBytesLimit / (samplesPerSlot * sizeof(float));
+        const auto slotCount =
+            std::uint32_t(std::clamp<std::size_t>(fitting, kMinimumRingBlocks, kRingBlocks));
+        m_ring = std::make_shared<CaptureRing>(slotCount, samplesPerSlot, m_callbackQueue->doorbell());
+        m_callbackQueue->attach(m_ring, makeDrain(m_clientHandler));
+    }
 
-    if ((status = m_hal.setInputCallback(unit, &AudioInputDeviceManager::inputCallback, this)) !=
-        kAudioNoError) {
+    if ((status = stream.setCallback(&AudioInputDeviceManager::captureCallback, this)) != kAudioNoError) {
         return fail(QStringLiteral("❌ set input callback failed "), status);
     }
-    if ((status = m_hal.initializeUnit(unit)) != kAudioNoError) {
+    if ((status = stream.connect()) != kAudioNoError) {
         return fail(QStringLiteral("❌ AudioUnitInitialize failed "), status);
     }
-    if ((status = m_hal.startUnit(unit)) != kAudioNoError) {
+    if ((status = stream.start()) != kAudioNoError) {
         return fail(QStringLiteral("❌ AudioOutputUnitStart failed "), status);
     }
     m_isCapturing = true;
@@ -218,7 +252,7 @@ void AudioInputDeviceManager::startCapture(AudioDeviceID deviceID, std::shared_p
 }
 
 void AudioInputDeviceManager::stop() {
-    if (m_audioUnit == nullptr) {
+    if (!m_stream) {
         return;
     }
     teardownSilently();
@@ -229,12 +263,16 @@ void AudioInputDeviceManager::stopSilently() {
     teardownSilently();
 }
 
+std::uint64_t AudioInputDeviceManager::droppedBlocks() const {
+    return m_ring ? m_ring->droppedBlocks() : 0;
+}
+
+std::uint64_t AudioInputDeviceManager::deliveredBlocks() const {
+    return m_ring ? m_ring->publishedBlocks() : 0;
+}
+
 bool AudioInputDeviceManager::isRunning() const {
-    if (m_audioUnit == nullptr || !m_isCapturing) {
-        return false;
-    }
-    std::uint32_t running = 0;
-    return m_hal.getIsRunning(m_audioUnit, running) == kAudioNoError && running != 0;
+    return m_stream && m_isCapturing && m_stream->isRunning();
 }
 
 void AudioInputDeviceManager::fail(const QString& message, AudioStatus status) {
@@ -243,66 +281,53 @@ void AudioInputDeviceManager::fail(const QString& message, AudioStatus status) {
 }
 
 void AudioInputDeviceManager::teardownSilently() {
-    if (m_audioUnit != nullptr) {
-        // Once the unit is stopped no callback runs, so the fields below can change freely.
-        m_hal.stopUnit(m_audioUnit);
-        m_hal.uninitializeUnit(m_audioUnit);
-        m_hal.disposeUnit(m_audioUnit);
+    if (m_stream) {
+        // Once the stream is stopped no callback runs, so the fields below can change freely.
+        m_stream->stop();
+        m_stream->disconnect();
+        m_stream.reset();
     }
-    m_audioUnit = nullptr;
+    if (m_ring) {
+        // What the ring still holds is handled; then the queue lets it go.
+        m_ring->close();
+        m_ring.reset();
+    }
     m_isCapturing = false;
     m_captureDeviceID = 0;
     m_clientHandler.reset();
     m_callbackQueue.reset();
-    m_streamFormat.reset();
+    m_clientSpec.reset();
     m_sampleRate = 0;
     m_channelCount = 0;
     m_bytesPerFrame = 0;
-    m_scratch.reset();
     m_scratchCapacityFrames = 0;
 }
 
-AudioStatus AudioInputDeviceManager::inputCallback(void* refCon, AudioRenderActionFlags* actionFlags,
-                                                   const AudioTimeStamp* timeStamp, std::uint32_t busNumber,
-                                                   std::uint32_t frameCount, AudioBufferList*) {
-    return static_cast<AudioInputDeviceManager*>(refCon)->onInput(actionFlags, timeStamp, busNumber,
-                                                                  frameCount);
+void AudioInputDeviceManager::captureCallback(void* userData, std::uint32_t frameCount,
+                                              const CaptureTimestamp& time) {
+    static_cast<AudioInputDeviceManager*>(userData)->onCapture(frameCount, time);
 }
 
-AudioStatus AudioInputDeviceManager::onInput(AudioRenderActionFlags* actionFlags,
-                                             const AudioTimeStamp* timeStamp, std::uint32_t busNumber,
-                                             std::uint32_t frameCount) {
-    if (m_audioUnit == nullptr) {
-        return kAudioNoError;
+void AudioInputDeviceManager::onCapture(std::uint32_t frameCount, const CaptureTimestamp& time) {
+    // The real-time thread: no lock, no allocation, no printing. The queue prints for it.
+    if (!m_stream) {
+        return;
     }
-    if (!m_hasLoggedFirstRender.exchange(true, std::memory_order_relaxed)) {
-        printDiagnostic(QStringLiteral("📡 HAL render callback first fire: bus ") +
-                        QString::number(busNumber) + QStringLiteral(" frames:") +
-                        QString::number(frameCount));
+    CaptureRing* ring = m_ring.get();
+    if (!m_hasLoggedFirstRender.exchange(true, std::memory_order_relaxed) && ring != nullptr) {
+        ring->noteFirstCallback(frameCount);
     }
-    if (!m_scratch || !m_streamFormat || frameCount > std::uint32_t(m_scratchCapacityFrames)) {
-        return kAudioNoError;
+    if (ring == nullptr || !m_clientSpec || frameCount > std::uint32_t(m_scratchCapacityFrames)) {
+        return;
     }
-    const std::uint32_t channels = m_streamFormat->mChannelsPerFrame;
-    AudioBufferList list;
-    list.mNumberBuffers = 1;
-    list.mBuffers[0].mNumberChannels = channels;
-    list.mBuffers[0].mDataByteSize = frameCount * m_streamFormat->mBytesPerFrame;
-    list.mBuffers[0].mData = m_scratch.get();
-    if (m_hal.render(m_audioUnit, actionFlags, timeStamp, 1, frameCount, &list) != kAudioNoError) {
-        return kAudioNoError;
+    float* slot = ring->claim();
+    if (slot == nullptr) {
+        return; // dropped, and counted by the ring
     }
-    if (!m_clientHandler || !m_callbackQueue) {
-        return kAudioNoError;
+    if (m_stream->read(frameCount, slot, ring->samplesPerSlot()) != kAudioNoError) {
+        return;
     }
-    std::vector<float> samples(std::size_t(frameCount) * channels);
-    if (!samples.empty()) {
-        std::memcpy(samples.data(), m_scratch.get(), samples.size() * sizeof(float));
-    }
-    m_callbackQueue->async(
-        [handler = m_clientHandler, samples = std::move(samples), frameCount, channels,
-         rate = m_streamFormat->mSampleRate] { (*handler)(samples, frameCount, channels, rate); });
-    return kAudioNoError;
+    ring->publish(CapturedBlockHeader{frameCount, m_clientSpec->channels, m_clientSpec->rate, time});
 }
 
 } // namespace tavix

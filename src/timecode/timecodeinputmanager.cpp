@@ -2,7 +2,7 @@
 
 #include "platform/diagnostics.h"
 #include "platform/mainthreadinbox.h"
-#include "platform/serialqueue.h"
+#include "platform/capturequeue.h"
 #include "timecodeblockprocessor.h"
 #include "timecoderuntime.h"
 
@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace tavix {
 
@@ -36,10 +37,10 @@ struct TimecodeInputManager::HandlerState {
     TimecodeBlockProcessor processor;
 };
 
-TimecodeInputManager::TimecodeInputManager(AudioHal* hal, TimecodeRuntime* runtime, TimecodeSettings settings,
-                                           QObject* parent)
-    : QObject(parent), m_hal(hal), m_runtime(runtime), m_settings(std::move(settings)),
-      m_queue(std::make_shared<SerialQueue>("TimecodeInputManager.HAL")), m_inbox(new MainThreadInbox(this)),
+TimecodeInputManager::TimecodeInputManager(AudioBackend* audio, TimecodeRuntime* runtime,
+                                           TimecodeSettings settings, QObject* parent)
+    : QObject(parent), m_audio(audio), m_runtime(runtime), m_settings(std::move(settings)),
+      m_queue(std::make_shared<CaptureQueue>("TimecodeInputManager.HAL")), m_inbox(new MainThreadInbox(this)),
       m_supervisionTimer(new QTimer(this)) {
     m_handlerState = std::make_shared<HandlerState>();
     m_handlerState->owner = this;
@@ -49,6 +50,7 @@ TimecodeInputManager::TimecodeInputManager(AudioHal* hal, TimecodeRuntime* runti
 }
 
 TimecodeInputManager::~TimecodeInputManager() {
+    m_changes.reset();
     m_supervisionTimer->stop();
     m_inputManager.reset(); // stops the unit: no block is handed over after this
     // Blocks still queued are ignored; the decoder is freed here, after the queue's thread has
@@ -85,17 +87,6 @@ std::optional<std::uint32_t> TimecodeInputManager::parseDeviceID(const QString& 
     return std::uint32_t(value);
 }
 
-bool TimecodeInputManager::isBuiltInMicrophone(const AudioInputDeviceInfo& device) {
-    if (device.inputChannelCount >= 3) {
-        return false;
-    }
-    static const std::array<QString, 4> words = {QStringLiteral("macbook"), QStringLiteral("built"),
-                                                 QStringLiteral("microphone"), QStringLiteral("internal")};
-    const QString name = device.name.toLower();
-    return std::any_of(words.begin(), words.end(),
-                       [&name](const QString& word) { return name.contains(word); });
-}
-
 std::optional<AudioInputDeviceInfo>
 TimecodeInputManager::resolveDevice(const TimecodeSettings& settings,
                                     const std::vector<AudioInputDeviceInfo>& devices) {
@@ -108,41 +99,130 @@ TimecodeInputManager::resolveDevice(const TimecodeSettings& settings,
     }
     const auto it =
         std::find_if(devices.begin(), devices.end(), [&](const auto& d) { return d.deviceID == *id; });
-    if (it == devices.end() || isBuiltInMicrophone(*it)) {
+    if (it == devices.end() || judgeMicrophone(*it).isMicrophone) {
         return std::nullopt;
     }
     return *it;
 }
 
+std::optional<AudioInputDeviceInfo>
+TimecodeInputManager::usableDevice(const std::vector<AudioInputDeviceInfo>& devices) {
+    const auto named = resolveDevice(m_settings, devices);
+    const std::optional<std::uint32_t> parsed =
+        m_settings.audioInputDeviceID ? parseDeviceID(*m_settings.audioInputDeviceID) : std::nullopt;
+    if (!parsed) {
+        return named;
+    }
+    const std::uint32_t id = *parsed;
+    const auto it = std::find_if(devices.begin(), devices.end(),
+                                 [id](const AudioInputDeviceInfo& d) { return d.deviceID == id; });
+    if (it != devices.end() && m_judgedByName != it->deviceID) {
+        const MicrophoneVerdict verdict = judgeMicrophone(*it);
+        if (verdict.evidence == MicrophoneEvidence::name) {
+            m_judgedByName = it->deviceID;
+            printDiagnostic(
+                QStringLiteral("⚠️ TimecodeInputManager: the sound server tells no port or form factor "
+                               "of deviceID ") +
+                QString::number(it->deviceID) + QStringLiteral(" (") + it->name +
+                (verdict.isMicrophone ? QStringLiteral("); its name says microphone, not used for LTC")
+                                      : QStringLiteral("); taken as a line input")));
+        }
+    }
+    return named;
+}
+
 void TimecodeInputManager::start() {
     stop();
-    if (m_hal == nullptr) {
+    if (m_audio == nullptr) {
         return;
     }
-    const std::vector<AudioInputDeviceInfo> devices = listInputDevices(*m_hal);
-    const auto device = resolveDevice(m_settings, devices);
-    if (!device) {
-        // stop() has already set the level to 0. An interface not plugged in yet, or a sound
-        // server not started yet, is looked for again as after a lost capture.
-        if (namesUnlistedDevice(m_settings, devices)) {
-            m_supervision = Supervision::retrying;
-            m_supervisionTimer->start();
-        }
-        return;
-    }
-    beginCapture(device->deviceID);
-    if (isCapturing()) {
-        m_supervision = Supervision::watching;
-        m_supervisionTimer->start();
-    }
+    m_supervision = Supervision::starting;
+    // The server's own news of sources coming, changing and going, and of itself, brings a lost
+    // input back at once; the 2 s retry stays for when there is no connection to hear it on.
+    m_changePending->store(false);
+    m_changes =
+        m_audio->subscribeToChanges([sender = m_inbox->sender(), pending = m_changePending, owner = this] {
+            if (!pending->exchange(true)) { // one task for a burst of changes
+                sender.post([owner] { owner->onServerChange(); });
+            }
+        });
+    requestListing(true);
 }
 
 void TimecodeInputManager::stop() {
     m_supervision = Supervision::off;
     m_supervisionTimer->stop();
+    m_changes.reset();     // no change is reported after this
+    ++m_listingGeneration; // a listing still running is for a start that no longer counts
+    m_listAgain = false;
     releaseCapture(true);
     if (m_runtime) {
         m_runtime->setLevel(0);
+    }
+}
+
+void TimecodeInputManager::requestListing(bool printing) {
+    if (m_listing) {
+        // One listing at a time: a server that does not answer must not pile them up.
+        m_listAgain = true;
+        m_listAgainPrinting = m_listAgainPrinting || printing;
+        return;
+    }
+    m_listing = true;
+    // The listing waits for the server, up to its timeout, so it runs on the backend's worker; the
+    // main thread only takes the result. The inbox drops it if this manager has gone meanwhile.
+    m_audio->post([audio = m_audio, sender = m_inbox->sender(), printing, generation = m_listingGeneration,
+                   owner = this] {
+        std::vector<AudioInputDeviceInfo> devices =
+            printing ? listInputDevices(*audio) : listInputDevicesQuietly(*audio);
+        sender.post(
+            [owner, generation, devices = std::move(devices)] { owner->onListed(generation, devices); });
+    });
+}
+
+void TimecodeInputManager::onListed(std::uint64_t generation,
+                                    const std::vector<AudioInputDeviceInfo>& devices) {
+    m_listing = false;
+    if (generation == m_listingGeneration) {
+        takeListing(devices);
+    }
+    if (m_listAgain) {
+        m_listAgain = false;
+        const bool printing = std::exchange(m_listAgainPrinting, false);
+        if (m_supervision == Supervision::starting || m_supervision == Supervision::retrying) {
+            requestListing(printing);
+        }
+    }
+}
+
+void TimecodeInputManager::takeListing(const std::vector<AudioInputDeviceInfo>& devices) {
+    if (m_supervision != Supervision::starting && m_supervision != Supervision::retrying) {
+        return;
+    }
+    const bool retrying = m_supervision == Supervision::retrying;
+    m_lastListingEmpty = devices.empty();
+    const auto device = usableDevice(devices);
+    if (!device) {
+        // The level is 0 already. An interface not plugged in yet, or a sound server not started
+        // yet, is looked for again as after a lost capture; anything else ends the start.
+        if (retrying || namesUnlistedDevice(m_settings, devices)) {
+            m_supervision = Supervision::retrying;
+            m_supervisionTimer->start();
+        } else {
+            m_supervision = Supervision::off;
+        }
+        return;
+    }
+    releaseCapture(false);
+    beginCapture(device->deviceID);
+    if (isCapturing()) {
+        m_supervision = Supervision::watching;
+        m_lastDelivered = 0;
+        m_lastProgress.start();
+        m_reportedStall = false;
+        m_supervisionTimer->start();
+    } else if (!retrying) {
+        m_supervision = Supervision::off;
     }
 }
 
@@ -158,8 +238,8 @@ void TimecodeInputManager::releaseCapture(bool announce) {
     ++m_captureGeneration;
 }
 
-void TimecodeInputManager::beginCapture(AudioDeviceID deviceID) {
-    m_inputManager = std::make_unique<AudioInputDeviceManager>(*m_hal);
+void TimecodeInputManager::beginCapture(InputDeviceId deviceID) {
+    m_inputManager = std::make_unique<AudioInputDeviceManager>(*m_audio);
     const std::uint64_t generation = ++m_captureGeneration;
     // The handler keeps its own copy of what it reads, so that the owner may change the settings
     // while blocks of this capture are still queued.
@@ -207,12 +287,26 @@ void TimecodeInputManager::applyTime(const DecodedTimecode& time) {
     }
 }
 
+void TimecodeInputManager::onServerChange() {
+    m_changePending->store(false);
+    checkCapture(true);
+}
+
 void TimecodeInputManager::superviseCapture() {
+    checkCapture(false);
+}
+
+void TimecodeInputManager::checkCapture(bool serverChanged) {
+    if (m_supervision == Supervision::starting && serverChanged) {
+        requestListing(false); // the listing under way may have missed what just changed
+        return;
+    }
     if (m_supervision == Supervision::watching) {
         if (m_inputManager && m_inputManager->isRunning()) {
+            watchForStall();
             return;
         }
-        const AudioDeviceID lost = m_inputManager ? m_inputManager->captureDeviceID() : 0;
+        const InputDeviceId lost = m_inputManager ? m_inputManager->captureDeviceID() : 0;
         printDiagnostic(QStringLiteral("⚠️ TimecodeInputManager: capture from deviceID ") +
                         QString::number(lost) + QStringLiteral(" lost; trying again every 2 s"));
         releaseCapture(false);
@@ -220,20 +314,33 @@ void TimecodeInputManager::superviseCapture() {
             m_runtime->setLevel(0);
         }
         m_supervision = Supervision::retrying;
+        requestListing(false); // the device may be back already, without news still to come
         return;
     }
-    if (m_supervision != Supervision::retrying || m_hal == nullptr) {
+    // Quietly, so that a long outage does not repeat the listing's lines every 2 s. On the timer
+    // only while the backend cannot tell us when something changes, or when the last listing got
+    // nothing at all (a server that does not answer still looks connected).
+    if (m_supervision == Supervision::retrying &&
+        (serverChanged || m_lastListingEmpty || !m_audio->reportsChanges())) {
+        requestListing(false);
+    }
+}
+
+void TimecodeInputManager::watchForStall() {
+    // A server that hangs keeps its streams "ready" but sends nothing: say so once, keep the
+    // capture, and let the audio flow on when the server does.
+    const std::uint64_t delivered = m_inputManager->deliveredBlocks();
+    if (delivered != m_lastDelivered) {
+        m_lastDelivered = delivered;
+        m_lastProgress.start();
+        m_reportedStall = false;
         return;
     }
-    // Quietly, so that a long outage does not repeat the listing's lines every 2 s.
-    const auto device = resolveDevice(m_settings, listInputDevicesQuietly(*m_hal));
-    if (!device) {
-        return;
-    }
-    releaseCapture(false);
-    beginCapture(device->deviceID);
-    if (isCapturing()) {
-        m_supervision = Supervision::watching;
+    if (!m_reportedStall && m_lastProgress.elapsed() >= kStallMs) {
+        m_reportedStall = true;
+        printDiagnostic(QStringLiteral("⚠️ TimecodeInputManager: no audio from deviceID ") +
+                        QString::number(m_inputManager->captureDeviceID()) +
+                        QStringLiteral(" for 2 s; the sound server does not answer"));
     }
 }
 

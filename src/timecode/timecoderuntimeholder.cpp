@@ -5,8 +5,8 @@
 
 namespace tavix {
 
-TimecodeRuntimeHolder::TimecodeRuntimeHolder(AudioHal* hal, QObject* parent)
-    : QObject(parent), m_hal(hal), m_runtime(new TimecodeRuntime(this)) {}
+TimecodeRuntimeHolder::TimecodeRuntimeHolder(AudioBackend* audio, QObject* parent)
+    : QObject(parent), m_audio(audio), m_runtime(new TimecodeRuntime(this)) {}
 
 // The manager goes first: its capture stops and its queue drains while the runtime still exists.
 TimecodeRuntimeHolder::~TimecodeRuntimeHolder() {
@@ -50,7 +50,7 @@ void TimecodeRuntimeHolder::disappear() {
 }
 
 void TimecodeRuntimeHolder::createManager(const TimecodeSettings& settings) {
-    auto manager = std::make_unique<TimecodeInputManager>(m_hal, m_runtime, settings);
+    auto manager = std::make_unique<TimecodeInputManager>(m_audio, m_runtime, settings);
     manager->stop();
     manager->start();
     m_manager = std::move(manager);

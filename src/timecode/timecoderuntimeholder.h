@@ -11,7 +11,7 @@
 namespace tavix {
 
 class AppState;
-class AudioHal;
+class AudioBackend;
 class TimecodeInputManager;
 
 /// Per-window owner of a clock's TimecodeRuntime and of the TimecodeInputManager that feeds it.
@@ -21,8 +21,8 @@ class TimecodeRuntimeHolder : public QObject {
     Q_OBJECT
 
 public:
-    /// `hal` may be null (no audio layer): the manager then never captures.
-    explicit TimecodeRuntimeHolder(AudioHal* hal, QObject* parent = nullptr);
+    /// `audio` may be null (no audio layer): the manager then never captures.
+    explicit TimecodeRuntimeHolder(AudioBackend* audio, QObject* parent = nullptr);
     ~TimecodeRuntimeHolder() override;
 
     TimecodeRuntime* runtime() const { return m_runtime; }
@@ -47,7 +47,7 @@ Q_SIGNALS:
 private:
     void createManager(const TimecodeSettings& settings);
 
-    AudioHal* m_hal;
+    AudioBackend* m_audio;
     TimecodeRuntime* m_runtime;
     std::unique_ptr<TimecodeInputManager> m_manager;
 };

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Drill 2: the state folder turns read-only, then the disk fills up, while a countdown keeps the
-application saving every second.
+"""Drill 2: the state folder turns read-only, then the disk fills up, while a running countdown and
+a window moved twice a second keep the application saving.
 
 Where this process may mount file systems, the state folder is a 256 KiB tmpfs that is remounted
 read-only and then filled; elsewhere a preloaded library (failwrite.c) makes the state file's
@@ -16,6 +16,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 import drillsupport as d
@@ -90,6 +91,26 @@ class Injected:
         shutil.rmtree(self.faults)
 
 
+class Mover:
+    """Moves a window back and forth twice a second: each move is a user's change, saved at once
+    (a running countdown alone is saved only every few seconds)."""
+
+    def __init__(self, window):
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run, args=(window,), daemon=True)
+        self._thread.start()
+
+    def _run(self, window):
+        x = 800
+        while not self._stop.wait(0.5):
+            x = 820 if x == 800 else 800
+            d.move_window(window, x, 100)
+
+    def close(self):
+        self._stop.set()
+        self._thread.join()
+
+
 def remaining(state):
     return d.by_name(state, COUNTDOWN)["countdown"]["remaining"]
 
@@ -113,10 +134,14 @@ def main():
         fs = Injected(folder.home, args.shim)
     started = time.monotonic()
     app = None
+    mover = None
     report = []
     try:
         folder.write([d.clock(COUNTDOWN, 100, 100, remaining=3600.5), d.clock("Wall", 800, 100)])
         app = d.App(args.tavix, folder, fs.env)
+        window = d.wait_until(lambda: d.visible_window(app.pid, "Wall"), 60)
+        d.check(window, "no window for the wall clock")
+        mover = Mover(window)
         last = remaining(folder.load())
         d.check(d.wait_until(lambda: remaining(folder.load()) < last, 20), "the running countdown is never saved")
 
@@ -130,7 +155,7 @@ def main():
             kept = folder.read_bytes()
             d.check(remaining(folder.load()) >= remaining(plistlib.loads(good)) - 1.5,
                     f"{fault}: the file does not hold the last state saved before the fault")
-            time.sleep(2.2)  # two more ticks, two more failed saves
+            time.sleep(2.2)  # four more moves, more failed saves
             d.check(folder.read_bytes() == kept, f"{fault}: the file changed while saving failed")
             folder.load()
             d.check(not folder.entries("tavix.plist.tmp-"),
@@ -144,6 +169,8 @@ def main():
             reason = app.lines(d.SAVE_FAILED)[failures_before].rsplit(": ", 1)[-1]
             report.append(f"{fault}: {failed} failures reported (\"{reason}\"), file kept, saving resumed")
 
+        mover.close()
+        mover = None
         app.stop()
         d.check(remaining(folder.load()) < last, "the final state was not saved")
         d.check(not [line for line in app.diagnostics() if not line.startswith(d.SAVE_FAILED)],
@@ -154,6 +181,8 @@ def main():
             print(app.output())
         return 1
     finally:
+        if mover:
+            mover.close()
         if app:
             app.cleanup()
         fs.close()

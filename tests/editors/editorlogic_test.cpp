@@ -106,14 +106,5 @@ TEST(PercentageAndStartText, TruncateRatherThanRound) {
     EXPECT_EQ(countdownStartText(3599.9), QStringLiteral("0:59"));
 }
 
-TEST(TimecodeStaging, InternalDevicesAreTheBuiltInMicrophonesAndSpeakers) {
-    for (const char* name : {"MacBook Pro Speakers", "Built-in Input", "External Microphone", "BUILT IN"}) {
-        EXPECT_TRUE(isInternalDeviceName(QString::fromUtf8(name))) << name;
-    }
-    for (const char* name : {"USB Line Interface", "Virtual Cable 2ch", "Monitor of Null Output"}) {
-        EXPECT_FALSE(isInternalDeviceName(QString::fromUtf8(name))) << name;
-    }
-}
-
 } // namespace
 } // namespace tavix

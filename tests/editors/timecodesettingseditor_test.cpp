@@ -4,7 +4,7 @@
 #include "editors/levelbar.h"
 #include "editors/popover.h"
 #include "editors/timecodesettingseditor.h"
-#include "platform/scriptedaudiohal.h"
+#include "scriptedaudiobackend.h"
 #include "timecode/timecoderuntime.h"
 
 #include <QLabel>
@@ -15,21 +15,25 @@
 namespace tavix {
 namespace {
 
-ScriptedAudioDevice device(std::uint32_t id, const char* name, std::vector<std::uint32_t> streams) {
-    return ScriptedAudioDevice(id, QString::fromUtf8(name), std::move(streams));
+test::ScriptedAudioDevice device(std::uint32_t id, const char* name, std::uint32_t channels,
+                                 SourceTraits traits = test::lineInPort()) {
+    return test::ScriptedAudioDevice(id, QString::fromUtf8(name), channels, 48000, std::move(traits));
 }
 
+// The onboard card's microphone input: its port, not its name, makes it one.
+const SourceTraits kMicPort{false, QStringLiteral("analog-input-mic"), PortType::microphone, QString()};
+
 struct TimecodeFixture : test::EditorFixture {
-    ScriptedAudioHal hal;
+    test::ScriptedAudioBackend audio;
     TimecodeRuntime runtime;
     QWidget anchor;
     QPointer<Popover> popover;
     TimecodeSettingsEditor* editor = nullptr;
 
     TimecodeFixture() {
-        hal.setAccessGranted(true);
-        hal.setDevices({device(41, "USB Line Interface", {2, 2}), device(7, "audio interface", {2}),
-                        device(12, "Built-in Microphone", {1})});
+        audio.setAccessGranted(true);
+        audio.setDevices({device(41, "USB Line Interface", 4), device(7, "audio interface", 2),
+                          device(12, "Built-in Audio Analog Mono", 1, kMicPort)});
     }
     void open(std::optional<TimecodeSettings> stored) {
         change([&stored](ClockModel& c) {
@@ -37,7 +41,7 @@ struct TimecodeFixture : test::EditorFixture {
             c.timecode = stored;
         });
         anchor.show();
-        auto* panel = new ClockSettingsPopover(binding(), &runtime, 90, &hal);
+        auto* panel = new ClockSettingsPopover(binding(), &runtime, 90, &audio);
         popover = Popover::open(&anchor, panel);
         editor = qobject_cast<TimecodeSettingsEditor*>(panel->modeSection());
         ASSERT_NE(editor, nullptr);
@@ -59,7 +63,7 @@ TEST(TimecodeSettingsEditor, ListsDevicesSortedAndKeepsTheStoredChannel) {
         devices << f.editor->deviceMenu()->itemText(i);
     }
     EXPECT_EQ(devices, (QStringList{QStringLiteral("audio interface (2 ch)"),
-                                    QStringLiteral("Built-in Microphone (1 ch)"),
+                                    QStringLiteral("Built-in Audio Analog Mono (1 ch)"),
                                     QStringLiteral("USB Line Interface (4 ch)")}));
     EXPECT_EQ(f.editor->deviceMenu()->currentText(), QStringLiteral("USB Line Interface (4 ch)"));
     // Channel 3 of the 4-channel device survives the list arriving after the stored choices.
@@ -99,7 +103,7 @@ TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
     {
         TimecodeFixture f;
         f.open(stored);
-        TimecodeFixture::choose(f.editor->deviceMenu(), QStringLiteral("Built-in Microphone (1 ch)"));
+        TimecodeFixture::choose(f.editor->deviceMenu(), QStringLiteral("Built-in Audio Analog Mono (1 ch)"));
         EXPECT_TRUE(f.editor->warningRow()->isVisible());
         EXPECT_TRUE(f.editor->applyButton()->isEnabled());
         QTest::mouseClick(f.editor->applyButton(), Qt::LeftButton);
@@ -107,10 +111,11 @@ TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
         EXPECT_EQ(f.clock().timecode, stored);
     }
     // Nothing to apply: no devices at all, or a stored channel the listed device does not have.
-    for (const auto& [devices, menuShows] : std::vector<std::pair<std::vector<ScriptedAudioDevice>, QString>>{
-             {{}, QStringLiteral("\u2014")}, {{device(41, "USB Line Interface", {2})}, QString()}}) {
+    for (const auto& [devices, menuShows] :
+         std::vector<std::pair<std::vector<test::ScriptedAudioDevice>, QString>>{
+             {{}, QStringLiteral("\u2014")}, {{device(41, "USB Line Interface", 2)}, QString()}}) {
         TimecodeFixture f;
-        f.hal.setDevices(devices);
+        f.audio.setDevices(devices);
         f.open(stored);
         EXPECT_EQ(f.editor->channelMenu()->currentText(), menuShows);
         EXPECT_FALSE(f.editor->applyButton()->isEnabled());
@@ -123,7 +128,7 @@ TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
 TEST(TimecodeSettingsEditor, RefreshListsAgainAndLiveValuesFollowTheRuntime) {
     TimecodeFixture f;
     f.open(TimecodeSettings{TimecodeFrameRate::fps25, QStringLiteral("7"), 1});
-    f.hal.setDevices({device(7, "audio interface", {2}), device(99, "Another Cable", {8})});
+    f.audio.setDevices({device(7, "audio interface", 2), device(99, "Another Cable", 8)});
     QTest::mouseClick(f.editor->refreshButton(), Qt::LeftButton);
     ASSERT_TRUE(test::waitUntil([&f] { return f.editor->deviceMenu()->count() == 2; }));
     EXPECT_EQ(f.editor->deviceMenu()->itemText(0), QStringLiteral("Another Cable (8 ch)"));

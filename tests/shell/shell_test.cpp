@@ -2,7 +2,7 @@
 #include "display/displaytest.h"
 #include "display/fittedtext.h"
 #include "display/tickengine.h"
-#include "platform/audiohal.h"
+#include "platform/audiobackend.h"
 #include "shell/clockwindowmanager.h"
 #include "shell/platformchoice.h"
 #include "shell/screengeometry.h"

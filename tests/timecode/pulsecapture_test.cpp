@@ -1,21 +1,26 @@
 // Runs against the private PulseAudio daemon of tests/support/with-pulse.sh (null sinks "ltcout",
 // 48 kHz stereo, and "ltcout44", 44.1 kHz mono); skipped without it.
 #include "ltcsignal.h"
-#include "platform/pulseaudiohal.h"
+#include "platform/pulseaudiobackend.h"
 #include "testsupport.h"
 #include "timecode/timecodeinputmanager.h"
 #include "timecode/timecoderuntime.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <tuple>
+
+#include <signal.h>
 
 using namespace tavix;
 
@@ -69,7 +74,7 @@ private:
 };
 
 TimecodeSettings settingsFor(const char* sourceName, TimecodeFrameRate rate) {
-    return {rate, QString::number(PulseAudioHal::deviceIDForSourceName(sourceName)), 0};
+    return {rate, QString::number(PulseAudioBackend::deviceIdForSourceName(sourceName)), 0};
 }
 
 bool shows(const TimecodeRuntime& runtime, const test::LtcSignal& signal) {
@@ -89,14 +94,63 @@ protected:
     }
 };
 
-TEST_F(PulseLive, ListsEverySourceWithItsDescriptionChannelsAndNameDerivedId) {
-    PulseAudioHal hal;
-    const auto devices = listInputDevices(hal);
-    const std::vector<AudioInputDeviceInfo> expected = {
-        {1241085600u, QStringLiteral("Monitor of Null Output"), 2},
-        {2609877008u, QStringLiteral("Monitor of Null Output"), 1},
+TEST_F(PulseLive, ListsEverySourceWithWhatTheServerSaysAboutItAndRefusesItsMicrophones) {
+    // Sources whose description and form factor the test sets, as a sound card's driver would:
+    // filters over one null source, since only they take source properties.
+    QStringList modules = {pactl(QStringLiteral("load-module module-null-source source_name=tavixbase"))};
+    for (const char* arguments :
+         {"source_name=tavixmic \"source_properties=\\\"device.description='Built-in Audio Analog Stereo' "
+          "device.form_factor=microphone\\\"\"",
+          "source_name=tavixwebcam source_properties=device.form_factor=webcam",
+          "source_name=tavixplain \"source_properties=\\\"device.description='Built-in Audio Analog "
+          "Stereo'\\\"\""}) {
+        modules << pactl(QStringLiteral("load-module module-remap-source master=tavixbase ") +
+                         QString::fromLatin1(arguments));
+    }
+    ASSERT_FALSE(modules.contains(QString())) << modules.join(u' ').toStdString();
+    PulseAudioBackend audio;
+    const auto devices = listInputDevices(audio);
+    const auto find = [&devices](const char* sourceName) {
+        const InputDeviceId id = PulseAudioBackend::deviceIdForSourceName(sourceName);
+        const auto it =
+            std::find_if(devices.begin(), devices.end(), [id](const auto& d) { return d.deviceID == id; });
+        return it == devices.end() ? AudioInputDeviceInfo{} : *it;
     };
-    EXPECT_EQ(devices, expected);
+    using E = MicrophoneEvidence;
+    const std::vector<std::tuple<const char*, const char*, std::uint32_t, bool, E>> expected = {
+        {"ltcout.monitor", "Monitor of Null Output", 2, false, E::monitor},
+        {"ltcout44.monitor", "Monitor of Null Output", 1, false, E::monitor},
+        {"tavixbase", "Null Input", 2, false, E::name},
+        {"tavixmic", "Built-in Audio Analog Stereo", 2, true, E::formFactor},
+        {"tavixwebcam", "Remapped Null Input", 2, true, E::formFactor},
+        {"tavixplain", "Built-in Audio Analog Stereo", 2, false, E::name},
+    };
+    EXPECT_EQ(devices.size(), expected.size());
+    for (const auto& [sourceName, name, channels, microphone, evidence] : expected) {
+        const AudioInputDeviceInfo device = find(sourceName);
+        EXPECT_EQ(device.name, QString::fromLatin1(name)) << sourceName;
+        EXPECT_EQ(device.inputChannelCount, channels) << sourceName;
+        EXPECT_EQ(judgeMicrophone(device).isMicrophone, microphone) << sourceName;
+        EXPECT_EQ(judgeMicrophone(device).evidence, evidence) << sourceName;
+    }
+
+    // The input manager follows the same rule.
+    TimecodeRuntime runtime;
+    TimecodeInputManager manager(&audio, &runtime, settingsFor("tavixmic", TimecodeFrameRate::fps25));
+    QStringList lines = test::capturedStdoutLines([&] { test::startSettled(manager); });
+    EXPECT_FALSE(manager.isCapturing()) << lines.join(u'\n').toStdString();
+    manager.setSettings(settingsFor("tavixplain", TimecodeFrameRate::fps25));
+    lines = test::capturedStdoutLines([&] {
+        test::startSettled(manager);
+        manager.stop();
+    });
+    EXPECT_EQ(lines.filter(QStringLiteral("taken as a line input")).size(), 1)
+        << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.filter(QStringLiteral("✅")).size(), 1);
+    std::reverse(modules.begin(), modules.end()); // the filters before their master
+    for (const QString& module : modules) {
+        pactl(QStringLiteral("unload-module ") + module);
+    }
 }
 
 TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
@@ -114,18 +168,18 @@ TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
          QStringLiteral("✅ AudioInputDeviceManager: capturing from deviceID 2609877008 • sr:44100.0 ch:1")},
     };
     for (const Case& c : cases) {
-        PulseAudioHal hal;
+        PulseAudioBackend audio;
         TimecodeRuntime runtime;
-        TimecodeInputManager manager(&hal, &runtime, settingsFor(c.source, c.frameRate));
+        TimecodeInputManager manager(&audio, &runtime, settingsFor(c.source, c.frameRate));
         const auto signal = test::makeLtc(c.rate, framesPerSecond(c.frameRate), {11, 22, 33, 0}, 90, -12);
         const QStringList lines = test::capturedStdoutLines([&] {
-            manager.start();
+            test::startSettled(manager);
             Player player(signal, c.sink, c.rate);
             // The settings editor lists devices on a thread of its own while capture runs.
             std::atomic<bool> listing = true;
             std::thread lister([&] {
                 while (listing) {
-                    EXPECT_EQ(listInputDevicesQuietly(hal).size(), 2u);
+                    EXPECT_EQ(listInputDevicesQuietly(audio).size(), 2u);
                 }
             });
             EXPECT_TRUE(
@@ -151,69 +205,63 @@ namespace {
 struct Blocks {
     std::mutex mutex;
     std::vector<std::uint32_t> frames;
-    std::vector<double> sampleTimes;
-    AudioHal* hal = nullptr;
-    AudioUnitInstance* unit = nullptr;
+    std::vector<std::uint64_t> positions;
+    CaptureStream* stream = nullptr;
     std::vector<float> buffer = std::vector<float>(8192);
 
-    static AudioStatus callback(void* refCon, AudioRenderActionFlags* flags, const AudioTimeStamp* stamp,
-                                std::uint32_t bus, std::uint32_t frameCount, AudioBufferList*) {
-        auto* self = static_cast<Blocks*>(refCon);
-        AudioBufferList list;
-        list.mNumberBuffers = 1;
-        list.mBuffers[0] = {2, std::uint32_t(self->buffer.size() * sizeof(float)), self->buffer.data()};
-        const AudioStatus status = self->hal->render(self->unit, flags, stamp, bus, frameCount, &list);
+    static void callback(void* userData, std::uint32_t frameCount, const CaptureTimestamp& time) {
+        auto* self = static_cast<Blocks*>(userData);
+        const AudioStatus status = self->stream->read(frameCount, self->buffer.data(), self->buffer.size());
         std::lock_guard lock(self->mutex);
         self->frames.push_back(status == kAudioNoError ? frameCount : 0);
-        self->sampleTimes.push_back(stamp->mSampleTime);
-        return kAudioNoError;
+        self->positions.push_back(time.framePosition);
     }
 };
 
 } // namespace
 
 TEST_F(PulseLive, SplitsLargeReadsIntoBlocksOfTheRequestedSizeAndDropsNothing) {
-    PulseAudioHal hal;
-    const AudioDeviceID source = PulseAudioHal::deviceIDForSourceName("ltcout.monitor");
+    PulseAudioBackend audio;
+    const InputDeviceId source = PulseAudioBackend::deviceIdForSourceName("ltcout.monitor");
+    std::vector<SourceInfo> sources;
+    ASSERT_EQ(audio.listSources(sources), kAudioNoError);
     Blocks blocks;
-    blocks.hal = &hal;
-    AudioComponentRef component = nullptr;
-    ASSERT_EQ(hal.findCaptureComponent(component), kAudioNoError);
-    ASSERT_EQ(hal.newUnit(component, blocks.unit), kAudioNoError);
-    AudioStreamBasicDescription format;
-    ASSERT_EQ(hal.enableInput(blocks.unit, 1), kAudioNoError);
-    ASSERT_EQ(hal.setCurrentDevice(blocks.unit, source), kAudioNoError);
-    ASSERT_EQ(hal.getDeviceFormat(blocks.unit, format), kAudioNoError);
-    ASSERT_EQ(hal.setClientFormat(blocks.unit, format), kAudioNoError);
-    // A 1024-frame fragment cut into slices of at most 100 frames.
-    ASSERT_EQ(hal.setDeviceBufferFrameSize(source, 1024), kAudioNoError);
-    ASSERT_EQ(hal.setMaximumFramesPerSlice(blocks.unit, 100), kAudioNoError);
-    ASSERT_EQ(hal.setInputCallback(blocks.unit, &Blocks::callback, &blocks), kAudioNoError);
-    ASSERT_EQ(hal.initializeUnit(blocks.unit), kAudioNoError);
-    ASSERT_EQ(hal.startUnit(blocks.unit), kAudioNoError);
+    std::unique_ptr<CaptureStream> stream;
+    ASSERT_EQ(audio.newCaptureStream(stream), kAudioNoError);
+    blocks.stream = stream.get();
+    SampleSpec spec;
+    ASSERT_EQ(stream->enableRecording(true), kAudioNoError);
+    ASSERT_EQ(stream->setSource(source), kAudioNoError);
+    ASSERT_EQ(stream->sourceSpec(spec), kAudioNoError);
+    ASSERT_EQ(stream->setClientSpec(spec), kAudioNoError);
+    // A 1024-frame fragment cut into blocks of at most 100 frames.
+    ASSERT_EQ(audio.setSourceBlockFrames(source, 1024), kAudioNoError);
+    ASSERT_EQ(stream->setMaximumBlockFrames(100), kAudioNoError);
+    ASSERT_EQ(stream->setCallback(&Blocks::callback, &blocks), kAudioNoError);
+    ASSERT_EQ(stream->connect(), kAudioNoError);
+    ASSERT_EQ(stream->start(), kAudioNoError);
     test::waitUntil([&] {
         std::lock_guard lock(blocks.mutex);
         return blocks.frames.size() > 200;
     });
-    ASSERT_EQ(hal.stopUnit(blocks.unit), kAudioNoError);
+    ASSERT_EQ(stream->stop(), kAudioNoError);
     std::size_t count = 0;
     {
         std::lock_guard lock(blocks.mutex);
         count = blocks.frames.size();
     }
     test::waitUntil([] { return false; }, 100);
-    hal.uninitializeUnit(blocks.unit);
-    hal.disposeUnit(blocks.unit);
+    stream.reset();
     std::lock_guard lock(blocks.mutex);
-    // Nothing arrives after stop, every block rendered, and each starts where the last one ended.
+    // Nothing arrives after stop, every block is read, and each starts where the last one ended.
     EXPECT_EQ(blocks.frames.size(), count);
     ASSERT_GT(count, 200u);
-    double expectedTime = blocks.sampleTimes.front();
+    std::uint64_t expected = blocks.positions.front();
     for (std::size_t i = 0; i < count; ++i) {
         EXPECT_GE(blocks.frames[i], 1u);
         EXPECT_LE(blocks.frames[i], 100u);
-        EXPECT_EQ(blocks.sampleTimes[i], expectedTime);
-        expectedTime += blocks.frames[i];
+        EXPECT_EQ(blocks.positions[i], expected);
+        expected += blocks.frames[i];
     }
 }
 
@@ -243,12 +291,12 @@ TEST_F(PulseLive, AServerThatRefusesTheClientCountsAsNoAccess) {
     qputenv("PULSE_SERVER", "tcp:127.0.0.1:" + port.toLatin1());
     qputenv("PULSE_COOKIE", clientCookie.toLocal8Bit());
     {
-        PulseAudioHal hal;
-        EXPECT_EQ(hal.authorizationStatus(), AudioAuthorizationStatus::denied);
+        PulseAudioBackend audio;
+        EXPECT_EQ(audio.inputAccess(), InputAccess::refused);
         EXPECT_EQ(
-            test::capturedStdoutLines([&] { listInputDevices(hal); }),
-            QStringList{QStringLiteral("🔒 listInputDevices: microphone not authorized (no devices listed). "
-                                       "Call requestAuthorization() first.")});
+            test::capturedStdoutLines([&] { listInputDevices(audio); }),
+            QStringList{QStringLiteral(
+                "🔒 listInputDevices: the sound server refused access to audio input (no devices listed)")});
     }
     // An empty PULSE_SERVER is not the same as none: it would cut the later tests off the server.
     if (savedServer) {
@@ -265,11 +313,12 @@ TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesWhenItReturns) {
         QStringLiteral("load-module module-null-sink sink_name=ltcloss rate=48000 channels=1");
     QString module = pactl(load);
     ASSERT_FALSE(module.isEmpty());
-    PulseAudioHal hal;
+    PulseAudioBackend audio;
     TimecodeRuntime runtime;
-    TimecodeInputManager manager(&hal, &runtime, settingsFor("ltcloss.monitor", TimecodeFrameRate::fps25));
-    manager.setRetryIntervalMs(100);
-    test::capturedStdoutLines([&] { manager.start(); });
+    TimecodeInputManager manager(&audio, &runtime, settingsFor("ltcloss.monitor", TimecodeFrameRate::fps25));
+    // No retry on the timer: the server's own news of the source going and coming must do it.
+    manager.setRetryIntervalMs(3600 * 1000);
+    test::capturedStdoutLines([&] { test::startSettled(manager); });
     ASSERT_TRUE(manager.isCapturing());
     const auto before = test::makeLtc(48000, 25, {1, 0, 0, 0}, 50, -6);
     auto player = std::make_unique<Player>(before, "ltcloss", 48000);
@@ -299,4 +348,50 @@ TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesWhenItReturns) {
     EXPECT_TRUE(lines.filter(QStringLiteral("⚠️")).isEmpty());
     test::capturedStdoutLines([&] { manager.stop(); });
     pactl(QStringLiteral("unload-module ") + module);
+}
+
+TEST_F(PulseLive, AHungServerNeverHoldsUpTheMainThreadAndCaptureResumesWhenItAnswers) {
+    const auto daemon = pid_t(qEnvironmentVariableIntValue("TAVIX_TEST_PULSE_PID"));
+    PulseAudioBackend audio;
+    TimecodeRuntime runtime;
+    TimecodeInputManager manager(&audio, &runtime, settingsFor("ltcout.monitor", TimecodeFrameRate::fps25));
+    manager.setRetryIntervalMs(200);
+    test::capturedStdoutLines([&] { test::startSettled(manager); });
+    ASSERT_TRUE(manager.isCapturing());
+    // A timer on the main thread stands for the clocks' ticks.
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &tick, [&ticks] { ++ticks; });
+    tick.start(20);
+    struct Resume {
+        pid_t pid;
+        ~Resume() { ::kill(pid, SIGCONT); } // whatever happens below, the daemon runs on afterwards
+    } resume{daemon};
+
+    const QStringList lines = test::capturedStdoutLines([&] {
+        ASSERT_EQ(::kill(daemon, SIGSTOP), 0);
+        // The running capture receives nothing more: said once, and the capture is kept.
+        EXPECT_TRUE(test::waitUntil([&] { return manager.isStalled(); }, 10000));
+        // A restart lists again, on the pool: the listing waits for the server until its timeout
+        // while the main thread goes on serving its timers.
+        const int before = ticks;
+        manager.stop();
+        manager.start();
+        EXPECT_TRUE(manager.isListing());
+        EXPECT_TRUE(test::waitUntil([&] { return !manager.isListing(); }, 20000));
+        EXPECT_GE(ticks - before, 20) << "the main thread was held up while the server hung";
+        ::kill(daemon, SIGCONT);
+        EXPECT_TRUE(test::waitUntil([&] { return manager.isCapturing(); }, 20000));
+        manager.stop();
+    });
+    EXPECT_EQ(
+        lines
+            .filter(QStringLiteral("⚠️ TimecodeInputManager: no audio from deviceID 1241085600 for 2 s; "
+                                   "the sound server does not answer"))
+            .size(),
+        1)
+        << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("⚠️ listInputDevices: the sound server does not answer (-8)")));
+    EXPECT_EQ(lines.filter(QStringLiteral("✅")).size(), 1);
 }

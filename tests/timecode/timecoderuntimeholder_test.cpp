@@ -1,7 +1,7 @@
 #include "timecode/timecoderuntimeholder.h"
 
 #include "model/appstate.h"
-#include "platform/scriptedaudiohal.h"
+#include "scriptedaudiobackend.h"
 #include "testsupport.h"
 #include "timecode/timecodeinputmanager.h"
 
@@ -46,12 +46,12 @@ namespace {
 struct Window {
     QTemporaryDir base;
     AppState state{std::make_shared<StateFile>(base.path())};
-    ScriptedAudioHal hal;
-    std::unique_ptr<TimecodeRuntimeHolder> holder = std::make_unique<TimecodeRuntimeHolder>(&hal);
+    test::ScriptedAudioBackend audio;
+    std::unique_ptr<TimecodeRuntimeHolder> holder = std::make_unique<TimecodeRuntimeHolder>(&audio);
     QUuid clockID;
 
     Window() {
-        hal.setDevices({ScriptedAudioDevice{73, QStringLiteral("Line In"), {2}}});
+        audio.setDevices({{73, QStringLiteral("Line In"), 2, 48000, test::lineInPort()}});
         clockID = state.clocks().front().id;
         ClockModel clock = state.clocks().front();
         clock.mode = ClockMode::timecode;
@@ -62,8 +62,15 @@ struct Window {
         clock.timecode = std::move(settings);
         state.setClock(0, clock);
     }
+    /// Capture starts that `action` leads to, once the device listing it started is taken.
     int starts(const std::function<void()>& action) {
-        return int(test::capturedStdoutLines(action).filter(QStringLiteral("✅")).size());
+        return int(test::capturedStdoutLines([&] {
+                       action();
+                       TimecodeInputManager* manager = holder->manager();
+                       test::waitUntil([manager] { return manager == nullptr || !manager->isListing(); });
+                   })
+                       .filter(QStringLiteral("✅"))
+                       .size());
     }
 };
 
@@ -94,7 +101,7 @@ TEST(TimecodeRuntimeHolder, AppearSettingsChangeAndDisappearDriveOneManager) {
     channel1.audioChannelIndex = 1;
     EXPECT_EQ(window.starts([&] { window.holder->settingsChanged(channel1); }), 1);
     EXPECT_EQ(manager->settings(), channel1);
-    EXPECT_EQ(window.hal.liveUnitCount(), 1);
+    EXPECT_EQ(window.audio.liveStreamCount(), 1);
 
     window.holder->runtime()->setLiveTime(1, 2, 3, 4);
     const QStringList stopped = test::capturedStdoutLines([&] { window.holder->disappear(); });
@@ -111,5 +118,5 @@ TEST(TimecodeRuntimeHolder, AppearSettingsChangeAndDisappearDriveOneManager) {
     // Absent settings count as the defaults, which name no device.
     EXPECT_EQ(window.starts([&] { window.holder->settingsChanged(std::nullopt); }), 0);
     EXPECT_EQ(manager->settings(), TimecodeRuntimeHolder::defaultSettings());
-    EXPECT_EQ(window.hal.liveUnitCount(), 0);
+    EXPECT_EQ(window.audio.liveStreamCount(), 0);
 }

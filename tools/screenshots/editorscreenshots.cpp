@@ -5,7 +5,7 @@
 #include "editors/preferencesview.h"
 #include "editors/timecodesettingseditor.h"
 #include "model/appstate.h"
-#include "platform/scriptedaudiohal.h"
+#include "scriptedaudiobackend.h"
 #include "timecode/timecoderuntime.h"
 #include "testsupport.h"
 
@@ -51,17 +51,13 @@ int main(int argc, char** argv) {
         state.setClocks(clocks);
     }
 
-    ScriptedAudioHal hal;
-    hal.setAccessGranted(true);
-    const auto device = [](std::uint32_t id, const char* name, std::vector<std::uint32_t> streams) {
-        ScriptedAudioDevice d;
-        d.deviceID = id;
-        d.name = QString::fromUtf8(name);
-        d.inputStreamChannels = std::move(streams);
-        return d;
+    test::ScriptedAudioBackend audio;
+    audio.setAccessGranted(true);
+    const auto device = [](std::uint32_t id, const char* name, std::uint32_t channels) {
+        return test::ScriptedAudioDevice(id, QString::fromUtf8(name), channels);
     };
-    hal.setDevices({device(1, "Built-in Audio Analog Stereo", {2}), device(2, "USB Line Interface", {2, 2}),
-                    device(3, "Virtual Cable", {2})});
+    audio.setDevices({device(1, "Built-in Audio Analog Stereo", 2), device(2, "USB Line Interface", 4),
+                      device(3, "Virtual Cable", 2)});
     TimecodeRuntime runtime;
     runtime.setLiveTime(10, 24, 31, 12);
     runtime.setLevel(0.62f);
@@ -83,7 +79,7 @@ int main(int argc, char** argv) {
         ClockModel clock = state.clocks()[0];
         clock.mode = mode;
         state.setClock(0, clock);
-        auto* content = new ClockSettingsPopover(ClockBinding(&state, id), &runtime, 90, &hal);
+        auto* content = new ClockSettingsPopover(ClockBinding(&state, id), &runtime, 90, &audio);
         Popover* popover = Popover::open(&anchor, content);
         if (mode == ClockMode::timecode) {
             auto* editor = qobject_cast<TimecodeSettingsEditor*>(content->modeSection());

@@ -1,4 +1,4 @@
-#include "platform/pulseaudiohal.h"
+#include "platform/pulseaudiobackend.h"
 
 #include "testsupport.h"
 #include "timecode/audioinputdevicemanager.h"
@@ -9,9 +9,9 @@
 
 using namespace tavix;
 
-TEST(PulseAudioHal, DeviceIDsAreThePosixCksumOfTheSourceName) {
+TEST(PulseAudioBackend, DeviceIDsAreThePosixCksumOfTheSourceName) {
     // Values printed by `printf %s NAME | cksum`, so that a person can work an id out by hand.
-    const std::vector<std::pair<QByteArray, AudioDeviceID>> cases = {
+    const std::vector<std::pair<QByteArray, InputDeviceId>> cases = {
         {"", 4294967295u},
         {"a", 1220704766u},
         {"ltcout.monitor", 1241085600u},
@@ -20,29 +20,29 @@ TEST(PulseAudioHal, DeviceIDsAreThePosixCksumOfTheSourceName) {
         {QByteArray(300, 'x'), 3786917833u},
     };
     for (const auto& [name, id] : cases) {
-        EXPECT_EQ(PulseAudioHal::deviceIDForSourceName(name), id) << name.constData();
+        EXPECT_EQ(PulseAudioBackend::deviceIdForSourceName(name), id) << name.constData();
     }
 }
 
-TEST(PulseAudioHal, WithoutARunningServerNothingIsListedOrCapturedAndNothingCrashes) {
+TEST(PulseAudioBackend, WithoutARunningServerNothingIsListedOrCapturedAndNothingCrashes) {
     const QByteArray saved = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", "unix:/nonexistent/tavix-test/native");
     {
-        PulseAudioHal hal;
-        EXPECT_EQ(hal.authorizationStatus(), AudioAuthorizationStatus::authorized);
+        PulseAudioBackend audio;
+        EXPECT_EQ(audio.inputAccess(), InputAccess::granted);
         std::vector<AudioInputDeviceInfo> devices;
-        EXPECT_EQ(test::capturedStdoutLines([&] { devices = listInputDevices(hal); }),
+        EXPECT_EQ(test::capturedStdoutLines([&] { devices = listInputDevices(audio); }),
                   QStringList{QStringLiteral("⚠️ listInputDevices: couldn't get device list size (-6)")});
         EXPECT_TRUE(devices.empty());
 
         TimecodeRuntime runtime;
-        TimecodeInputManager manager(&hal, &runtime,
+        TimecodeInputManager manager(&audio, &runtime,
                                      {TimecodeFrameRate::fps25, QStringLiteral("1241085600"), 0});
-        test::capturedStdoutLines([&] { manager.start(); });
+        test::capturedStdoutLines([&] { test::startSettled(manager); });
         EXPECT_FALSE(manager.isCapturing());
 
         // A capture asked for directly fails at the device, as a vanished device would.
-        AudioInputDeviceManager capture(hal);
+        AudioInputDeviceManager capture(audio);
         const QStringList lines =
             test::capturedStdoutLines([&] { capture.startCapture(1241085600, nullptr, {}); });
         EXPECT_EQ(lines, QStringList{QStringLiteral("❌ set current device failed -6")});

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "platform/audiobackend.h"
+#include "platform/workerthread.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace tavix::test {
+
+/// One source of the scripted backend.
+struct ScriptedAudioDevice {
+    ScriptedAudioDevice() = default;
+    ScriptedAudioDevice(InputDeviceId deviceID, std::optional<QString> name, std::uint32_t channels,
+                        double sampleRate = 48000, SourceTraits traits = {})
+        : deviceID(deviceID), name(std::move(name)), channels(channels), sampleRate(sampleRate),
+          traits(std::move(traits)) {}
+
+    InputDeviceId deviceID = 0;
+    /// Absent: the source has no description.
+    std::optional<QString> name;
+    std::uint32_t channels = 0;
+    double sampleRate = 48000;
+    /// Monitor, port and form factor, as the server would tell them.
+    SourceTraits traits;
+};
+
+/// The traits of a source on a line-in port, the usual input for LTC.
+inline SourceTraits lineInPort() {
+    return SourceTraits{false, QStringLiteral("analog-input-linein"), PortType::line, QString()};
+}
+
+/// Every operation of the backend and its streams, for scripting statuses and reading the call log.
+enum class ScriptedAudioStep {
+    connect,
+    listSources,
+    setSourceBlockFrames,
+    newCaptureStream,
+    enableRecording,
+    enablePlayback,
+    setSource,
+    sourceSpec,
+    setClientSpec,
+    setMaximumBlockFrames,
+    setCallback,
+    connectStream,
+    startStream,
+    read, // scriptable, but not logged: the log would allocate on the audio thread
+    stopStream,
+    disconnectStream,
+    count
+};
+
+/// A backend whose sources, formats and statuses a test sets, and whose capture callbacks a test
+/// delivers on a thread of its own. Thread safe.
+class ScriptedAudioBackend : public AudioBackend {
+public:
+    /// Writes the samples of `frameCount` frames starting at `firstFrame` of the stream, interleaved
+    /// with `channelCount` channels. Runs on the delivering thread.
+    using SampleSource = std::function<void(std::uint64_t firstFrame, std::uint32_t frameCount,
+                                            std::uint32_t channelCount, float* interleaved)>;
+
+    ScriptedAudioBackend();
+    ~ScriptedAudioBackend() override;
+
+    void setAccessGranted(bool granted);
+    void setDevices(std::vector<ScriptedAudioDevice> devices);
+    /// Every later call of `step` returns `status` (0 restores success).
+    void setStatus(ScriptedAudioStep step, AudioStatus status);
+    /// newCaptureStream succeeds without a stream.
+    void setNewStreamReturnsNothing(bool nothing);
+    /// What read() delivers; silence by default.
+    void setSampleSource(SampleSource source);
+    /// Changes are reported as they happen: setDevices() and loseRunningStream() tell the
+    /// subscribers, and reportsChanges() answers true. Off by default, as without a server.
+    void setReportsChanges(bool reports);
+    /// Called on the delivering thread just before and just after each capture callback.
+    void setCallbackHooks(std::function<void()> before, std::function<void()> after);
+
+    /// Runs one capture callback per entry of `frameCounts`, in order, on a thread of its own, as a
+    /// started stream would, and waits for them. Returns false when no stream is started.
+    bool deliverCallbacks(const std::vector<std::uint32_t>& frameCounts);
+    /// The started stream stops delivering, as when its source is unplugged or the server dies.
+    void loseRunningStream();
+
+    std::vector<ScriptedAudioStep> callLog() const;
+    void clearCallLog();
+    /// The last client format set on any stream.
+    std::optional<SampleSpec> lastClientSpec() const;
+    std::optional<std::uint32_t> lastSourceBlockFrames() const;
+    std::optional<std::uint32_t> lastMaximumBlockFrames() const;
+    /// Streams made and not yet destroyed.
+    int liveStreamCount() const;
+
+    InputAccess inputAccess() override;
+    AudioStatus connect() override;
+    AudioStatus listSources(std::vector<SourceInfo>& sources) override;
+    AudioStatus setSourceBlockFrames(InputDeviceId source, std::uint32_t frames) override;
+    bool canCapture() override { return true; }
+    AudioStatus newCaptureStream(std::unique_ptr<CaptureStream>& stream) override;
+    void post(std::function<void()> work) override { m_worker.post(std::move(work)); }
+    ChangeSubscription subscribeToChanges(std::function<void()> onChange) override;
+    bool reportsChanges() override;
+
+protected:
+    void unsubscribe(std::uint64_t id) override;
+
+private:
+    class Stream;
+
+    /// Logs the call and returns its scripted status. Called with m_mutex held.
+    AudioStatus enter(ScriptedAudioStep step);
+    const ScriptedAudioDevice* findDevice(InputDeviceId device) const;
+    void notifySubscribers();
+
+    mutable std::mutex m_mutex;
+    // Held while a callback runs, so that stopping a stream waits for it as a real stream does.
+    std::mutex m_callbackMutex;
+    bool m_accessGranted = true;
+    std::vector<ScriptedAudioDevice> m_devices;
+    std::array<AudioStatus, std::size_t(ScriptedAudioStep::count)> m_statuses{};
+    bool m_newStreamReturnsNothing = false;
+    SampleSource m_sampleSource;
+    std::function<void()> m_beforeCallback;
+    std::function<void()> m_afterCallback;
+    std::vector<ScriptedAudioStep> m_callLog;
+    std::optional<SampleSpec> m_lastClientSpec;
+    std::optional<std::uint32_t> m_lastSourceBlockFrames;
+    std::optional<std::uint32_t> m_lastMaximumBlockFrames;
+    std::vector<Stream*> m_streams;
+    bool m_reportsChanges = false;
+    // Held while subscribers are told, so that unsubscribing waits for a callback in progress.
+    std::mutex m_subscriberMutex;
+    std::map<std::uint64_t, std::function<void()>> m_subscribers;
+    std::uint64_t m_nextSubscriber = 1;
+    // Declared last, so that it stops before the state its work uses goes.
+    WorkerThread m_worker{"scripted-list"};
+};
+
+} // namespace tavix::test

@@ -1,0 +1,68 @@
+// A binary of its own: it replaces the global operator new to count allocations per thread.
+#include "platform/capturequeue.h"
+#include "scriptedaudiobackend.h"
+#include "testsupport.h"
+#include "timecode/timecodeinputmanager.h"
+#include "timecode/timecoderuntime.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+thread_local bool t_counting = false;
+std::atomic<long> g_countedAllocations{0};
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (t_counting) {
+        g_countedAllocations.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (void* memory = std::malloc(size != 0 ? size : 1)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+
+using namespace tavix;
+
+TEST(AudioThread, CaptureCallbacksNeitherAllocateNorLoseBlocksWhileTheDecoderKeepsUp) {
+    test::ScriptedAudioBackend audio;
+    audio.setDevices({{73, QStringLiteral("Line In"), 2, 48000, test::lineInPort()}});
+    audio.setSampleSource([](std::uint64_t first, std::uint32_t frames, std::uint32_t channels, float* out) {
+        for (std::uint32_t i = 0; i < frames * channels; ++i) {
+            out[i] = float((first + i) % 100) / 100.0f;
+        }
+    });
+    // The hooks run on the delivering thread around each callback: count only inside them.
+    audio.setCallbackHooks([] { t_counting = true; }, [] { t_counting = false; });
+    TimecodeRuntime runtime;
+    TimecodeInputManager manager(&audio, &runtime, {TimecodeFrameRate::fps25, QStringLiteral("73"), 0});
+    test::capturedStdoutLines([&] {
+        test::startSettled(manager);
+        ASSERT_TRUE(test::waitUntil([&] { return manager.isCapturing(); }));
+        // The first callback of a capture included, whose line is printed by the queue instead.
+        for (int round = 0; round < 20; ++round) {
+            ASSERT_TRUE(audio.deliverCallbacks(std::vector<std::uint32_t>(8, 1024)));
+            manager.waitForPendingBlocks();
+        }
+    });
+    EXPECT_EQ(g_countedAllocations.load(), 0);
+    ASSERT_NE(manager.inputManager(), nullptr);
+    EXPECT_EQ(manager.inputManager()->deliveredBlocks(), 160u);
+    EXPECT_EQ(manager.inputManager()->droppedBlocks(), 0u);
+    EXPECT_GT(runtime.level(), 0.0f);
+    test::capturedStdoutLines([&] { manager.stop(); });
+}
