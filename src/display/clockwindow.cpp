@@ -45,14 +45,14 @@ qreal windowOpacityFor(double opacity) {
 
 } // namespace
 
-ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID, AudioBackend* audio,
-                         QWidget* parent)
+ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUuid& clockID,
+                         AudioBackend* audio, QWidget* parent)
     : QWidget(parent, Qt::Window), m_clock(&timers.appState(), clockID), m_audio(audio),
-      m_engine(new TickEngine(m_clock, timers, ticks, this)), m_holder(new TimecodeRuntimeHolder(audio, this)),
-      m_modeSymbol(new QLabel(this)), m_settingsButton(new QToolButton(this)),
-      m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
-      m_message(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
-      m_startPause(new QPushButton(tr("Start"), m_controls)),
+      m_engine(new TickEngine(m_clock, timers, ticks, this)),
+      m_holder(new TimecodeRuntimeHolder(audio, this)), m_modeSymbol(new QLabel(this)),
+      m_settingsButton(new QToolButton(this)), m_displayArea(new QWidget(this)),
+      m_display(new FittedText(m_displayArea)), m_message(new QLabel(m_displayArea)),
+      m_controls(new QWidget(this)), m_startPause(new QPushButton(tr("Start"), m_controls)),
       m_reset(new QPushButton(tr("Reset"), m_controls)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setMinimumSize(kMinimumWidth, kMinimumHeight);

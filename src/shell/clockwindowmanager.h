@@ -28,7 +28,8 @@ class ClockWindowManager : public QObject {
 
 public:
     /// `audio` may be null. `timers` (with its store) and `ticks` must outlive the manager.
-    ClockWindowManager(RunningTimers& timers, TickScheduler& ticks, AudioBackend* audio, QObject* parent = nullptr);
+    ClockWindowManager(RunningTimers& timers, TickScheduler& ticks, AudioBackend* audio,
+                       QObject* parent = nullptr);
     /// Deletes the windows without closing them: frames are recorded only by the user's actions.
     ~ClockWindowManager() override;
 

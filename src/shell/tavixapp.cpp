@@ -24,8 +24,8 @@
 
 namespace tavix {
 
-TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioBackend> audio, TimeSource& time,
-                   QObject* parent)
+TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioBackend> audio,
+                   TimeSource& time, QObject* parent)
     : QObject(parent), m_stateFile(std::move(stateFile)), m_audio(std::move(audio)), m_time(time),
       m_state(std::make_unique<AppState>(m_stateFile)),
       m_timers(std::make_unique<RunningTimers>(*m_state, time)),
