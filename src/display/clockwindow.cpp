@@ -80,8 +80,8 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
       m_settingsButton(new QToolButton(m_header)),
       m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
       m_message(new QLabel(m_displayArea)), m_caption(new QLabel(m_displayArea)),
-      m_controls(new QWidget(this)), m_startPause(new QPushButton(QStringLiteral("Start"), m_controls)),
-      m_reset(new QPushButton(QStringLiteral("Reset"), m_controls)),
+      m_controls(new QWidget(this)), m_startPause(new QPushButton(tr("Start"), m_controls)),
+      m_reset(new QPushButton(tr("Reset"), m_controls)),
       m_stageAction(new QAction(tr("Stage Mode"), this)), m_screenMenu(new QMenu(tr("Stage Screen"), this)),
       m_clickThroughAction(new QAction(tr("Click-Through"), this)),
       m_leaveStage(new QShortcut(QKeySequence(Qt::Key_Escape), this)) {
@@ -389,7 +389,7 @@ void ClockWindow::refresh(bool ticked) {
         const bool running = clock.mode == ClockMode::countdown
                                  ? clock.countdown->isRunning
                                  : clock.stopwatch && clock.stopwatch->isRunning;
-        m_startPause->setText(running ? QStringLiteral("Pause") : QStringLiteral("Start"));
+        m_startPause->setText(running ? tr("Pause") : tr("Start"));
         updateTimerActions(true, running);
     } else {
         updateTimerActions(false, false);

@@ -1,24 +1,30 @@
 #include "fittedtext.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 namespace tavix {
 
 namespace {
 
-// Every digit has the same advance, so the layout only depends on where the digits are.
+// Every digit has the same advance, so the layout only depends on where the digits are. A digit
+// stands for the zero of its own script: Arabic-Indic digits order differently from European ones
+// in right-to-left text.
 QString shapeOf(const QString& text) {
     QString shape = text;
     for (QChar& c : shape) {
-        if (c.isDigit()) {
-            c = QLatin1Char('0');
+        if (c.isDigit() && c.digitValue() > 0) {
+            c = QChar(static_cast<char16_t>(c.unicode() - c.digitValue()));
         }
     }
     return shape;
@@ -56,13 +62,18 @@ QRectF withCaptionRoom(const QRectF& box, int pixelSize) {
 
 class FittedText::GlyphSet {
 public:
-    GlyphSet(int pixelSize, QColor color, qreal ratio)
-        : font(displayFont(pixelSize)), color(color), ratio(ratio) {}
+    GlyphSet(QColor color, qreal ratio) : color(color), ratio(ratio) {}
 
-    const Glyph& glyph(const QString& character) {
-        auto it = glyphs.find(character);
+    const Glyph& glyph(const QRawFont& rawFont, quint32 index) {
+        // Glyph numbers are per font, and a fallback font may draw some of the text.
+        auto slot = std::find(fonts.begin(), fonts.end(), rawFont);
+        if (slot == fonts.end()) {
+            slot = fonts.insert(fonts.end(), rawFont);
+        }
+        const quint64 key = (quint64(slot - fonts.begin()) << 32) | index;
+        auto it = glyphs.find(key);
         if (it == glyphs.end()) {
-            it = glyphs.insert(character, draw(character));
+            it = glyphs.insert(key, draw(rawFont, index));
         }
         return *it;
     }
@@ -76,7 +87,7 @@ public:
         }
         // Forget the sets no display uses any more before adding one.
         std::erase_if(sets, [](const auto& entry) { return entry.second.expired(); });
-        auto set = std::make_shared<GlyphSet>(pixelSize, color, ratio);
+        auto set = std::make_shared<GlyphSet>(color, ratio);
         sets[key] = set;
         return set;
     }
@@ -87,11 +98,11 @@ public:
     }
 
 private:
-    Glyph draw(const QString& character) const {
-        const QFontMetricsF metrics(font);
-        const QRectF bounds = metrics.boundingRect(character).adjusted(-2, -2, 2, 2);
+    Glyph draw(const QRawFont& rawFont, quint32 index) const {
+        const QRectF bounds = rawFont.boundingRect(index).adjusted(-2, -2, 2, 2);
         Glyph g;
-        g.advance = metrics.horizontalAdvance(character);
+        const QList<QPointF> advances = rawFont.advancesForGlyphIndexes(QList<quint32>{index});
+        g.advance = advances.isEmpty() ? 0 : advances.front().x();
         g.offset = QPointF(std::floor(bounds.left()), std::floor(bounds.top()));
         const QSize pixels(static_cast<int>(std::ceil((bounds.right() - g.offset.x()) * ratio)),
                            static_cast<int>(std::ceil((bounds.bottom() - g.offset.y()) * ratio)));
@@ -100,16 +111,19 @@ private:
         g.image.fill(Qt::transparent);
         QPainter painter(&g.image);
         painter.setRenderHint(QPainter::TextAntialiasing);
-        painter.setFont(font);
         painter.setPen(color);
-        painter.drawText(-g.offset, character);
+        QGlyphRun run;
+        run.setRawFont(rawFont);
+        run.setGlyphIndexes({index});
+        run.setPositions({QPointF(0, 0)});
+        painter.drawGlyphRun(-g.offset, run);
         return g;
     }
 
-    QFont font;
     QColor color;
     qreal ratio;
-    QHash<QString, Glyph> glyphs;
+    std::vector<QRawFont> fonts;
+    QHash<quint64, Glyph> glyphs;
 };
 
 int FittedText::glyphSetCount() {
@@ -138,28 +152,64 @@ QFont FittedText::displayFont(int pixelSize) {
     return font;
 }
 
+QList<FittedText::PlacedGlyph> FittedText::shapedGlyphs(const QString& text, const QFont& font) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    // The paragraph direction follows the text, and the line starts at the left edge in either
+    // direction: the fitted box is measured from there.
+    option.setTextDirection(Qt::LayoutDirectionAuto);
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+        line.setPosition(QPointF(0, 0));
+    }
+    layout.endLayout();
+    QList<PlacedGlyph> placed;
+    if (!line.isValid()) {
+        return placed;
+    }
+    for (const QGlyphRun& run : line.glyphRuns()) {
+        const QList<quint32> indexes = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
+            placed.append({run.rawFont(), indexes[i], positions[i] - QPointF(0, line.ascent())});
+        }
+    }
+    return placed;
+}
+
 void FittedText::setText(const QString& text) {
     if (text == m_text && size() == m_fittedSize) {
         return;
     }
-    const QString previous = m_text;
     m_text = text;
     const QString shape = shapeOf(text);
     if (size() != m_fittedSize) {
         m_shape = shape;
         refit();
-    } else if (shape != m_shape) {
-        m_shape = shape;
-        refitShape();
-    }
-    if (m_cells.size() != text.size() || previous.size() != text.size()) {
         update();
         return;
     }
-    // Same shape, same places: only the characters that changed need painting.
+    if (shape != m_shape) {
+        m_shape = shape;
+        refitShape();
+        update();
+        return;
+    }
+    // Same shape: the digits keep their places, so only the glyphs that changed need painting.
+    const QList<PlacedGlyph> previous = std::exchange(m_placed, shapedGlyphs(m_text, m_font));
+    if (m_cells.size() != m_placed.size() || previous.size() != m_placed.size()) {
+        update();
+        return;
+    }
     QRectF dirty;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) != previous.at(i)) {
+    for (qsizetype i = 0; i < m_placed.size(); ++i) {
+        const PlacedGlyph& now = m_placed.at(i);
+        const PlacedGlyph& before = previous.at(i);
+        if (now.index != before.index || now.position != before.position || now.font != before.font) {
             dirty |=
                 QRectF(QPointF(m_cells[i].first, m_box.top()), QPointF(m_cells[i].second, m_box.bottom()));
         }
@@ -231,6 +281,7 @@ void FittedText::refit() {
     ++m_fitCount;
     m_fittedSize = size();
     m_cells.clear();
+    m_placed.clear();
     const QRectF area = QRectF(rect()).adjusted(m_inset, m_inset, -m_inset, -m_inset);
     if (m_shape.isEmpty() || area.width() <= 0 || area.height() <= 0) {
         m_font = displayFont(kMinimumPixelSize);
@@ -287,9 +338,11 @@ void FittedText::placeText(const QRectF& area) {
     const QPointF origin(std::round(area.center().x() - (box.left() + box.right()) / 2),
                          std::round(area.center().y() - (box.top() + box.bottom()) / 2));
     m_baseline = origin;
-    m_box = layoutBox(m_font, m_shape).translated(origin);
+    m_box = box.translated(origin);
+    m_placed = shapedGlyphs(m_text, m_font);
     m_captionBox = {};
     if (m_captionRoom) {
+        const int pixelSize = m_font.pixelSize();
         m_captionFont = displayFont(std::max(1, static_cast<int>(std::round(pixelSize * kCaptionScale))));
         const CaptionRoom room = captionRoom(pixelSize);
         m_captionBox = QRectF(m_box.left(), m_box.bottom() + room.gap, m_box.width(), room.capHeight);
@@ -318,28 +371,23 @@ void FittedText::paintEvent(QPaintEvent*) {
         m_glyphRatio = devicePixelRatioF();
     }
     QPainter painter(this);
-    qreal x = m_baseline.x();
     m_cells.clear();
-    for (qsizetype i = 0; i < m_text.size(); ++i) {
-        const qsizetype length = (m_text.at(i).isHighSurrogate() && i + 1 < m_text.size()) ? 2 : 1;
-        const Glyph& g = glyph(m_text.mid(i, length));
-        const QPointF at(std::round(x + g.offset.x()), m_baseline.y() + g.offset.y());
+    for (const PlacedGlyph& placed : m_placed) {
+        const Glyph& g = glyph(placed);
+        const qreal x = m_baseline.x() + placed.position.x();
+        const QPointF at(std::round(x + g.offset.x()),
+                         m_baseline.y() + std::round(placed.position.y()) + g.offset.y());
         painter.drawImage(at, g.image);
-        const QPair<qreal, qreal> cell(
-            std::min(x, at.x()), std::max(x + g.advance, at.x() + g.image.deviceIndependentSize().width()));
-        for (qsizetype k = 0; k < length; ++k) {
-            m_cells.append(cell);
-        }
-        x += g.advance;
-        i += length - 1;
+        m_cells.append(
+            {std::min(x, at.x()), std::max(x + g.advance, at.x() + g.image.deviceIndependentSize().width())});
     }
 }
 
-const FittedText::Glyph& FittedText::glyph(const QString& character) {
+const FittedText::Glyph& FittedText::glyph(const PlacedGlyph& placed) {
     if (!m_glyphs) {
         m_glyphs = GlyphSet::get(m_font.pixelSize(), m_color, devicePixelRatioF());
     }
-    return m_glyphs->glyph(character);
+    return m_glyphs->glyph(placed.font, placed.index);
 }
 
 } // namespace tavix

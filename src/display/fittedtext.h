@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QRawFont>
 #include <QRectF>
 #include <QWidget>
 
@@ -67,8 +68,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 public:
-    /// One character drawn once at the fitted size, so a tick only copies pixels: at these sizes
-    /// the text would otherwise be rasterised from outlines on every paint.
+    /// One glyph drawn once at the fitted size, so a tick only copies pixels: at these sizes the
+    /// text would otherwise be rasterised from outlines on every paint.
     struct Glyph {
         QImage image;
         QPointF offset;
@@ -80,8 +81,18 @@ public:
     /// How many glyph sets are alive (for tests and measurements).
     static int glyphSetCount();
 
+    /// A glyph of the shaped text: which one, of which font, and where its pen position lies
+    /// relative to the baseline origin, in visual order.
+    struct PlacedGlyph {
+        QRawFont font;
+        quint32 index = 0;
+        QPointF position;
+    };
+    /// Shapes `text` as one string (bidirectional order, joined letters) in `font`.
+    static QList<PlacedGlyph> shapedGlyphs(const QString& text, const QFont& font);
+
 private:
-    const Glyph& glyph(const QString& character);
+    const Glyph& glyph(const PlacedGlyph& placed);
     void refit();
     /// Keeps the size when the new shape still fits it and only the shape changed.
     void refitShape();
@@ -103,8 +114,9 @@ private:
     QPointF m_baseline;
     QSize m_fittedSize;
     std::shared_ptr<GlyphSet> m_glyphs;
-    // Where each character of the painted text starts and ends, so that a tick repaints only the
-    // characters that changed.
+    QList<PlacedGlyph> m_placed;
+    // Where each placed glyph starts and ends once painted, so that a tick repaints only the glyphs
+    // that changed.
     QList<QPair<qreal, qreal>> m_cells;
     qreal m_glyphRatio = 0;
     int m_fitCount = 0;

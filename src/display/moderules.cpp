@@ -4,6 +4,8 @@
 #include "durationformat.h"
 #include "wallclock.h"
 
+#include <QCoreApplication>
+
 namespace tavix {
 
 bool isInWarningBand(const CountdownSettings& countdown) {
@@ -157,7 +159,7 @@ DisplayContent displayContent(const ClockModel& clock, const QDateTime& now, boo
         return {wallClockText(now, clock.timeZoneOffset, localeId, wallClockStyle(clock)), false, true};
     case ClockMode::countdown:
         if (!clock.countdown) {
-            return {QStringLiteral("No Countdown Data"), true, true};
+            return {QCoreApplication::translate("tavix::ClockWindow", "No Countdown Data"), true, true};
         }
         return {countdownText(*clock.countdown, overtimeAsPlus), false,
                 faceLook(clock, now, flashVisible).textVisible};
@@ -165,7 +167,7 @@ DisplayContent displayContent(const ClockModel& clock, const QDateTime& now, boo
         return {clock.stopwatch ? stopwatchText(*clock.stopwatch) : formatDuration(0, false), false, true};
     case ClockMode::timeUntil: {
         if (!clock.timeUntil) {
-            return {QStringLiteral("No Target Time"), true, true};
+            return {QCoreApplication::translate("tavix::ClockWindow", "No Target Time"), true, true};
         }
         const double remaining = timeUntilRemaining(clock, now);
         // The flash follows remaining <= 0 only, so an unformable target (remaining 0) flashes too.

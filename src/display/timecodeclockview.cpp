@@ -18,7 +18,7 @@ namespace tavix {
 TimecodeClockView::TimecodeClockView(ClockBinding clock, TimecodeRuntimeHolder* holder,
                                      TimecodeRuntime* runtime, QWidget* parent)
     : QWidget(parent), m_clock(std::move(clock)), m_holder(holder), m_runtime(runtime),
-      m_display(new FittedText(this)), m_hold(new QPushButton(QStringLiteral("HOLD"), this)),
+      m_display(new FittedText(this)), m_hold(new QPushButton(tr("HOLD"), this)),
       m_holdOpacity(new QGraphicsOpacityEffect(m_hold)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -67,37 +67,37 @@ ClockSettingsPopover::ClockSettingsPopover(ClockBinding clock, TimecodeRuntime* 
     m_name->setValidator(new ClockNameValidator(m_name));
     m_name->setMinimumWidth(160);
     styleTextBox(m_name);
-    m_name->setAccessibleName(QStringLiteral("Name"));
+    m_name->setAccessibleName(tr("Name"));
     connect(m_name, &QLineEdit::textEdited, this,
             [this](const QString& text) { writeClock([&text](ClockModel& c) { c.name = text; }); });
-    m_layout->addWidget(panelRow(QStringLiteral("Name"), labelWidth, singleControl(m_name)));
+    m_layout->addWidget(panelRow(tr("Name"), labelWidth, singleControl(m_name)));
 
     m_type = new QComboBox;
     for (ClockMode mode : allClockModes()) {
         m_type->addItem(modeMenuTitle(mode), static_cast<int>(mode));
     }
-    m_type->setAccessibleName(QStringLiteral("Type"));
+    m_type->setAccessibleName(tr("Type"));
     connect(m_type, &QComboBox::activated, this, [this](int index) {
         const auto mode = static_cast<ClockMode>(m_type->itemData(index).toInt());
         writeClock([mode](ClockModel& c) { c.mode = mode; });
     });
-    m_layout->addWidget(panelRow(QStringLiteral("Type"), labelWidth, singleControl(m_type)));
+    m_layout->addWidget(panelRow(tr("Type"), labelWidth, singleControl(m_type)));
 
-    m_wells = {new ColorWell(QStringLiteral("BG"), QStringLiteral("Background"),
+    m_wells = {new ColorWell(tr("BG"), tr("Background"),
                              clockColorBinding(m_clock, &ClockModel::backgroundColor), m_colorPanel),
-               new ColorWell(QStringLiteral("Text"), QStringLiteral("Text colour"),
+               new ColorWell(tr("Text"), tr("Text colour"),
                              clockColorBinding(m_clock, &ClockModel::foregroundColor), m_colorPanel),
-               new ColorWell(QStringLiteral("Outline"), QStringLiteral("Outline colour"),
+               new ColorWell(tr("Outline"), tr("Outline colour"),
                              clockColorBinding(m_clock, &ClockModel::outlineColor), m_colorPanel)};
     m_layout->addWidget(
-        panelRow(QStringLiteral("Colour"), labelWidth, makeWellsRow({m_wells.begin(), m_wells.end()}, 10)));
+        panelRow(tr("Colour"), labelWidth, makeWellsRow({m_wells.begin(), m_wells.end()}, 10)));
 
     m_opacity = new QSlider(Qt::Horizontal);
     m_opacity->setRange(sliderPositionForOpacity(0.1), sliderPositionForOpacity(1.0));
     m_opacity->setSingleStep(1);
     m_opacity->setPageStep(2);
     m_opacity->setMinimumWidth(150);
-    m_opacity->setAccessibleName(QStringLiteral("Opacity"));
+    m_opacity->setAccessibleName(tr("Opacity"));
     connect(m_opacity, &QSlider::valueChanged, this, [this](int position) {
         if (!m_refreshing) {
             writeClock([position](ClockModel& c) { c.opacity = opacityForSliderPosition(position); });
@@ -109,12 +109,12 @@ ClockSettingsPopover::ClockSettingsPopover(ClockBinding clock, TimecodeRuntime* 
     QHBoxLayout* opacityRow = makeControlsRow(8);
     opacityRow->addWidget(m_opacity, 1, Qt::AlignVCenter);
     opacityRow->addWidget(m_opacityText, 0, Qt::AlignVCenter);
-    m_layout->addWidget(panelRow(QStringLiteral("Opacity"), labelWidth, opacityRow));
+    m_layout->addWidget(panelRow(tr("Opacity"), labelWidth, opacityRow));
 
-    m_alwaysOnTop = new Toggle(QStringLiteral("Always on Top"));
+    m_alwaysOnTop = new Toggle(tr("Always on Top"));
     connect(m_alwaysOnTop, &Toggle::clicked, this,
             [this](bool on) { writeClock([on](ClockModel& c) { c.alwaysOnTop = on; }); });
-    m_layout->addWidget(panelRow(QStringLiteral("Window"), labelWidth, singleControl(m_alwaysOnTop)));
+    m_layout->addWidget(panelRow(tr("Window"), labelWidth, singleControl(m_alwaysOnTop)));
     m_layout->addWidget(new StageSettingsSection(m_clock, labelWidth));
     m_desktopNote = makeSecondaryLabel(QString(), captionFont());
     m_desktopNote->setWordWrap(true);
@@ -248,9 +248,9 @@ void ClockSettingsPopover::rebuildModeSection() {
     }
     case ClockMode::timecode:
         if (!m_timecodeRuntime) {
-            m_modeSection = panelRow(
-                QStringLiteral("Timecode"), m_labelWidth,
-                singleControl(makeSecondaryLabel(QStringLiteral("No input available"), captionFont())));
+            m_modeSection =
+                panelRow(tr("Timecode"), m_labelWidth,
+                         singleControl(makeSecondaryLabel(tr("No input available"), captionFont())));
         } else {
             const Binding<TimecodeSettings> binding = timecodeSettingsBinding(m_clock);
             binding.get();
@@ -312,7 +312,7 @@ QWidget* ClockSettingsPopover::makeOffsetSection() {
     m_offsetBox->setMaximumWidth(90);
     m_offsetBox->setFont(monospacedBodyFont());
     m_offsetBox->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_offsetBox->setAccessibleName(QStringLiteral("Offset"));
+    m_offsetBox->setAccessibleName(tr("Offset"));
     m_offsetStepper = new Stepper;
 
     QLineEdit* box = m_offsetBox;
@@ -343,7 +343,7 @@ QWidget* ClockSettingsPopover::makeOffsetSection() {
     QHBoxLayout* controls = makeControlsRow(8);
     controls->addWidget(box, 0, Qt::AlignVCenter);
     controls->addWidget(m_offsetStepper, 0, Qt::AlignVCenter);
-    return panelRow(QStringLiteral("Offset"), m_labelWidth, controls);
+    return panelRow(tr("Offset"), m_labelWidth, controls);
 }
 
 QWidget* ClockSettingsPopover::makeWallClockSection() {

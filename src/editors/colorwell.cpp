@@ -86,7 +86,7 @@ void ColorPanel::showFor(ColorWell* well) {
         // and it applies every change at once, so it needs no OK or Cancel.
         m_dialog->setOptions(QColorDialog::ShowAlphaChannel | QColorDialog::DontUseNativeDialog |
                              QColorDialog::NoButtons);
-        m_dialog->setWindowTitle(QStringLiteral("Colours"));
+        m_dialog->setWindowTitle(tr("Colours"));
         m_dialog->setModal(false);
         m_dialog->setPalette(darkPalette());
         connect(m_dialog, &QColorDialog::currentColorChanged, this, [this](const QColor& color) {

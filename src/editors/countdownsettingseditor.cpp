@@ -37,22 +37,20 @@ CountdownSettingsEditor::CountdownSettingsEditor(Binding<CountdownSettings> coun
         }
     };
     using C = CountdownSettings;
-    m_startFields = {new TimeFieldEditor(QStringLiteral("H"),
-                                         accessorBinding(record, &C::durationHours, &C::setDurationHours),
-                                         kHours, startCommitted),
-                     new TimeFieldEditor(QStringLiteral("M"),
-                                         accessorBinding(record, &C::durationMinutes, &C::setDurationMinutes),
-                                         kMinutesOrSeconds, startCommitted),
-                     new TimeFieldEditor(QStringLiteral("S"),
-                                         accessorBinding(record, &C::durationSeconds, &C::setDurationSeconds),
-                                         kMinutesOrSeconds, startCommitted)};
+    m_startFields = {
+        new TimeFieldEditor(tr("H"), accessorBinding(record, &C::durationHours, &C::setDurationHours), kHours,
+                            startCommitted),
+        new TimeFieldEditor(tr("M"), accessorBinding(record, &C::durationMinutes, &C::setDurationMinutes),
+                            kMinutesOrSeconds, startCommitted),
+        new TimeFieldEditor(tr("S"), accessorBinding(record, &C::durationSeconds, &C::setDurationSeconds),
+                            kMinutesOrSeconds, startCommitted)};
     m_warningFields = {
-        new TimeFieldEditor(QStringLiteral("H"),
-                            accessorBinding(record, &C::warningTimeHours, &C::setWarningTimeHours), kHours),
-        new TimeFieldEditor(QStringLiteral("M"),
+        new TimeFieldEditor(tr("H"), accessorBinding(record, &C::warningTimeHours, &C::setWarningTimeHours),
+                            kHours),
+        new TimeFieldEditor(tr("M"),
                             accessorBinding(record, &C::warningTimeMinutes, &C::setWarningTimeMinutes),
                             kMinutesOrSeconds),
-        new TimeFieldEditor(QStringLiteral("S"),
+        new TimeFieldEditor(tr("S"),
                             accessorBinding(record, &C::warningTimeSeconds, &C::setWarningTimeSeconds),
                             kMinutesOrSeconds)};
 
@@ -60,24 +58,23 @@ CountdownSettingsEditor::CountdownSettingsEditor(Binding<CountdownSettings> coun
     for (TimeFieldEditor* field : m_startFields) {
         start->addWidget(field, 0, Qt::AlignVCenter);
     }
-    layout->addWidget(makeLabelRow(QStringLiteral("Start"), labelWidth, start, true, 0));
-    layout->addWidget(makeHelpLine(
-        QStringLiteral("If paused, editing Start updates the live remaining time."), labelWidth));
+    layout->addWidget(makeLabelRow(tr("Start"), labelWidth, start, true, 0));
+    layout->addWidget(
+        makeHelpLine(tr("If paused, editing Start updates the live remaining time."), labelWidth));
 
     QHBoxLayout* warning = makeControlsRow(8);
     for (TimeFieldEditor* field : m_warningFields) {
         warning->addWidget(field, 0, Qt::AlignVCenter);
     }
-    layout->addWidget(makeLabelRow(QStringLiteral("Warn At"), labelWidth, warning, true, 0));
-    layout->addWidget(
-        makeHelpLine(QStringLiteral("At or under this time, show warning colours."), labelWidth));
+    layout->addWidget(makeLabelRow(tr("Warn At"), labelWidth, warning, true, 0));
+    layout->addWidget(makeHelpLine(tr("At or under this time, show warning colours."), labelWidth));
 
-    m_wells = {new ColorWell(QStringLiteral("Text"), QStringLiteral("Warning text colour"),
+    m_wells = {new ColorWell(tr("Text"), tr("Warning text colour"),
                              memberBinding(record, &C::warningForegroundColor), colorPanel),
-               new ColorWell(QStringLiteral("Outline"), QStringLiteral("Warning outline colour"),
+               new ColorWell(tr("Outline"), tr("Warning outline colour"),
                              memberBinding(record, &C::warningOutlineColor), colorPanel)};
-    layout->addWidget(makeLabelRow(QStringLiteral("Colour"), labelWidth,
-                                   makeWellsRow({m_wells.begin(), m_wells.end()}), true, 0));
+    layout->addWidget(
+        makeLabelRow(tr("Colour"), labelWidth, makeWellsRow({m_wells.begin(), m_wells.end()}), true, 0));
 
     // Until chosen, overtime keeps the warning colours.
     const auto overtimeColor = [record](std::optional<ColorValue> C::*field, ColorValue (C::*shown)() const) {

@@ -110,7 +110,7 @@ PreferencesView::PreferencesView(AppState* state, OpenClockWindow openNewClockWi
     const auto showStatus = [this, status] {
         QStringList lines = status->keptAside();
         if (!status->saveFailure().isEmpty()) {
-            lines.prepend(QStringLiteral("Your changes are not being saved: ") + status->saveFailure());
+            lines.prepend(tr("Your changes are not being saved: ") + status->saveFailure());
         }
         m_saveNote->setText(lines.join(QLatin1Char('\n')));
         m_saveNote->setVisible(!lines.isEmpty());
@@ -138,18 +138,18 @@ QWidget* PreferencesView::makeDefaultsSection() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
 
-    auto* title = new QLabel(QStringLiteral("Defaults"));
+    auto* title = new QLabel(tr("Defaults"));
     title->setFont(headlineFont());
     layout->addWidget(title);
 
     m_wells = {
-        new ColorWell(QStringLiteral("BG"), QStringLiteral("Default background colour for new clocks"),
+        new ColorWell(tr("BG"), tr("Default background colour for new clocks"),
                       settingsColorBinding(m_state, &AppSettings::defaultBackgroundColor), m_colorPanel),
-        new ColorWell(QStringLiteral("Text"), QStringLiteral("Default text colour for new clocks"),
+        new ColorWell(tr("Text"), tr("Default text colour for new clocks"),
                       settingsColorBinding(m_state, &AppSettings::defaultForegroundColor), m_colorPanel),
-        new ColorWell(QStringLiteral("Outline"), QStringLiteral("Default outline colour for new clocks"),
+        new ColorWell(tr("Outline"), tr("Default outline colour for new clocks"),
                       settingsColorBinding(m_state, &AppSettings::defaultOutlineColor), m_colorPanel)};
-    layout->addWidget(makeLabelRow(QStringLiteral("Colour"), m_labelWidth,
+    layout->addWidget(makeLabelRow(tr("Colour"), m_labelWidth,
                                    makeWellsRow({m_wells.begin(), m_wells.end()}, 12), false, 0));
 
     m_opacity = new QSlider(Qt::Horizontal);
@@ -157,7 +157,7 @@ QWidget* PreferencesView::makeDefaultsSection() {
                         ClockSettingsPopover::sliderPositionForOpacity(1.0));
     m_opacity->setPageStep(2);
     m_opacity->setMinimumWidth(160);
-    m_opacity->setAccessibleName(QStringLiteral("Opacity"));
+    m_opacity->setAccessibleName(tr("Opacity"));
     connect(m_opacity, &QSlider::valueChanged, this, [this](int position) {
         if (!m_refreshing) {
             writeSettings([position](AppSettings& s) {
@@ -171,21 +171,21 @@ QWidget* PreferencesView::makeDefaultsSection() {
     QHBoxLayout* opacity = makeControlsRow(8);
     opacity->addWidget(m_opacity, 1, Qt::AlignVCenter);
     opacity->addWidget(m_opacityText, 0, Qt::AlignVCenter);
-    layout->addWidget(makeLabelRow(QStringLiteral("Opacity"), m_labelWidth, opacity, false, 0));
+    layout->addWidget(makeLabelRow(tr("Opacity"), m_labelWidth, opacity, false, 0));
 
-    m_alwaysOnTop = new Toggle(QStringLiteral("Always on Top"));
-    m_alwaysOnTop->setToolTip(QStringLiteral("New clocks float above other windows."));
+    m_alwaysOnTop = new Toggle(tr("Always on Top"));
+    m_alwaysOnTop->setToolTip(tr("New clocks float above other windows."));
     connect(m_alwaysOnTop, &Toggle::clicked, this,
             [this](bool on) { writeSettings([on](AppSettings& s) { s.defaultAlwaysOnTop = on; }); });
     QHBoxLayout* window = makeControlsRow(0);
     window->addWidget(m_alwaysOnTop);
-    layout->addWidget(makeLabelRow(QStringLiteral("Window"), m_labelWidth, window, false, 0));
+    layout->addWidget(makeLabelRow(tr("Window"), m_labelWidth, window, false, 0));
 
     m_countdownStart = new QSlider(Qt::Horizontal);
     m_countdownStart->setRange(kMinimumStartMinutes, kMaximumStartMinutes);
     m_countdownStart->setPageStep(5);
     m_countdownStart->setMinimumWidth(160);
-    m_countdownStart->setAccessibleName(QStringLiteral("Countdown Start"));
+    m_countdownStart->setAccessibleName(tr("Countdown Start"));
     connect(m_countdownStart, &QSlider::valueChanged, this, [this](int minutes) {
         if (!m_refreshing) {
             writeSettings([minutes](AppSettings& s) { s.defaultCountdownDuration = minutes * 60.0; });
@@ -202,18 +202,17 @@ QWidget* PreferencesView::makeDefaultsSection() {
     start->setContentsMargins(0, 0, 0, 0);
     start->setSpacing(4);
     start->addLayout(startSlider);
-    start->addWidget(
-        makeSecondaryLabel(QStringLiteral("Default time for new countdown clocks."), captionFont()));
-    layout->addWidget(makeLabelRow(QStringLiteral("Countdown Start"), m_labelWidth, start, false, 0, true));
+    start->addWidget(makeSecondaryLabel(tr("Default time for new countdown clocks."), captionFont()));
+    layout->addWidget(makeLabelRow(tr("Countdown Start"), m_labelWidth, start, false, 0, true));
 
-    m_keepCounting = new Toggle(QStringLiteral("Running timers keep counting while closed"));
-    m_keepCounting->setToolTip(QStringLiteral("A running countdown or stopwatch goes on counting while its "
-                                              "window is closed and while Tavix is not running."));
+    m_keepCounting = new Toggle(tr("Running timers keep counting while closed"));
+    m_keepCounting->setToolTip(tr("A running countdown or stopwatch goes on counting while its "
+                                  "window is closed and while Tavix is not running."));
     connect(m_keepCounting, &Toggle::clicked, this,
             [this](bool on) { writeSettings([on](AppSettings& s) { s.runningTimersKeepCounting = on; }); });
     QHBoxLayout* timers = makeControlsRow(0);
     timers->addWidget(m_keepCounting);
-    layout->addWidget(makeLabelRow(QStringLiteral("Timers"), m_labelWidth, timers, false, 0));
+    layout->addWidget(makeLabelRow(tr("Timers"), m_labelWidth, timers, false, 0));
 
     m_overtimeAsPlus = new Toggle(tr("Show overtime as +"));
     m_overtimeAsPlus->setToolTip(tr("Overtime reads +1:05 instead of -1:05."));
@@ -231,11 +230,11 @@ QWidget* PreferencesView::makeClocksSection() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
 
-    auto* title = new QLabel(QStringLiteral("Clocks"));
+    auto* title = new QLabel(tr("Clocks"));
     title->setFont(headlineFont());
     layout->addWidget(title);
 
-    m_noClocks = makeSecondaryLabel(QStringLiteral("No clocks."), calloutFont());
+    m_noClocks = makeSecondaryLabel(tr("No clocks."), calloutFont());
     m_noClocks->setContentsMargins(4, 0, 0, 0);
     layout->addWidget(m_noClocks);
 
@@ -263,10 +262,10 @@ QWidget* PreferencesView::makeClocksSection() {
     layout->addWidget(m_undoBar);
 
     m_addClock =
-        new QPushButton(symbolIcon(Symbol::plusCircleFill, primaryTextColor()), QStringLiteral("Add Clock"));
+        new QPushButton(symbolIcon(Symbol::plusCircleFill, primaryTextColor()), tr("Add Clock"));
     m_addClock->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     m_addClock->setToolTip(
-        QStringLiteral("Add Clock (%1)").arg(m_addClock->shortcut().toString(QKeySequence::NativeText)));
+        tr("Add Clock (%1)").arg(m_addClock->shortcut().toString(QKeySequence::NativeText)));
     connect(m_addClock, &QPushButton::clicked, this, &PreferencesView::addClock);
     QHBoxLayout* add = makeControlsRow(0);
     add->setContentsMargins(0, 8, 0, 0);
@@ -402,10 +401,10 @@ PreferencesView::ClockRow PreferencesView::makeClockRow(const ClockModel& clock)
 
     row.name = new QLineEdit(clock.name);
     row.name->setValidator(new ClockNameValidator(row.name));
-    row.name->setPlaceholderText(QStringLiteral("Name"));
+    row.name->setPlaceholderText(tr("Name"));
     row.name->setFixedWidth(160);
     styleTextBox(row.name);
-    row.name->setAccessibleName(QStringLiteral("Name"));
+    row.name->setAccessibleName(tr("Name"));
     const QUuid id = clock.id;
     connect(row.name, &QLineEdit::textEdited, this, [this, id](const QString& text) {
         if (const auto index = m_state->indexOfClock(id)) {
@@ -425,7 +424,7 @@ PreferencesView::ClockRow PreferencesView::makeClockRow(const ClockModel& clock)
     layout->addWidget(row.mode, 0, Qt::AlignVCenter);
     layout->addStretch(1);
 
-    row.open = makeIconButton(Symbol::windowOnRectangle, QStringLiteral("Open / Reopen This Clock"));
+    row.open = makeIconButton(Symbol::windowOnRectangle, tr("Open / Reopen This Clock"));
     connect(row.open, &QPushButton::clicked, this, [this, id] {
         if (m_openNewClockWindow) {
             m_openNewClockWindow(id);
@@ -433,7 +432,7 @@ PreferencesView::ClockRow PreferencesView::makeClockRow(const ClockModel& clock)
     });
     layout->addWidget(row.open, 0, Qt::AlignVCenter);
 
-    row.remove = makeIconButton(Symbol::trash, QStringLiteral("Remove Clock"));
+    row.remove = makeIconButton(Symbol::trash, tr("Remove Clock"));
     // Deferred: the click handler must not destroy its own button while it runs.
     connect(
         row.remove, &QPushButton::clicked, this, [this, id] { removeClock(id); }, Qt::QueuedConnection);

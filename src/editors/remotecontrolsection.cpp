@@ -43,59 +43,57 @@ void writeSettings(AppState* state, const std::function<void(AppSettings&)>& cha
 } // namespace
 
 RemoteControlSection::RemoteControlSection(AppState* state, double labelWidth, QWidget* parent)
-    : QWidget(parent), m_state(state), m_enabled(new Toggle(QStringLiteral("On"))),
-      m_httpPort(makePortBox(QStringLiteral("HTTP and WebSocket port"))),
-      m_oscPort(makePortBox(QStringLiteral("OSC port (UDP)"))),
-      m_allowOthers(new Toggle(QStringLiteral("Allow other computers"))), m_token(new QLineEdit),
-      m_showToken(new QPushButton(QStringLiteral("Show"))),
-      m_newToken(new QPushButton(QStringLiteral("New Token"))), m_url(new QLabel),
-      m_copyUrl(new QPushButton(QStringLiteral("Copy"))), m_problem(new QLabel) {
+    : QWidget(parent), m_state(state), m_enabled(new Toggle(tr("On"))),
+      m_httpPort(makePortBox(tr("HTTP and WebSocket port"))), m_oscPort(makePortBox(tr("OSC port (UDP)"))),
+      m_allowOthers(new Toggle(tr("Allow other computers"))), m_token(new QLineEdit),
+      m_showToken(new QPushButton(tr("Show"))), m_newToken(new QPushButton(tr("New Token"))),
+      m_url(new QLabel), m_copyUrl(new QPushButton(tr("Copy"))), m_problem(new QLabel) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
-    auto* title = new QLabel(QStringLiteral("Remote control"));
+    auto* title = new QLabel(tr("Remote control"));
     title->setFont(headlineFont());
     layout->addWidget(title);
 
-    m_enabled->setToolTip(QStringLiteral("Control the clocks over HTTP, WebSocket and OSC"));
+    m_enabled->setToolTip(tr("Control the clocks over HTTP, WebSocket and OSC"));
     auto* enabledRow = makeControlsRow(8);
     enabledRow->addWidget(m_enabled);
-    layout->addWidget(makeLabelRow(QStringLiteral("Remote"), labelWidth, enabledRow, false, 0));
+    layout->addWidget(makeLabelRow(tr("Remote"), labelWidth, enabledRow, false, 0));
 
     auto* ports = makeControlsRow(8);
-    ports->addWidget(new QLabel(QStringLiteral("HTTP")));
+    ports->addWidget(new QLabel(QStringLiteral("HTTP"))); // untranslated
     ports->addWidget(m_httpPort);
     ports->addSpacing(8);
-    ports->addWidget(new QLabel(QStringLiteral("OSC")));
+    ports->addWidget(new QLabel(QStringLiteral("OSC"))); // untranslated
     ports->addWidget(m_oscPort);
-    layout->addWidget(makeLabelRow(QStringLiteral("Ports"), labelWidth, ports, false, 0));
+    layout->addWidget(makeLabelRow(tr("Ports"), labelWidth, ports, false, 0));
 
-    m_allowOthers->setToolTip(QStringLiteral("Listen on the network, not only on this computer; every "
-                                             "request then needs the access token."));
+    m_allowOthers->setToolTip(tr("Listen on the network, not only on this computer; every "
+                                 "request then needs the access token."));
     auto* network = makeControlsRow(8);
     network->addWidget(m_allowOthers);
-    layout->addWidget(makeLabelRow(QStringLiteral("Network"), labelWidth, network, false, 0));
+    layout->addWidget(makeLabelRow(tr("Network"), labelWidth, network, false, 0));
 
     m_token->setReadOnly(true);
     m_token->setEchoMode(QLineEdit::Password);
     m_token->setMinimumWidth(150);
-    m_token->setAccessibleName(QStringLiteral("Access token"));
+    m_token->setAccessibleName(tr("Access token"));
     styleTextBox(m_token);
     m_showToken->setCheckable(true);
     auto* tokenRow = makeControlsRow(8);
     tokenRow->addWidget(m_token, 1);
     tokenRow->addWidget(m_showToken);
     tokenRow->addWidget(m_newToken);
-    layout->addWidget(makeLabelRow(QStringLiteral("Access Token"), labelWidth, tokenRow, false, 0));
+    layout->addWidget(makeLabelRow(tr("Access Token"), labelWidth, tokenRow, false, 0));
 
     m_url->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_url->setWordWrap(true);
     m_url->setMinimumWidth(180);
-    m_copyUrl->setToolTip(QStringLiteral("Copy the address of the web remote"));
+    m_copyUrl->setToolTip(tr("Copy the address of the web remote"));
     auto* urlRow = makeControlsRow(8);
     urlRow->addWidget(m_url, 1);
     urlRow->addWidget(m_copyUrl);
-    layout->addWidget(makeLabelRow(QStringLiteral("Web Remote"), labelWidth, urlRow, false, 0));
+    layout->addWidget(makeLabelRow(tr("Web Remote"), labelWidth, urlRow, false, 0));
 
     m_problem->setWordWrap(true);
     m_problem->setStyleSheet(QStringLiteral("color: #ffcc00;"));
@@ -125,7 +123,7 @@ RemoteControlSection::RemoteControlSection(AppState* state, double labelWidth, Q
     });
     connect(m_showToken, &QPushButton::toggled, this, [this](bool shown) {
         m_token->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
-        m_showToken->setText(shown ? QStringLiteral("Hide") : QStringLiteral("Show"));
+        m_showToken->setText(shown ? tr("Hide") : tr("Show"));
         showUrl();
     });
     connect(m_newToken, &QPushButton::clicked, this, [this] {
@@ -171,7 +169,7 @@ void RemoteControlSection::setStatus(const QString& url, const QString& problem)
 void RemoteControlSection::showUrl() {
     const AppSettings& s = m_state->settings();
     if (!s.remoteControlEnabled) {
-        m_url->setText(QStringLiteral("Off"));
+        m_url->setText(tr("Off"));
         m_copyUrl->setEnabled(false);
         return;
     }
@@ -182,7 +180,7 @@ void RemoteControlSection::showUrl() {
         shown.replace(token, token.left(4) + QChar(0x2026));
     }
     if (!s.remoteAllowOtherComputers) {
-        shown += QStringLiteral("\nOn this computer only: allow other computers to open it on a phone.");
+        shown += tr("\nOn this computer only: allow other computers to open it on a phone.");
     }
     m_url->setText(shown);
     m_copyUrl->setEnabled(!m_fullUrl.isEmpty());

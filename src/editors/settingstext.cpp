@@ -2,6 +2,8 @@
 
 #include "timefieldstate.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 #include <limits>
 
@@ -98,21 +100,22 @@ QString countdownStartText(double seconds) {
 QString modeMenuTitle(ClockMode mode) {
     switch (mode) {
     case ClockMode::clock:
-        return QStringLiteral("Time");
+        return QCoreApplication::translate("tavix::ClockMode", "Time");
     case ClockMode::countdown:
-        return QStringLiteral("Countdown");
+        return QCoreApplication::translate("tavix::ClockMode", "Countdown");
     case ClockMode::stopwatch:
-        return QStringLiteral("Stopwatch");
+        return QCoreApplication::translate("tavix::ClockMode", "Stopwatch");
     case ClockMode::timecode:
-        return QStringLiteral("Timecode");
+        return QCoreApplication::translate("tavix::ClockMode", "Timecode");
     case ClockMode::timeUntil:
-        return QStringLiteral("Time until\u2026");
+        return QCoreApplication::translate("tavix::ClockMode", "Time until…");
     }
     return {};
 }
 
 QString modeCaption(ClockMode mode) {
-    return mode == ClockMode::timeUntil ? QStringLiteral("Time Until") : modeMenuTitle(mode);
+    return mode == ClockMode::timeUntil ? QCoreApplication::translate("tavix::ClockMode", "Time Until")
+                                        : modeMenuTitle(mode);
 }
 
 } // namespace tavix

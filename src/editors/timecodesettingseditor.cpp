@@ -55,14 +55,14 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
     QVBoxLayout* layout = makeSectionLayout(this, 10);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    m_deviceMenu = makeMenu(QStringLiteral("Device"));
+    m_deviceMenu = makeMenu(tr("Device"));
     connect(m_deviceMenu, &QComboBox::activated, this, [this](int index) {
         m_staging.setStagedDevice(m_deviceMenu->itemData(index).toString());
         refreshControls();
     });
-    layout->addWidget(makeLabelRow(QStringLiteral("Device"), labelWidth, filling(m_deviceMenu)));
+    layout->addWidget(makeLabelRow(tr("Device"), labelWidth, filling(m_deviceMenu)));
 
-    m_channelMenu = makeMenu(QStringLiteral("Channel"));
+    m_channelMenu = makeMenu(tr("Channel"));
     connect(m_channelMenu, &QComboBox::activated, this, [this](int index) {
         const QVariant data = m_channelMenu->itemData(index);
         if (data.isValid()) {
@@ -70,9 +70,9 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
         }
         refreshControls();
     });
-    layout->addWidget(makeLabelRow(QStringLiteral("Channel"), labelWidth, filling(m_channelMenu)));
+    layout->addWidget(makeLabelRow(tr("Channel"), labelWidth, filling(m_channelMenu)));
 
-    m_frameRateMenu = makeMenu(QStringLiteral("Frame Rate"));
+    m_frameRateMenu = makeMenu(tr("Frame Rate"));
     for (TimecodeFrameRate rate : allTimecodeFrameRates()) {
         m_frameRateMenu->addItem(frameRateMenuTitle(rate), static_cast<int>(rate));
     }
@@ -81,7 +81,7 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
             static_cast<TimecodeFrameRate>(m_frameRateMenu->itemData(index).toInt()));
         refreshControls();
     });
-    layout->addWidget(makeLabelRow(QStringLiteral("Frame Rate"), labelWidth, filling(m_frameRateMenu)));
+    layout->addWidget(makeLabelRow(tr("Frame Rate"), labelWidth, filling(m_frameRateMenu)));
 
     m_incomingText = makeSecondaryLabel(QString(), captionFont());
     m_incomingText->setAccessibleName(QStringLiteral("Signal"));
@@ -95,9 +95,8 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
         auto* icon = new QLabel;
         icon->setPixmap(symbolIcon(Symbol::exclamationTriangleFill, orange).pixmap(16, 16));
         icon->setAlignment(Qt::AlignTop);
-        auto* text =
-            new QLabel(QStringLiteral("Built-in microphones are not supported for LTC. Choose a line-level "
-                                      "input (e.g. interface or virtual driver)."));
+        auto* text = new QLabel(tr("Built-in microphones are not supported for LTC. Choose a line-level "
+                                   "input (e.g. interface or virtual driver)."));
         text->setFont(calloutFont());
         text->setWordWrap(true);
         QPalette palette = text->palette();
@@ -119,8 +118,8 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
 
     m_levelBar = new LevelBar;
     m_decodedText = makeSecondaryLabel(QString(), captionFont());
-    m_refreshButton = new QPushButton(QStringLiteral("Refresh"));
-    m_refreshButton->setToolTip(QStringLiteral("Rescan audio input devices"));
+    m_refreshButton = new QPushButton(tr("Refresh"));
+    m_refreshButton->setToolTip(tr("Rescan audio input devices"));
     m_refreshButton->setIcon(symbolIcon(Symbol::arrowClockwise, primaryTextColor()));
     m_refreshButton->setFocusPolicy(Qt::TabFocus);
     // The spinner replaces the title while listing; keep the button's width so nothing jumps.
@@ -131,8 +130,8 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
     live->addWidget(m_decodedText, 0, Qt::AlignVCenter);
     layout->addWidget(makeLabelRow(QString(), labelWidth, live, true, 0));
 
-    m_cancelButton = new QPushButton(QStringLiteral("Cancel"));
-    m_applyButton = new QPushButton(QStringLiteral("Apply"));
+    m_cancelButton = new QPushButton(tr("Cancel"));
+    m_applyButton = new QPushButton(tr("Apply"));
     m_applyButton->setDefault(true);
     connect(m_cancelButton, &QPushButton::clicked, this, &TimecodeSettingsEditor::cancel);
     connect(m_applyButton, &QPushButton::clicked, this, &TimecodeSettingsEditor::apply);
@@ -274,7 +273,7 @@ void TimecodeSettingsEditor::refreshControls() {
         m_spinner->start();
     } else if (!loading && m_spinner->isActive()) {
         m_spinner->stop();
-        m_refreshButton->setText(QStringLiteral("Refresh"));
+        m_refreshButton->setText(tr("Refresh"));
         m_refreshButton->setIcon(symbolIcon(Symbol::arrowClockwise, primaryTextColor()));
     }
     m_refreshing = false;

@@ -3,6 +3,8 @@
 #include "platform/unicodetext.h"
 #include "timecode/timecodevalidator.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace tavix {
@@ -13,8 +15,10 @@ AudioDeviceChoice makeAudioDeviceChoice(std::uint32_t deviceID, const QString& n
 }
 
 QString deviceMenuTitle(const AudioDeviceChoice& choice) {
-    return choice.name + QStringLiteral(" (") + QString::asprintf("%u", choice.channelCount) +
-           QStringLiteral(" ch)");
+    return QCoreApplication::translate("tavix::TimecodeSettingsEditor", "%1 (%2 ch)",
+                                       "device and its channel count")
+        .arg(choice.name)
+        .arg(choice.channelCount);
 }
 
 void sortDeviceChoices(std::vector<AudioDeviceChoice>& choices) {
@@ -52,7 +56,8 @@ IncomingText incomingText(bool hasLiveTimecode, double measuredFps, bool dropFra
 }
 
 QString channelMenuTitle(std::int64_t channelIndex) {
-    return QStringLiteral("Ch ") + QString::number(channelIndex + 1);
+    return QCoreApplication::translate("tavix::TimecodeSettingsEditor", "Ch %1", "audio channel")
+        .arg(channelIndex + 1);
 }
 
 QString frameRateMenuTitle(TimecodeFrameRate rate) {

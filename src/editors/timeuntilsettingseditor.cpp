@@ -26,27 +26,24 @@ TimeUntilSettingsEditor::TimeUntilSettingsEditor(Binding<TimeUntilSettings> sett
     const Binding<TimeUntilSettings> record = m_settings;
     using T = TimeUntilSettings;
     m_targetFields = {
-        new TimeUntilFieldEditor(QStringLiteral("H"), memberBinding(record, &T::targetHour), kHourOfDay),
-        new TimeUntilFieldEditor(QStringLiteral("M"), memberBinding(record, &T::targetMinute),
-                                 kMinutesOrSeconds),
-        new TimeUntilFieldEditor(QStringLiteral("S"), memberBinding(record, &T::targetSecond),
-                                 kMinutesOrSeconds)};
+        new TimeUntilFieldEditor(tr("H"), memberBinding(record, &T::targetHour), kHourOfDay),
+        new TimeUntilFieldEditor(tr("M"), memberBinding(record, &T::targetMinute), kMinutesOrSeconds),
+        new TimeUntilFieldEditor(tr("S"), memberBinding(record, &T::targetSecond), kMinutesOrSeconds)};
     QHBoxLayout* target = makeControlsRow(8);
     for (TimeFieldEditor* field : m_targetFields) {
         target->addWidget(field, 0, Qt::AlignVCenter);
     }
-    layout->addWidget(makeLabelRow(QStringLiteral("Target"), labelWidth, target, true, 0));
-    layout->addWidget(
-        makeHelpLine(QStringLiteral("Counts down to this time today, then goes negative."), labelWidth));
+    layout->addWidget(makeLabelRow(tr("Target"), labelWidth, target, true, 0));
+    layout->addWidget(makeHelpLine(tr("Counts down to this time today, then goes negative."), labelWidth));
 
-    m_wells = {new ColorWell(QStringLiteral("Text"), QStringLiteral("Text colour at target"),
+    m_wells = {new ColorWell(tr("Text"), tr("Text colour at target"),
                              memberBinding(record, &T::atTargetForegroundColor), colorPanel),
-               new ColorWell(QStringLiteral("Outline"), QStringLiteral("Outline colour at target"),
+               new ColorWell(tr("Outline"), tr("Outline colour at target"),
                              memberBinding(record, &T::atTargetOutlineColor), colorPanel)};
-    layout->addWidget(makeLabelRow(QStringLiteral("Colour"), labelWidth,
-                                   makeWellsRow({m_wells.begin(), m_wells.end()}), true, 0));
+    layout->addWidget(
+        makeLabelRow(tr("Colour"), labelWidth, makeWellsRow({m_wells.begin(), m_wells.end()}), true, 0));
 
-    m_flash = new Toggle(QStringLiteral("Flash Overtime"));
+    m_flash = new Toggle(tr("Flash Overtime"));
     connect(m_flash, &Toggle::clicked, this, [record](bool on) {
         TimeUntilSettings settings = record.get();
         settings.flashAtTarget = on;

@@ -4,6 +4,7 @@
 #include "platform/atomicfile.h"
 #include "platform/diagnostics.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -90,8 +91,11 @@ void StateFileStatus::reportSaveFailed(const QString& reason) {
     m_saveFailure = reason;
     Q_EMIT changed();
     if (first) {
-        Q_EMIT alert(QStringLiteral("Tavix cannot save your clocks"),
-                     reason + QStringLiteral(". Tavix tries again with your next change."), true);
+        Q_EMIT alert(
+            QCoreApplication::translate("tavix::StateFile", "Tavix cannot save your clocks"),
+            QCoreApplication::translate("tavix::StateFile", "%1. Tavix tries again with your next change.")
+                .arg(reason),
+            true);
     }
 }
 
@@ -203,8 +207,9 @@ bool StateFile::preserveUnreadableStateFile(const QString& path) {
     }
     m_inbox->sender().post([status = m_status.get(), name = QFileInfo(target).fileName()] {
         status->reportKeptAside(
-            QStringLiteral("Tavix could not read your saved clocks"),
-            QStringLiteral("The file was kept as \u201C%1\u201D and Tavix started with a new clock.")
+            QCoreApplication::translate("tavix::StateFile", "Tavix could not read your saved clocks"),
+            QCoreApplication::translate("tavix::StateFile",
+                                        "The file was kept as “%1” and Tavix started with a new clock.")
                 .arg(name));
     });
     return true;
@@ -274,11 +279,13 @@ void StateFile::save(const QList<ClockModel>& clocks, const AppSettings& setting
             // replaced them.
             disk->unreadableFileAtPath = false;
             inbox.post([status, name = QFileInfo(kept).fileName()] {
-                status->reportKeptAside(QStringLiteral("Tavix kept a copy of your clocks file"),
-                                        QStringLiteral("Another program changed the file while Tavix "
-                                                       "was running. That version was kept as "
-                                                       "\u201C%1\u201D.")
-                                            .arg(name));
+                status->reportKeptAside(
+                    QCoreApplication::translate("tavix::StateFile", "Tavix kept a copy of your clocks file"),
+                    QCoreApplication::translate("tavix::StateFile",
+                                                "Another program changed the file while Tavix "
+                                                "was running. That version was kept as "
+                                                "“%1”.")
+                        .arg(name));
             });
             break;
         case OutsideChange::notKept:

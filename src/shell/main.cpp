@@ -14,6 +14,7 @@
 #include "tavixapp.h"
 #include "widgets/symbols.h"
 #include "widgets/widgetstyle.h"
+#include "translations.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     // Menus, dialogs and the settings window share the editors' dark palette.
     QApplication::setPalette(tavix::darkPalette());
+    const tavix::Translations translations(QLocale::system());
 
     // A desktop session ends its programs by signal: end the event loop, and so save, as on Quit.
     // The handler goes in before anything is loaded, so that a signal during start-up waits for the

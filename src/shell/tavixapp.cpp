@@ -31,9 +31,8 @@ TavixApp::TavixApp(std::shared_ptr<StateFile> stateFile, std::unique_ptr<AudioBa
       m_timers(std::make_unique<RunningTimers>(*m_state, time)),
       m_ticks(std::make_unique<TickScheduler>(time)),
       m_windows(std::make_unique<ClockWindowManager>(*m_timers, *m_ticks, m_audio.get())),
-      m_newWindow(new QAction(QStringLiteral("New Window"), this)),
-      m_settings(new QAction(QStringLiteral("Settings\u2026"), this)),
-      m_quit(new QAction(QStringLiteral("Quit"), this)) {
+      m_newWindow(new QAction(tr("New Window"), this)), m_settings(new QAction(tr("Settings…"), this)),
+      m_quit(new QAction(tr("Quit"), this)) {
     m_newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     m_settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -86,7 +85,7 @@ void TavixApp::showSettings() {
     if (!m_settingsWindow) {
         auto* window = new QWidget(nullptr, Qt::Window);
         window->setAttribute(Qt::WA_DeleteOnClose);
-        window->setWindowTitle(QStringLiteral("Tavix Settings"));
+        window->setWindowTitle(tr("Tavix Settings"));
         window->setWindowIcon(applicationIcon());
         auto* layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
@@ -157,12 +156,11 @@ bool TavixApp::quitInteractively() {
 bool TavixApp::confirmDiscardingChanges() {
     for (;;) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Tavix"),
-                        QStringLiteral("Your latest changes could not be saved."), QMessageBox::NoButton);
+                        tr("Your latest changes could not be saved."), QMessageBox::NoButton);
         box.setInformativeText(m_stateFile->status().saveFailure() +
-                               QStringLiteral("\n\nIf you quit now, these changes are lost."));
-        QPushButton* retry = box.addButton(QStringLiteral("Try Again"), QMessageBox::AcceptRole);
-        QPushButton* discard =
-            box.addButton(QStringLiteral("Quit Without Saving"), QMessageBox::DestructiveRole);
+                               tr("\n\nIf you quit now, these changes are lost."));
+        QPushButton* retry = box.addButton(tr("Try Again"), QMessageBox::AcceptRole);
+        QPushButton* discard = box.addButton(tr("Quit Without Saving"), QMessageBox::DestructiveRole);
         QPushButton* cancel = box.addButton(QMessageBox::Cancel);
         box.setDefaultButton(cancel);
         box.setEscapeButton(cancel);
@@ -249,7 +247,7 @@ void TavixApp::enableTray() {
     menu->addSeparator();
     menu->addAction(m_quit);
     m_tray = new QSystemTrayIcon(applicationIcon(), this);
-    m_tray->setToolTip(QStringLiteral("Tavix"));
+    m_tray->setToolTip(QStringLiteral("Tavix")); // untranslated
     m_tray->setContextMenu(menu);
     connect(m_tray, &QObject::destroyed, menu, &QObject::deleteLater);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

@@ -1,5 +1,6 @@
 #include "symbols.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPainter>
 #include <QPixmapCache>
@@ -107,17 +108,17 @@ Symbol modeSymbol(ClockMode mode) {
 QString symbolHelpText(Symbol symbol) {
     switch (symbol) {
     case Symbol::clock:
-        return QStringLiteral("Time");
+        return QCoreApplication::translate("tavix::Symbol", "Time");
     case Symbol::countdown:
-        return QStringLiteral("Countdown");
+        return QCoreApplication::translate("tavix::Symbol", "Countdown");
     case Symbol::stopwatch:
-        return QStringLiteral("Stopwatch");
+        return QCoreApplication::translate("tavix::Symbol", "Stopwatch");
     case Symbol::timecode:
-        return QStringLiteral("Timecode");
+        return QCoreApplication::translate("tavix::Symbol", "Timecode");
     case Symbol::timeUntil:
-        return QStringLiteral("Time until\u2026");
+        return QCoreApplication::translate("tavix::Symbol", "Time until…");
     case Symbol::settings:
-        return QStringLiteral("Clock Settings");
+        return QCoreApplication::translate("tavix::Symbol", "Clock Settings");
     default:
         return {};
     }

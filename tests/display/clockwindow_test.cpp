@@ -4,6 +4,7 @@
 #include "display/timecodeclockview.h"
 #include "display/timerundo.h"
 #include "editors/clocksettingspopover.h"
+#include "display/wallclock.h"
 #include "displaytest.h"
 #include "timecode/timecoderuntime.h"
 #include "timecode/timecoderuntimeholder.h"
@@ -22,6 +23,8 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace tavix;
 
@@ -99,6 +102,50 @@ TEST(FittedText, EveryDigitHasTheSameWidthSoRunningClocksDoNotJitter) {
             EXPECT_EQ(metrics.horizontalAdvance(digit), metrics.horizontalAdvance(QLatin1Char('0'))) << size;
         }
     }
+}
+
+TEST(FittedText, ARightToLeftTimeIsLaidOutAsOneStringWithItsMarkerBeforeTheDigits) {
+    const auto arabic = [](QTime time) {
+        return wallClockText(QDateTime(QDate(2024, 6, 12), time), std::nullopt, QStringLiteral("ar_EG"));
+    };
+    ASSERT_TRUE(std::any_of(arabic(QTime(2, 30, 5)).begin(), arabic(QTime(2, 30, 5)).end(), [](QChar c) {
+        return c.isLetter();
+    })) << "the time has its AM/PM marker";
+    FittedText widget;
+    widget.resize(600, 150);
+    widget.show();
+    QCoreApplication::processEvents();
+    const auto render = [&](QTime time) {
+        widget.setText(arabic(time));
+        return widget.grab().toImage();
+    };
+    // Where two times of one shape differ on screen, as a span of columns.
+    const auto changedColumns = [&](QTime from, QTime to) {
+        const QImage before = render(from);
+        const int fits = widget.fitCount();
+        const QImage after = render(to);
+        EXPECT_EQ(widget.fitCount(), fits) << "Arabic-Indic digits have equal widths too: no refit";
+        int left = after.width();
+        int right = -1;
+        for (int y = 0; y < after.height(); ++y) {
+            for (int x = 0; x < after.width(); ++x) {
+                if (before.pixel(x, y) != after.pixel(x, y)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+            }
+        }
+        return std::pair(left, right);
+    };
+    // Read from the right, the marker comes first; the digits keep their left-to-right order after
+    // it. So the seconds end the box on the right, and the hour starts clear of its left edge.
+    const auto [secondsLeft, secondsRight] = changedColumns(QTime(2, 30, 5), QTime(2, 30, 6));
+    const auto [hourLeft, hourRight] = changedColumns(QTime(2, 30, 5), QTime(3, 30, 5));
+    const QRectF box = widget.textBox();
+    const qreal tenth = box.width() / 10;
+    EXPECT_GT(secondsRight, box.right() - tenth) << "seconds at " << secondsLeft << ".." << secondsRight;
+    EXPECT_GT(hourLeft, box.left() + tenth)
+        << "hour at " << hourLeft << ".." << hourRight << " in " << box.left() << ".." << box.right();
 }
 
 TEST(ClockWindow, CopiesNameOpacityAndLevelOntoTheWindow) {

@@ -12,6 +12,7 @@
 #include "shell/shellclockbackend.h"
 #include "shell/signalnotifier.h"
 #include "shell/tavixapp.h"
+#include "shell/translations.h"
 #include "testsupport.h"
 
 #include <QAbstractButton>
@@ -237,6 +238,41 @@ TEST(TavixApp, NewWindowsOfferTheActionsAndSettingsOpensItsWindow) {
     app.settingsAction()->trigger();
     ASSERT_TRUE(app.settingsWindow());
     EXPECT_TRUE(app.settingsWindow()->isVisible());
+}
+
+TEST(Translations, AGermanDesktopGetsGermanMenuSettingsAndPopoverWhileSavedNamesKeepTheirForm) {
+    {
+        const Translations german(QLocale(QLocale::German, QLocale::Germany));
+        ASSERT_TRUE(german.translatesTavix());
+        App app;
+        ClockWindow* window = app.windowManager().window(app.appState().clocks().at(0).id);
+        ASSERT_TRUE(window);
+        QStringList menu;
+        for (const QAction* action : window->actions()) {
+            menu.append(action->text());
+        }
+        EXPECT_TRUE(menu.contains(QStringLiteral("Neues Fenster"))) << menu.join(u'|').toStdString();
+        EXPECT_TRUE(menu.contains(QStringLiteral("Einstellungen\u2026"))) << menu.join(u'|').toStdString();
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("Clock 1")) << "the saved name is not translated";
+
+        window->toggleSettings();
+        ASSERT_TRUE(window->popover());
+        QStringList labels;
+        for (const QLabel* label : window->popover()->findChildren<QLabel*>()) {
+            labels.append(label->text());
+        }
+        EXPECT_TRUE(labels.contains(QStringLiteral("Deckkraft"))) << labels.join(u'|').toStdString();
+        window->popover()->close();
+
+        app.settingsAction()->trigger();
+        ASSERT_TRUE(app.settingsWindow());
+        EXPECT_EQ(app.settingsWindow()->windowTitle(), QStringLiteral("Tavix-Einstellungen"));
+    }
+    // Gone with the object; and a locale without a translation keeps the English texts.
+    const Translations none(QLocale::c());
+    EXPECT_FALSE(none.translatesTavix());
+    App app;
+    EXPECT_EQ(app.settingsAction()->text(), QStringLiteral("Settings\u2026"));
 }
 
 TEST(TavixApp, TerminationMarksQuittingThenSavesAndFlushesOnceAndClosesNoWindow) {
