@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>ClockWindow</name>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
     <name>tavix::ClockMode</name>
     <message>
         <source>Time</source>
@@ -83,10 +94,6 @@
         <translation>Stoppuhr</translation>
     </message>
     <message>
-        <source>No options</source>
-        <translation>Keine Optionen</translation>
-    </message>
-    <message>
         <source>Timecode</source>
         <translation>Timecode</translation>
     </message>
@@ -97,6 +104,58 @@
     <message>
         <source>Offset</source>
         <translation>Versatz</translation>
+    </message>
+    <message>
+        <source>Your desktop does not let apps keep windows on top</source>
+        <translation>Deine Arbeitsumgebung lässt Apps keine Fenster im Vordergrund halten</translation>
+    </message>
+    <message>
+        <source>Your desktop chooses where windows open, so clocks may not reopen where they were</source>
+        <translation>Deine Arbeitsumgebung bestimmt, wo Fenster aufgehen; Uhren öffnen sich daher vielleicht nicht dort, wo sie waren</translation>
+    </message>
+    <message>
+        <source>Tenths of a second</source>
+        <translation>Zehntelsekunden</translation>
+    </message>
+    <message>
+        <source>+1 min</source>
+        <translation>+1 min</translation>
+    </message>
+    <message>
+        <source>Take a minute off the time left</source>
+        <translation>Eine Minute von der Restzeit abziehen</translation>
+    </message>
+    <message>
+        <source>Add a minute to the time left</source>
+        <translation>Eine Minute zur Restzeit hinzufügen</translation>
+    </message>
+    <message>
+        <source>Adjust</source>
+        <translation>Anpassen</translation>
+    </message>
+    <message>
+        <source>As the language has it</source>
+        <translation>Wie in der Sprache üblich</translation>
+    </message>
+    <message>
+        <source>12-hour</source>
+        <translation>12 Stunden</translation>
+    </message>
+    <message>
+        <source>24-hour</source>
+        <translation>24 Stunden</translation>
+    </message>
+    <message>
+        <source>Hours</source>
+        <translation>Stunden</translation>
+    </message>
+    <message>
+        <source>Hide seconds</source>
+        <translation>Sekunden ausblenden</translation>
+    </message>
+    <message>
+        <source>−1 min</source>
+        <translation>−1 min</translation>
     </message>
 </context>
 <context>
@@ -121,12 +180,51 @@
         <source>No Target Time</source>
         <translation>Keine Zielzeit</translation>
     </message>
+    <message>
+        <source>Stage Mode</source>
+        <translation>Bühnenmodus</translation>
+    </message>
+    <message>
+        <source>Stage Screen</source>
+        <translation>Bühnenbildschirm</translation>
+    </message>
+    <message>
+        <source>Click-Through</source>
+        <translation>Durchklicken</translation>
+    </message>
+    <message>
+        <source>%1 (%2×%3)</source>
+        <translation>%1 (%2×%3)</translation>
+    </message>
+    <message>
+        <source>Screen</source>
+        <translation>Bildschirm</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
+    <message>
+        <source>Undo Reset</source>
+        <translation>Zurücksetzen rückgängig</translation>
+    </message>
+    <message>
+        <source>Undo %1</source>
+        <translation>%1 rückgängig</translation>
+    </message>
 </context>
 <context>
     <name>tavix::ColorPanel</name>
     <message>
         <source>Colours</source>
         <translation>Farben</translation>
+    </message>
+</context>
+<context>
+    <name>tavix::CommandLine</name>
+    <message>
+        <source>Free-floating clock windows for shows, studios and broadcasts.</source>
+        <translation>Frei schwebende Uhrenfenster für Shows, Studios und Sendungen.</translation>
     </message>
 </context>
 <context>
@@ -180,8 +278,36 @@
         <translation>Farbe</translation>
     </message>
     <message>
-        <source>Flash Overtime</source>
-        <translation>Bei Überzeit blinken</translation>
+        <source>Overtime text colour</source>
+        <translation>Textfarbe der Überzeit</translation>
+    </message>
+    <message>
+        <source>Overtime outline colour</source>
+        <translation>Konturfarbe der Überzeit</translation>
+    </message>
+    <message>
+        <source>Overtime</source>
+        <translation>Überzeit</translation>
+    </message>
+    <message>
+        <source>Outline and background</source>
+        <translation>Kontur und Hintergrund</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Overtime flash</source>
+        <translation>Blinken in der Überzeit</translation>
+    </message>
+    <message>
+        <source>Flash</source>
+        <translation>Blinken</translation>
+    </message>
+    <message>
+        <source>Tenths in the last 10 s</source>
+        <translation>Zehntel in den letzten 10 s</translation>
     </message>
 </context>
 <context>
@@ -286,6 +412,38 @@
         <source>A running countdown or stopwatch goes on counting while its window is closed and while Tavix is not running.</source>
         <translation>Ein laufender Countdown oder eine laufende Stoppuhr zählt weiter, während das Fenster geschlossen ist und während Tavix nicht läuft.</translation>
     </message>
+    <message>
+        <source>Tavix %1</source>
+        <translation>Tavix %1</translation>
+    </message>
+    <message>
+        <source>Hours and minutes</source>
+        <translation>Stunden und Minuten</translation>
+    </message>
+    <message>
+        <source>Show overtime as +</source>
+        <translation>Überzeit mit + anzeigen</translation>
+    </message>
+    <message>
+        <source>Overtime reads +1:05 instead of -1:05.</source>
+        <translation>Überzeit wird als +1:05 statt -1:05 angezeigt.</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
+    <message>
+        <source>Bring the clock back (%1)</source>
+        <translation>Die Uhr zurückholen (%1)</translation>
+    </message>
+    <message>
+        <source>“%1” removed.</source>
+        <translation>„%1“ entfernt.</translation>
+    </message>
+    <message>
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
 </context>
 <context>
     <name>tavix::RemoteControlSection</name>
@@ -370,6 +528,57 @@ Nur auf diesem Computer: andere Computer zulassen, um sie auf einem Telefon zu �
     <message>
         <source>Listen on the network, not only on this computer; every request then needs the access token.</source>
         <translation>Im Netzwerk lauschen, nicht nur auf diesem Computer; jede Anfrage braucht dann das Zugangstoken.</translation>
+    </message>
+</context>
+<context>
+    <name>tavix::StageSettingsSection</name>
+    <message>
+        <source>Stage Mode</source>
+        <translation>Bühnenmodus</translation>
+    </message>
+    <message>
+        <source>Click-Through</source>
+        <translation>Durchklicken</translation>
+    </message>
+    <message>
+        <source>Stage Screen</source>
+        <translation>Bühnenbildschirm</translation>
+    </message>
+    <message>
+        <source>Stage</source>
+        <translation>Bühne</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
+    <message>
+        <source>Clock Name</source>
+        <translation>Name der Uhr</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Nachricht</translation>
+    </message>
+    <message>
+        <source>Caption</source>
+        <translation>Beschriftung</translation>
+    </message>
+    <message>
+        <source>Message line</source>
+        <translation>Nachrichtenzeile</translation>
+    </message>
+    <message>
+        <source>Clicks go to the windows below; the clock&apos;s menu stays in the tray and the settings window</source>
+        <translation>Klicks gehen an die Fenster darunter; das Menü der Uhr bleibt im Infobereich und im Einstellungsfenster erreichbar</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Eingabe</translation>
+    </message>
+    <message>
+        <source>%1 (%2×%3)</source>
+        <translation>%1 (%2×%3)</translation>
     </message>
 </context>
 <context>
@@ -464,6 +673,14 @@ Wenn du jetzt beendest, gehen diese Änderungen verloren.</translation>
         <source>Quit Without Saving</source>
         <translation>Ohne Speichern beenden</translation>
     </message>
+    <message>
+        <source>Show Window</source>
+        <translation>Fenster zeigen</translation>
+    </message>
+    <message>
+        <source>Open Window</source>
+        <translation>Fenster öffnen</translation>
+    </message>
 </context>
 <context>
     <name>tavix::TimeUntilSettingsEditor</name>
@@ -510,6 +727,47 @@ Wenn du jetzt beendest, gehen diese Änderungen verloren.</translation>
     <message>
         <source>Flash Overtime</source>
         <translation>Bei Überzeit blinken</translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation>Nie</translation>
+    </message>
+    <message>
+        <source>Right after the target</source>
+        <translation>Gleich nach dem Ziel</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n min after the target</source>
+        <translation>
+            <numerusform>%n Minute nach dem Ziel</numerusform>
+            <numerusform>%n Minuten nach dem Ziel</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n h after the target</source>
+        <translation>
+            <numerusform>%n Stunde nach dem Ziel</numerusform>
+            <numerusform>%n Stunden nach dem Ziel</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Count to tomorrow</source>
+        <translation>Bis morgen zählen</translation>
+    </message>
+    <message>
+        <source>Tomorrow</source>
+        <translation>Morgen</translation>
+    </message>
+    <message>
+        <source>Once the target is this far past, count to tomorrow&apos;s.</source>
+        <translation>Liegt das Ziel so weit zurück, wird bis zum Ziel von morgen gezählt.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n s after the target</source>
+        <translation>
+            <numerusform>%n Sekunde nach dem Ziel</numerusform>
+            <numerusform>%n Sekunden nach dem Ziel</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -562,6 +820,10 @@ Wenn du jetzt beendest, gehen diese Änderungen verloren.</translation>
         <source>Ch %1</source>
         <comment>audio channel</comment>
         <translation>Kan. %1</translation>
+    </message>
+    <message>
+        <source>Signal</source>
+        <translation>Signal</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr_FR">
 <context>
+    <name>ClockWindow</name>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
     <name>tavix::ClockMode</name>
     <message>
         <source>Time</source>
@@ -83,10 +94,6 @@
         <translation>Chronomètre</translation>
     </message>
     <message>
-        <source>No options</source>
-        <translation>Aucune option</translation>
-    </message>
-    <message>
         <source>Timecode</source>
         <translation>Timecode</translation>
     </message>
@@ -97,6 +104,58 @@
     <message>
         <source>Offset</source>
         <translation>Décalage</translation>
+    </message>
+    <message>
+        <source>Your desktop does not let apps keep windows on top</source>
+        <translation>Votre bureau ne permet pas aux applications de garder des fenêtres au premier plan</translation>
+    </message>
+    <message>
+        <source>Your desktop chooses where windows open, so clocks may not reopen where they were</source>
+        <translation>Votre bureau choisit où s’ouvrent les fenêtres : les horloges peuvent ne pas rouvrir là où elles étaient</translation>
+    </message>
+    <message>
+        <source>Tenths of a second</source>
+        <translation>Dixièmes de seconde</translation>
+    </message>
+    <message>
+        <source>+1 min</source>
+        <translation>+1 min</translation>
+    </message>
+    <message>
+        <source>Take a minute off the time left</source>
+        <translation>Retirer une minute au temps restant</translation>
+    </message>
+    <message>
+        <source>Add a minute to the time left</source>
+        <translation>Ajouter une minute au temps restant</translation>
+    </message>
+    <message>
+        <source>Adjust</source>
+        <translation>Ajuster</translation>
+    </message>
+    <message>
+        <source>As the language has it</source>
+        <translation>Selon la langue</translation>
+    </message>
+    <message>
+        <source>12-hour</source>
+        <translation>12 heures</translation>
+    </message>
+    <message>
+        <source>24-hour</source>
+        <translation>24 heures</translation>
+    </message>
+    <message>
+        <source>Hours</source>
+        <translation>Heures</translation>
+    </message>
+    <message>
+        <source>Hide seconds</source>
+        <translation>Masquer les secondes</translation>
+    </message>
+    <message>
+        <source>−1 min</source>
+        <translation>−1 min</translation>
     </message>
 </context>
 <context>
@@ -121,12 +180,51 @@
         <source>No Target Time</source>
         <translation>Aucune heure cible</translation>
     </message>
+    <message>
+        <source>Stage Mode</source>
+        <translation>Mode scène</translation>
+    </message>
+    <message>
+        <source>Stage Screen</source>
+        <translation>Écran de scène</translation>
+    </message>
+    <message>
+        <source>Click-Through</source>
+        <translation>Clics traversants</translation>
+    </message>
+    <message>
+        <source>%1 (%2×%3)</source>
+        <translation>%1 (%2×%3)</translation>
+    </message>
+    <message>
+        <source>Screen</source>
+        <translation>Écran</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Undo Reset</source>
+        <translation>Annuler la remise à zéro</translation>
+    </message>
+    <message>
+        <source>Undo %1</source>
+        <translation>Annuler %1</translation>
+    </message>
 </context>
 <context>
     <name>tavix::ColorPanel</name>
     <message>
         <source>Colours</source>
         <translation>Couleurs</translation>
+    </message>
+</context>
+<context>
+    <name>tavix::CommandLine</name>
+    <message>
+        <source>Free-floating clock windows for shows, studios and broadcasts.</source>
+        <translation>Des fenêtres d’horloge flottantes pour les spectacles, les studios et la diffusion.</translation>
     </message>
 </context>
 <context>
@@ -180,8 +278,36 @@
         <translation>Couleur</translation>
     </message>
     <message>
-        <source>Flash Overtime</source>
-        <translation>Clignoter en dépassement</translation>
+        <source>Overtime text colour</source>
+        <translation>Couleur du texte en dépassement</translation>
+    </message>
+    <message>
+        <source>Overtime outline colour</source>
+        <translation>Couleur du contour en dépassement</translation>
+    </message>
+    <message>
+        <source>Overtime</source>
+        <translation>Dépassement</translation>
+    </message>
+    <message>
+        <source>Outline and background</source>
+        <translation>Contour et fond</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Désactivé</translation>
+    </message>
+    <message>
+        <source>Overtime flash</source>
+        <translation>Clignotement en dépassement</translation>
+    </message>
+    <message>
+        <source>Flash</source>
+        <translation>Clignotement</translation>
+    </message>
+    <message>
+        <source>Tenths in the last 10 s</source>
+        <translation>Dixièmes dans les 10 dernières s</translation>
     </message>
 </context>
 <context>
@@ -286,6 +412,38 @@
         <source>A running countdown or stopwatch goes on counting while its window is closed and while Tavix is not running.</source>
         <translation>Un compte à rebours ou un chronomètre en cours continue de compter quand sa fenêtre est fermée et quand Tavix ne tourne pas.</translation>
     </message>
+    <message>
+        <source>Tavix %1</source>
+        <translation>Tavix %1</translation>
+    </message>
+    <message>
+        <source>Hours and minutes</source>
+        <translation>Heures et minutes</translation>
+    </message>
+    <message>
+        <source>Show overtime as +</source>
+        <translation>Afficher le dépassement avec +</translation>
+    </message>
+    <message>
+        <source>Overtime reads +1:05 instead of -1:05.</source>
+        <translation>Le dépassement s’affiche +1:05 au lieu de -1:05.</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Bring the clock back (%1)</source>
+        <translation>Rétablir l’horloge (%1)</translation>
+    </message>
+    <message>
+        <source>“%1” removed.</source>
+        <translation>« %1 » supprimée.</translation>
+    </message>
+    <message>
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
 </context>
 <context>
     <name>tavix::RemoteControlSection</name>
@@ -370,6 +528,57 @@ Sur cet ordinateur seulement : autorisez d’autres ordinateurs pour l’ouvrir 
     <message>
         <source>Listen on the network, not only on this computer; every request then needs the access token.</source>
         <translation>Écouter sur le réseau, pas seulement sur cet ordinateur ; chaque requête demande alors le jeton d’accès.</translation>
+    </message>
+</context>
+<context>
+    <name>tavix::StageSettingsSection</name>
+    <message>
+        <source>Stage Mode</source>
+        <translation>Mode scène</translation>
+    </message>
+    <message>
+        <source>Click-Through</source>
+        <translation>Clics traversants</translation>
+    </message>
+    <message>
+        <source>Stage Screen</source>
+        <translation>Écran de scène</translation>
+    </message>
+    <message>
+        <source>Stage</source>
+        <translation>Scène</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Aucune</translation>
+    </message>
+    <message>
+        <source>Clock Name</source>
+        <translation>Nom de l’horloge</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>Caption</source>
+        <translation>Légende</translation>
+    </message>
+    <message>
+        <source>Message line</source>
+        <translation>Ligne de message</translation>
+    </message>
+    <message>
+        <source>Clicks go to the windows below; the clock&apos;s menu stays in the tray and the settings window</source>
+        <translation>Les clics passent aux fenêtres en dessous ; le menu de l’horloge reste dans la zone de notification et la fenêtre des réglages</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Saisie</translation>
+    </message>
+    <message>
+        <source>%1 (%2×%3)</source>
+        <translation>%1 (%2×%3)</translation>
     </message>
 </context>
 <context>
@@ -464,6 +673,14 @@ Si vous quittez maintenant, ces modifications seront perdues.</translation>
         <source>Quit Without Saving</source>
         <translation>Quitter sans enregistrer</translation>
     </message>
+    <message>
+        <source>Show Window</source>
+        <translation>Afficher la fenêtre</translation>
+    </message>
+    <message>
+        <source>Open Window</source>
+        <translation>Ouvrir la fenêtre</translation>
+    </message>
 </context>
 <context>
     <name>tavix::TimeUntilSettingsEditor</name>
@@ -510,6 +727,47 @@ Si vous quittez maintenant, ces modifications seront perdues.</translation>
     <message>
         <source>Flash Overtime</source>
         <translation>Clignoter en dépassement</translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation>Jamais</translation>
+    </message>
+    <message>
+        <source>Right after the target</source>
+        <translation>Juste après l’heure cible</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n min after the target</source>
+        <translation>
+            <numerusform>%n min après l’heure cible</numerusform>
+            <numerusform>%n min après l’heure cible</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n h after the target</source>
+        <translation>
+            <numerusform>%n h après l’heure cible</numerusform>
+            <numerusform>%n h après l’heure cible</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Count to tomorrow</source>
+        <translation>Compter jusqu’à demain</translation>
+    </message>
+    <message>
+        <source>Tomorrow</source>
+        <translation>Demain</translation>
+    </message>
+    <message>
+        <source>Once the target is this far past, count to tomorrow&apos;s.</source>
+        <translation>Une fois l’heure cible dépassée d’autant, compter jusqu’à celle de demain.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n s after the target</source>
+        <translation>
+            <numerusform>%n s après l’heure cible</numerusform>
+            <numerusform>%n s après l’heure cible</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -562,6 +820,10 @@ Si vous quittez maintenant, ces modifications seront perdues.</translation>
         <source>Ch %1</source>
         <comment>audio channel</comment>
         <translation>Can. %1</translation>
+    </message>
+    <message>
+        <source>Signal</source>
+        <translation>Signal</translation>
     </message>
 </context>
 </TS>

@@ -77,12 +77,12 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
       m_engine(new TickEngine(m_clock, timers, ticks, this)),
       m_holder(new TimecodeRuntimeHolder(audio, this)), m_undo(new TimerUndo(timers, clockID, this)),
       m_header(new QWidget(this)), m_modeSymbol(new QLabel(m_header)),
-      m_settingsButton(new QToolButton(m_header)),
-      m_displayArea(new QWidget(this)), m_display(new FittedText(m_displayArea)),
-      m_message(new QLabel(m_displayArea)), m_caption(new QLabel(m_displayArea)),
-      m_controls(new QWidget(this)), m_startPause(new QPushButton(tr("Start"), m_controls)),
-      m_reset(new QPushButton(tr("Reset"), m_controls)),
-      m_stageAction(new QAction(tr("Stage Mode"), this)), m_screenMenu(new QMenu(tr("Stage Screen"), this)),
+      m_settingsButton(new QToolButton(m_header)), m_displayArea(new QWidget(this)),
+      m_display(new FittedText(m_displayArea)), m_message(new QLabel(m_displayArea)),
+      m_caption(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
+      m_startPause(new QPushButton(tr("Start"), m_controls)),
+      m_reset(new QPushButton(tr("Reset"), m_controls)), m_stageAction(new QAction(tr("Stage Mode"), this)),
+      m_screenMenu(new QMenu(tr("Stage Screen"), this)),
       m_clickThroughAction(new QAction(tr("Click-Through"), this)),
       m_leaveStage(new QShortcut(QKeySequence(Qt::Key_Escape), this)) {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -474,6 +474,8 @@ void ClockWindow::updateUndoAction() {
 QList<QAction*> ClockWindow::timerActions() const {
     return {m_startPauseAction,   m_resetAction,          m_minuteUpAction, m_minuteDownAction,
             m_tenSecondsUpAction, m_tenSecondsDownAction, m_undoAction};
+}
+
 void ClockWindow::updateCaption(const ClockModel& clock, const QColor& colour) {
     const StageSettings stage = clock.stage.value_or(StageSettings{});
     QString text;

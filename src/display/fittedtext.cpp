@@ -286,6 +286,7 @@ void FittedText::refit() {
     if (m_shape.isEmpty() || area.width() <= 0 || area.height() <= 0) {
         m_font = displayFont(kMinimumPixelSize);
         m_box = {};
+        m_fitted = {};
         m_captionBox = {};
         return;
     }
@@ -311,6 +312,7 @@ void FittedText::refit() {
         --pixelSize;
         box = needed(pixelSize);
     }
+    m_fitted = box;
     m_font = displayFont(pixelSize);
     m_glyphs.reset();
     placeText(area);

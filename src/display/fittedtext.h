@@ -55,6 +55,8 @@ public:
     int fittedPixelSize() const { return m_font.pixelSize(); }
     /// Where the text's ink and advance box lies, in widget coordinates.
     QRectF textBox() const { return m_box; }
+    /// The box the font was fitted to: the widest of the texts it must hold, with the caption's room.
+    QSizeF fittedSize() const { return m_fitted; }
     /// How many times the size was worked out (tests check that painting does not refit).
     int fitCount() const { return m_fitCount; }
 
@@ -106,6 +108,7 @@ private:
     int m_inset = 0;
     QFont m_font;
     QRectF m_box;
+    QSizeF m_fitted;
     QString m_caption;
     QColor m_captionColor{Qt::white};
     bool m_captionRoom = false;

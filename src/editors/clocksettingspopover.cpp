@@ -292,7 +292,7 @@ void ClockSettingsPopover::rebuildAdjustRow() {
         return;
     }
     // Live adjustment of the running (or paused) countdown; the Start value stays as it is.
-    m_minuteDown = new QPushButton(tr("\u22121 min"));
+    m_minuteDown = new QPushButton(tr("−1 min"));
     m_minuteUp = new QPushButton(tr("+1 min"));
     m_minuteDown->setToolTip(tr("Take a minute off the time left"));
     m_minuteUp->setToolTip(tr("Add a minute to the time left"));

@@ -261,8 +261,7 @@ QWidget* PreferencesView::makeClocksSection() {
     m_undoBar->hide();
     layout->addWidget(m_undoBar);
 
-    m_addClock =
-        new QPushButton(symbolIcon(Symbol::plusCircleFill, primaryTextColor()), tr("Add Clock"));
+    m_addClock = new QPushButton(symbolIcon(Symbol::plusCircleFill, primaryTextColor()), tr("Add Clock"));
     m_addClock->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     m_addClock->setToolTip(
         tr("Add Clock (%1)").arg(m_addClock->shortcut().toString(QKeySequence::NativeText)));

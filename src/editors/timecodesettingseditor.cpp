@@ -84,11 +84,11 @@ TimecodeSettingsEditor::TimecodeSettingsEditor(Binding<TimecodeSettings> setting
     layout->addWidget(makeLabelRow(tr("Frame Rate"), labelWidth, filling(m_frameRateMenu)));
 
     m_incomingText = makeSecondaryLabel(QString(), captionFont());
-    m_incomingText->setAccessibleName(QStringLiteral("Signal"));
+    m_incomingText->setAccessibleName(tr("Signal"));
     m_incomingText->setWordWrap(true);
     QHBoxLayout* incoming = makeControlsRow(0);
     incoming->addWidget(m_incomingText, 1);
-    layout->addWidget(makeLabelRow(QStringLiteral("Signal"), labelWidth, incoming));
+    layout->addWidget(makeLabelRow(tr("Signal"), labelWidth, incoming));
 
     {
         const QColor orange = kWarningOrange;

@@ -34,8 +34,7 @@ constexpr std::string_view kRootKeys[] = {"clocks", "settings"};
 constexpr std::string_view kClockKeys[] = {
     "id",        "name",        "mode",         "foregroundColor", "backgroundColor", "outlineColor",
     "opacity",   "alwaysOnTop", "windowOrigin", "windowSize",      "timeZoneOffset",  "countdown",
-    "stopwatch", "timecode",    "timeUntil",    "use24HourTime",   "hideSeconds",
-    "stage"};
+    "stopwatch", "timecode",    "timeUntil",    "use24HourTime",   "hideSeconds",     "stage"};
 constexpr std::string_view kCountdownKeys[] = {"duration",
                                                "remaining",
                                                "isRunning",

@@ -438,6 +438,7 @@ TEST(ClockSnapshot, StateTextAndFieldsFollowTheModeAndTheWindow) {
     EXPECT_EQ(held.text, QStringLiteral("10:00:00:12"));
     EXPECT_EQ(held.state, ClockState::hold);
     runtime.setHoldEnabled(false);
+    runtime.setHasLiveTimecode(true);
     EXPECT_EQ(snapshotOf(timecode, kNow, true, true, &runtime).state, ClockState::normal) << "live timecode";
     const ClockSnapshot closed = snapshotOf(timecode, kNow, true, false, nullptr);
     EXPECT_EQ(closed.text, closedTimecodeText());

@@ -89,7 +89,10 @@ def unfinished_messages(ts: pathlib.Path) -> list[str]:
         for message in context.iter("message"):
             translation = message.find("translation")
             state = translation.get("type") if translation is not None else "missing"
-            if state is not None or not (translation.text or "").strip():
+            # A plural message holds one translation per form of the language.
+            forms = [form.text for form in translation.iter("numerusform")] if translation is not None else []
+            texts = forms if message.get("numerus") == "yes" else [translation.text if translation is not None else ""]
+            if state is not None or not texts or not all((text or "").strip() for text in texts):
                 faults.append(f"{ts.relative_to(ROOT)}: {name}: \"{message.findtext('source')}\" is "
                               f"{state or 'empty'}")
     return faults
