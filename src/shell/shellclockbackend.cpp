@@ -5,6 +5,7 @@
 #include "display/moderules.h"
 #include "display/runningtimers.h"
 #include "display/tickengine.h"
+#include "display/timerundo.h"
 #include "display/timesource.h"
 #include "editors/modebindings.h"
 #include "model/appstate.h"
@@ -71,7 +72,12 @@ CommandResult ShellClockBackend::apply(const QUuid& clockID, const ClockCommand&
         m_timers.startPause(clockID);
         break;
     case ClockAction::reset:
-        m_timers.reset(clockID);
+        // Through the window's undo list where there is one, as its Reset button goes.
+        if (window) {
+            window->timerUndo()->reset();
+        } else {
+            m_timers.reset(clockID);
+        }
         break;
     case ClockAction::hold:
         if (window) {
@@ -95,7 +101,11 @@ CommandResult ShellClockBackend::apply(const QUuid& clockID, const ClockCommand&
         }
         break;
     case ClockAction::nudge:
-        m_timers.nudge(clockID, command.seconds);
+        if (window) {
+            window->timerUndo()->nudge(command.seconds);
+        } else {
+            m_timers.nudge(clockID, command.seconds);
+        }
         break;
     case ClockAction::setCountdown: {
         CountdownSettings countdown = clock.countdown.value_or(fallbackCountdownSettings());

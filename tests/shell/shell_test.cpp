@@ -2,6 +2,7 @@
 #include "display/displaytest.h"
 #include "display/fittedtext.h"
 #include "display/tickengine.h"
+#include "display/timerundo.h"
 #include "editors/preferencesview.h"
 #include "platform/audiobackend.h"
 #include "shell/clockwindowmanager.h"
@@ -463,4 +464,36 @@ TEST(ClockWindowManager, AStageKeepsTheFloatingFrameAndComesBackWithTheWindow) {
                 near(shell.clock().windowSize.height, before.windowSize.height))
         << shell.clock().windowOrigin.x << "," << shell.clock().windowOrigin.y << " "
         << shell.clock().windowSize.width << "x" << shell.clock().windowSize.height;
+}
+
+TEST(ShellClockBackend, RemoteResetsAndNudgesGoOnTheWindowsUndoListAndReachClosedClocks) {
+    Shell shell(2);
+    for (int i = 0; i < 2; ++i) {
+        ClockModel clock = shell.state.clocks().at(i);
+        clock.mode = ClockMode::countdown;
+        shell.state.setClock(i, clock);
+    }
+    ShellClockBackend backend(shell.timers, shell.manager);
+    const auto apply = [&](int i, ClockAction action, double seconds = 0) {
+        ClockCommand command;
+        command.action = action;
+        command.seconds = seconds;
+        return backend.apply(shell.id(i), command).status;
+    };
+    ClockWindow* window = shell.open(0);
+    const double start = *shell.timers.currentRemaining(shell.id(0));
+    EXPECT_EQ(apply(0, ClockAction::nudge, 60), CommandStatus::ok);
+    EXPECT_DOUBLE_EQ(*shell.timers.currentRemaining(shell.id(0)), start + 60);
+    window->timerUndo()->undo();
+    EXPECT_DOUBLE_EQ(*shell.timers.currentRemaining(shell.id(0)), start)
+        << "Ctrl+Z takes back a remote nudge";
+
+    // A closed clock's timer runs on and is read at its current value.
+    EXPECT_EQ(apply(1, ClockAction::start), CommandStatus::ok);
+    shell.time.advance(7);
+    const QList<ClockSnapshot> clocks = backend.clocks();
+    const auto closed = std::find_if(clocks.begin(), clocks.end(),
+                                     [&](const ClockSnapshot& s) { return s.id == shell.id(1); });
+    ASSERT_NE(closed, clocks.end());
+    EXPECT_DOUBLE_EQ(closed->remaining.value_or(0), start - 7);
 }
