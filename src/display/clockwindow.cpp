@@ -40,6 +40,15 @@ namespace tavix {
 
 namespace {
 
+// Through the palette rather than a style sheet, which would give the label a style of its own.
+void setTextColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    if (palette.color(QPalette::WindowText) != colour) {
+        palette.setColor(QPalette::WindowText, colour);
+        label->setPalette(palette);
+    }
+}
+
 constexpr int kSymbolSize = 18;
 // Inside the outline the text keeps clear of the stroke by this much.
 constexpr int kDisplayPadding = 16;
@@ -77,12 +86,12 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
       m_engine(new TickEngine(m_clock, timers, ticks, this)),
       m_holder(new TimecodeRuntimeHolder(audio, this)), m_undo(new TimerUndo(timers, clockID, this)),
       m_header(new QWidget(this)), m_modeSymbol(new QLabel(m_header)),
-      m_settingsButton(new QToolButton(m_header)), m_displayArea(new QWidget(this)),
+      m_settingsButton(new SymbolButton(m_header)), m_displayArea(new QWidget(this)),
       m_display(new FittedText(m_displayArea)), m_message(new QLabel(m_displayArea)),
       m_caption(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
-      m_startPause(new QPushButton(tr("Start"), m_controls)),
-      m_reset(new QPushButton(tr("Reset"), m_controls)), m_stageAction(new QAction(tr("Stage Mode"), this)),
-      m_screenMenu(new QMenu(tr("Stage Screen"), this)),
+      m_startPause(new ProminentButton(tr("Start"), m_controls)),
+      m_reset(new ProminentButton(tr("Reset"), m_controls)),
+      m_stageAction(new QAction(tr("Stage Mode"), this)), m_screenMenu(new QMenu(tr("Stage Screen"), this)),
       m_clickThroughAction(new QAction(tr("Click-Through"), this)),
       m_leaveStage(new QShortcut(QKeySequence(Qt::Key_Escape), this)) {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -163,6 +172,7 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
 
     m_stageAction->setCheckable(true);
     m_stageAction->setShortcut(QKeySequence(Qt::Key_F11));
+    m_keys.append({m_stageAction, {QKeySequence(Qt::Key_F11)}});
     m_stageAction->setShortcutVisibleInContextMenu(true);
     connect(m_stageAction, &QAction::triggered, this,
             [this](bool on) { writeStage([on](StageSettings& s) { s.isActive = on; }); });
@@ -189,6 +199,7 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
         connect(app, &QGuiApplication::screenRemoved, this, screensChanged);
     }
     refresh(true);
+    registerKeys(false);
 }
 
 ClockWindow::~ClockWindow() {
@@ -303,13 +314,10 @@ void ClockWindow::updateTint(const ClockModel& clock) {
     symbolColour.setAlphaF(0.75f);
     if (tint != m_tint) {
         m_tint = tint;
-        styleProminentButton(m_startPause, tint);
-        styleProminentButton(m_reset, tint);
+        m_startPause->setTint(tint);
+        m_reset->setTint(tint);
         m_settingsButton->setIcon(symbolPixmap(Symbol::settings, kSymbolSize, symbolColour, dpr));
-        m_settingsButton->setStyleSheet(
-            QStringLiteral("QToolButton { border: none; border-radius: 6px; background: transparent; }"
-                           " QToolButton:hover { background: rgba(%1, %1, %1, 40); }")
-                .arg(tint.red()));
+        m_settingsButton->setTint(tint);
         m_symbolMode.reset();
     }
     const Symbol symbol = modeSymbol(clock.mode);
@@ -345,7 +353,7 @@ void ClockWindow::showMode(const ClockModel& clock) {
     const QColor textColour = toQColor(look.text);
     if (content.isMessage) {
         m_message->setText(content.text);
-        m_message->setStyleSheet(QStringLiteral("color: %1;").arg(textColour.name(QColor::HexArgb)));
+        setTextColour(m_message, textColour);
         m_display->hide();
         m_message->show();
     } else {
@@ -417,10 +425,34 @@ void ClockWindow::refresh(bool ticked) {
     }
 }
 
+void ClockWindow::registerKeys(bool on) {
+    if (on == m_keysRegistered) {
+        return;
+    }
+    m_keysRegistered = on;
+    for (const auto& [action, keys] : m_keys) {
+        action->setShortcuts(on ? keys : QList<QKeySequence>{});
+    }
+    m_leaveStage->setKey(on ? QKeySequence(Qt::Key_Escape) : QKeySequence());
+}
+
+bool ClockWindow::event(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange) {
+        registerKeys(isActiveWindow());
+    } else if (event->type() == QEvent::ContextMenu) {
+        registerKeys(true);
+        const bool handled = QWidget::event(event);
+        registerKeys(isActiveWindow());
+        return handled;
+    }
+    return QWidget::event(event);
+}
+
 void ClockWindow::makeTimerActions() {
     const auto make = [this](const QString& text, const QList<QKeySequence>& keys) {
         auto* action = new QAction(text, this);
         action->setShortcuts(keys);
+        m_keys.append({action, keys});
         // Not the whole window: the settings panel is a tool window of this one, and its fields
         // need Up, Down, Space and the letters for themselves.
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -494,10 +526,7 @@ void ClockWindow::updateCaption(const ClockModel& clock, const QColor& colour) {
         font.setPixelSize(pixels);
         m_caption->setFont(font);
     }
-    const QString style = QStringLiteral("color: %1;").arg(colour.name(QColor::HexArgb));
-    if (m_caption->styleSheet() != style) {
-        m_caption->setStyleSheet(style);
-    }
+    setTextColour(m_caption, colour);
     if (resized || text != m_captionText || m_caption->isVisible() != shown) {
         m_captionText = text;
         const int width = std::max(1, m_displayArea->width() - 2 * kDisplayPadding);

@@ -4,6 +4,7 @@
 #include "model/clockbinding.h"
 #include "platform/desktopsession.h"
 #include "timecodeclockview.h"
+#include "widgets/tintedbuttons.h"
 
 #include <QPointer>
 #include <QScreen>
@@ -115,9 +116,15 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void refresh(bool ticked);
+    /// Registers the window's keys with Qt, or takes them back. Qt keeps every registered key of
+    /// the application in one sorted list; a dozen per window made each further window slower to
+    /// open. The keys only act in the active window, so only the active window registers them
+    /// (and a window whose context menu is open, which shows them).
+    void registerKeys(bool on);
     void showMode(const ClockModel& clock);
     void updateTint(const ClockModel& clock);
     void makeTimerActions();
@@ -139,15 +146,15 @@ private:
 
     QWidget* m_header;
     QLabel* m_modeSymbol;
-    QToolButton* m_settingsButton;
+    SymbolButton* m_settingsButton;
     QWidget* m_displayArea;
     FittedText* m_display;
     QLabel* m_message;
     QLabel* m_caption;
     QPointer<TimecodeClockView> m_timecodeView;
     QWidget* m_controls;
-    QPushButton* m_startPause;
-    QPushButton* m_reset;
+    ProminentButton* m_startPause;
+    ProminentButton* m_reset;
     QPointer<Popover> m_popover;
     QAction* m_startPauseAction = nullptr;
     QAction* m_resetAction = nullptr;
@@ -161,6 +168,8 @@ private:
     QMenu* m_screenMenu;
     QAction* m_clickThroughAction;
     QShortcut* m_leaveStage;
+    QList<std::pair<QAction*, QList<QKeySequence>>> m_keys;
+    bool m_keysRegistered = true;
 
     bool m_inStage = false;
     QPointer<QScreen> m_stageScreen;

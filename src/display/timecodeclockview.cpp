@@ -18,7 +18,7 @@ namespace tavix {
 TimecodeClockView::TimecodeClockView(ClockBinding clock, TimecodeRuntimeHolder* holder,
                                      TimecodeRuntime* runtime, QWidget* parent)
     : QWidget(parent), m_clock(std::move(clock)), m_holder(holder), m_runtime(runtime),
-      m_display(new FittedText(this)), m_hold(new QPushButton(tr("HOLD"), this)),
+      m_display(new FittedText(this)), m_hold(new ProminentButton(tr("HOLD"), this)),
       m_holdOpacity(new QGraphicsOpacityEffect(m_hold)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -88,7 +88,7 @@ void TimecodeClockView::refresh() {
     if (!m_styled || !(clock.backgroundColor == m_lastBackground)) {
         m_styled = true;
         m_lastBackground = clock.backgroundColor;
-        styleProminentButton(m_hold, toQColor(controlTint(clock.backgroundColor)));
+        m_hold->setTint(toQColor(controlTint(clock.backgroundColor)));
     }
 }
 

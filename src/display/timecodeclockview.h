@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/clockbinding.h"
+#include "widgets/tintedbuttons.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -49,7 +50,7 @@ private:
     QPointer<TimecodeRuntimeHolder> m_holder;
     QPointer<TimecodeRuntime> m_runtime;
     FittedText* m_display;
-    QPushButton* m_hold;
+    ProminentButton* m_hold;
     QGraphicsOpacityEffect* m_holdOpacity;
     bool m_shown = false;
     TimecodeSettings m_settings;

@@ -81,6 +81,12 @@ void ClockWindowManager::openNewClockWindow(const QUuid& clockID) {
     open(clockID, true);
 }
 
+void ClockWindowManager::openStartUpWindows(const QList<QUuid>& clockIDs) {
+    for (qsizetype i = 0; i < clockIDs.size(); ++i) {
+        open(clockIDs.at(i), false, i + 1 == clockIDs.size());
+    }
+}
+
 int ClockWindowManager::titleBarHeight() const {
     constexpr int kLeastStep = 16;
     if (m_frameMargins.top() >= kLeastStep) {
@@ -90,7 +96,7 @@ int ClockWindowManager::titleBarHeight() const {
     return std::max(QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight), kLeastStep);
 }
 
-void ClockWindowManager::open(const QUuid& clockID, bool cascade) {
+void ClockWindowManager::open(const QUuid& clockID, bool cascade, bool activate) {
     if (ClockWindow* existing = window(clockID)) {
         // Minimised or hidden counts as open: bring that window back rather than a second one.
         if (existing->isMinimized()) {
@@ -170,8 +176,10 @@ void ClockWindowManager::open(const QUuid& clockID, bool cascade) {
     // Where the platform knows the decoration at once, correct for it now; otherwise when the
     // window manager's framing moves the window.
     correctForFrameMargins(window);
-    window->raise();
-    window->activateWindow();
+    if (activate) {
+        window->raise();
+        window->activateWindow();
+    }
     Q_EMIT windowOpened(window);
 }
 

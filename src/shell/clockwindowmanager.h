@@ -44,6 +44,9 @@ public:
     /// The same for a clock just added: its window cascades from the open windows instead of
     /// covering one exactly. Stored frames of existing clocks are never moved.
     void openNewClockWindow(const QUuid& clockID);
+    /// Opens the windows of the clocks at start-up, each where it is stored; only the last one
+    /// is brought to the front and activated, so the windows do not take the focus in turn.
+    void openStartUpWindows(const QList<QUuid>& clockIDs);
 
     /// Removes the clock from the store and closes its window, keeping what restoreClock needs.
     void removeClock(const QUuid& clockID);
@@ -82,7 +85,7 @@ private:
         std::int64_t removedAtNs = 0;
     };
 
-    void open(const QUuid& clockID, bool cascade);
+    void open(const QUuid& clockID, bool cascade, bool activate = true);
     /// The title bar's height, the cascade's step.
     int titleBarHeight() const;
     void recordFrame(ClockWindow* window);

@@ -62,10 +62,11 @@ TavixApp::~TavixApp() {
 }
 
 void TavixApp::start() {
-    const QList<ClockModel> clocks = m_state->clocks();
-    for (const ClockModel& clock : clocks) {
-        m_windows->openClockWindow(clock.id);
+    QList<QUuid> ids;
+    for (const ClockModel& clock : m_state->clocks()) {
+        ids.append(clock.id);
     }
+    m_windows->openStartUpWindows(ids);
 }
 
 void TavixApp::startRemoteControl() {

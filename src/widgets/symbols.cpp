@@ -179,7 +179,21 @@ QIcon spinnerIcon(int angleDegrees, const QColor& color) {
 }
 
 QIcon applicationIcon() {
-    return QIcon(resource("tavix.svg"));
+    // Rendered once, at the sizes window managers show. X11 copies every size of a window's icon
+    // into each window; drawn from the SVG, that would be 87 KB per window, rendered each time.
+    static QIcon* icon = nullptr;
+    if (!icon) {
+        const QIcon drawing(resource("tavix.svg"));
+        icon = new QIcon;
+        for (const int size : {16, 32, 48}) {
+            icon->addPixmap(drawing.pixmap(size));
+        }
+        qAddPostRoutine([] {
+            delete icon;
+            icon = nullptr;
+        });
+    }
+    return *icon;
 }
 
 } // namespace tavix

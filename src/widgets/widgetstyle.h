@@ -5,8 +5,6 @@
 #include <QColor>
 #include <QPalette>
 
-class QPushButton;
-
 namespace tavix {
 
 /// The colour as Qt draws it. Stored components have no range limit, so each is clamped to 0...1:
@@ -22,9 +20,5 @@ QPalette darkPalette();
 QColor primaryTextColor();
 /// Dimmed text for row labels, captions and help lines.
 QColor secondaryTextColor();
-
-/// Styles a control-row button as a filled, prominent button in `tint` (black or white), with its
-/// label in the opposite colour.
-void styleProminentButton(QPushButton* button, const QColor& tint);
 
 } // namespace tavix
