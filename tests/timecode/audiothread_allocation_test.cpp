@@ -1,4 +1,5 @@
-// A binary of its own: it replaces the global operator new to count allocations per thread.
+// A binary of its own: it links the counting operator new.
+#include "allocationcounter.h"
 #include "platform/capturequeue.h"
 #include "scriptedaudiobackend.h"
 #include "testsupport.h"
@@ -6,35 +7,6 @@
 #include "timecode/timecoderuntime.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-thread_local bool t_counting = false;
-std::atomic<long> g_countedAllocations{0};
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (t_counting) {
-        g_countedAllocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    if (void* memory = std::malloc(size != 0 ? size : 1)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
 
 using namespace tavix;
 
@@ -47,7 +19,8 @@ TEST(AudioThread, CaptureCallbacksNeitherAllocateNorLoseBlocksWhileTheDecoderKee
         }
     });
     // The hooks run on the delivering thread around each callback: count only inside them.
-    audio.setCallbackHooks([] { t_counting = true; }, [] { t_counting = false; });
+    audio.setCallbackHooks([] { test::countAllocationsOnThisThread(true); },
+                           [] { test::countAllocationsOnThisThread(false); });
     TimecodeRuntime runtime;
     TimecodeInputManager manager(&audio, &runtime, {TimecodeFrameRate::fps25, QStringLiteral("73"), 0});
     test::capturedStdoutLines([&] {
@@ -59,7 +32,7 @@ TEST(AudioThread, CaptureCallbacksNeitherAllocateNorLoseBlocksWhileTheDecoderKee
             manager.waitForPendingBlocks();
         }
     });
-    EXPECT_EQ(g_countedAllocations.load(), 0);
+    EXPECT_EQ(test::countedAllocations(), 0);
     ASSERT_NE(manager.inputManager(), nullptr);
     EXPECT_EQ(manager.inputManager()->deliveredBlocks(), 160u);
     EXPECT_EQ(manager.inputManager()->droppedBlocks(), 0u);
