@@ -9,10 +9,11 @@
 #include <gtest/gtest.h>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 TEST(AudioThread, CaptureCallbacksNeitherAllocateNorLoseBlocksWhileTheDecoderKeepsUp) {
     test::ScriptedAudioBackend audio;
-    audio.setDevices({{73, QStringLiteral("Line In"), 2, 48000, test::lineInPort()}});
+    audio.setDevices({{73, u"Line In"_s, 2, 48000, test::lineInPort()}});
     audio.setSampleSource([](std::uint64_t first, std::uint32_t frames, std::uint32_t channels, float* out) {
         for (std::uint32_t i = 0; i < frames * channels; ++i) {
             out[i] = float((first + i) % 100) / 100.0f;
@@ -22,7 +23,7 @@ TEST(AudioThread, CaptureCallbacksNeitherAllocateNorLoseBlocksWhileTheDecoderKee
     audio.setCallbackHooks([] { test::countAllocationsOnThisThread(true); },
                            [] { test::countAllocationsOnThisThread(false); });
     TimecodeRuntime runtime;
-    TimecodeInputManager manager(&audio, &runtime, {TimecodeFrameRate::fps25, QStringLiteral("73"), 0});
+    TimecodeInputManager manager(&audio, &runtime, {TimecodeFrameRate::fps25, u"73"_s, 0});
     test::capturedStdoutLines([&] {
         test::startSettled(manager);
         ASSERT_TRUE(test::waitUntil([&] { return manager.isCapturing(); }));
