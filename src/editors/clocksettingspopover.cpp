@@ -29,7 +29,7 @@ namespace tavix {
 
 namespace {
 
-constexpr int kWidth = 380;
+constexpr int kPopoverWidth = 380;
 
 // A label row of the panel: 2 px of extra space above and below.
 QWidget* panelRow(const QString& label, double labelWidth, QLayout* controls) {
@@ -58,7 +58,7 @@ ClockSettingsPopover::ClockSettingsPopover(ClockBinding clock, TimecodeRuntime* 
     : QWidget(parent), m_clock(std::move(clock)), m_timecodeRuntime(timecodeRuntime),
       m_labelWidth(labelWidth), m_audio(audio), m_colorPanel(new ColorPanel(this)) {
     applyEditorLook(this);
-    setFixedWidth(kWidth);
+    setFixedWidth(kPopoverWidth);
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(12, 12, 12, 12);
     m_layout->setSpacing(14);

@@ -27,7 +27,7 @@ namespace tavix {
 
 namespace {
 
-constexpr int kWidth = 480;
+constexpr int kSettingsWidth = 480;
 constexpr int kMinimumStartMinutes = 1;
 constexpr int kMaximumStartMinutes = 120;
 
@@ -84,7 +84,7 @@ PreferencesView::PreferencesView(AppState* state, OpenClockWindow openNewClockWi
     : QWidget(parent), m_state(state), m_openNewClockWindow(std::move(openNewClockWindow)),
       m_labelWidth(labelWidth), m_colorPanel(new ColorPanel(this)) {
     applyEditorLook(this);
-    setFixedWidth(kWidth);
+    setFixedWidth(kSettingsWidth);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(24);
