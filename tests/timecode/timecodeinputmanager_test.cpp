@@ -21,7 +21,7 @@ TimecodeSettings settingsFor(const char* deviceID, std::int64_t channel = 0,
     return TimecodeSettings{rate, QString::fromLatin1(deviceID), channel};
 }
 
-const test::ScriptedAudioDevice kLineIn{73, u"Line In"_s, 2, 48000, test::lineInPort()};
+const test::ScriptedAudioDevice kLineInSource{73, u"Line In"_s, 2, 48000, test::lineInPort()};
 const QString kCapturing = u"✅ AudioInputDeviceManager: capturing from deviceID 73 • sr:48000.0 ch:2"_s;
 
 /// A scripted two-channel interface and a manager on it.
@@ -31,7 +31,7 @@ struct Rig {
     std::unique_ptr<TimecodeInputManager> manager;
 
     explicit Rig(TimecodeSettings settings) {
-        audio.setDevices({kLineIn});
+        audio.setDevices({kLineInSource});
         manager = std::make_unique<TimecodeInputManager>(&audio, &runtime, std::move(settings));
     }
     QStringList start() {
@@ -271,7 +271,7 @@ TEST(TimecodeInputManager, ALostCaptureIsAnnouncedOnceAndResumesWhenTheDeviceIsB
         EXPECT_EQ(rig.audio.liveStreamCount(), 0);
 
         lines = test::capturedStdoutLines([&] {
-            rig.audio.setDevices({kLineIn});
+            rig.audio.setDevices({kLineInSource});
             EXPECT_TRUE(test::waitUntil([&] { return rig.manager->isCapturing(); }));
         });
         EXPECT_EQ(lines.last(), kCapturing);
@@ -299,7 +299,7 @@ TEST(TimecodeInputManager, ADeviceNamedBeforeTheServerOrTheDeviceIsThereIsCaptur
     EXPECT_FALSE(rig.manager->isCapturing());
 
     lines = test::capturedStdoutLines([&] {
-        rig.audio.setDevices({kLineIn});
+        rig.audio.setDevices({kLineInSource});
         EXPECT_TRUE(test::waitUntil([&] { return rig.manager->isCapturing(); }));
     });
     EXPECT_EQ(lines.last(), kCapturing);
