@@ -4,6 +4,7 @@
 // backend, one every 200 µs (a hundred times the pace of a real device, so that the run is short;
 // at that pace the 16-block ring holds 3.2 ms, against 340 ms at a device's pace). Usage:
 // tavix_handover_bench [pace in µs, default 200] [blocks, default 20000].
+#include "allocationcounter.h"
 #include "platform/capturequeue.h"
 #include "scriptedaudiobackend.h"
 #include "timecode/audioinputdevicemanager.h"
@@ -11,21 +12,16 @@
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <vector>
 
 using namespace tavix;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-thread_local bool t_counting = false;
-std::atomic<long> g_allocations{0};
 
 std::int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
@@ -37,24 +33,6 @@ double quantile(std::vector<double> values, double q) {
 }
 
 } // namespace
-
-void* operator new(std::size_t size) {
-    if (t_counting) {
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    if (void* memory = std::malloc(size != 0 ? size : 1)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -74,10 +52,10 @@ int main(int argc, char** argv) {
     audio.setCallbackHooks(
         [&] {
             started = Clock::now();
-            t_counting = true;
+            test::countAllocationsOnThisThread(true);
         },
         [&] {
-            t_counting = false;
+            test::countAllocationsOnThisThread(false);
             callbackUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - started).count());
             while (Clock::now() - started < kPace) {
             }
@@ -105,7 +83,7 @@ int main(int argc, char** argv) {
                 kBlocks, static_cast<long long>(kPace.count()), quantile(callbackUs, 0.5),
                 quantile(callbackUs, 0.99), *std::max_element(callbackUs.begin(), callbackUs.end()),
                 quantile(delayUs, 0.5), quantile(delayUs, 0.99),
-                *std::max_element(delayUs.begin(), delayUs.end()), double(g_allocations.load()) / kBlocks,
-                static_cast<unsigned long long>(dropped));
+                *std::max_element(delayUs.begin(), delayUs.end()),
+                double(test::countedAllocations()) / kBlocks, static_cast<unsigned long long>(dropped));
     return 0;
 }

@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 using tavix::writeFileAtomically;
 
 namespace {
@@ -18,36 +20,27 @@ QByteArray contents(const QString& path) {
 }
 } // namespace
 
-TEST(AtomicFile, CreatesThenReplacesAndLeavesNoTemporaryFiles) {
+TEST(AtomicFile, ReplacesWholeAndAFailureKeepsTheOldFileAndSaysWhy) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("state.plist"));
+    const QString path = dir.filePath(u"state.plist"_s);
     QString error;
-    ASSERT_TRUE(writeFileAtomically(path, "first", &error)) << error.toStdString();
-    EXPECT_EQ(contents(path), QByteArray("first"));
-    ASSERT_TRUE(writeFileAtomically(path, QByteArray(100000, 'x'), &error));
-    EXPECT_EQ(contents(path), QByteArray(100000, 'x'));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("state.plist")});
-}
-
-TEST(AtomicFile, FailureKeepsTheOldFileAndSaysWhy) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("state.plist"));
-    ASSERT_TRUE(writeFileAtomically(path, "keep me", nullptr));
+    ASSERT_TRUE(writeFileAtomically(path, QByteArray(100000, 'x'), &error)) << error.toStdString();
+    ASSERT_TRUE(writeFileAtomically(path, "keep me", &error)) << error.toStdString();
+    EXPECT_EQ(contents(path), QByteArray("keep me"));
 
     // A directory in place of the file cannot be replaced by a file.
-    const QString blocked = dir.filePath(QStringLiteral("blocked"));
-    ASSERT_TRUE(QDir().mkpath(blocked + QStringLiteral("/inside")));
-    QString error;
+    const QString blocked = dir.filePath(u"blocked"_s);
+    ASSERT_TRUE(QDir().mkpath(blocked + u"/inside"_s));
     EXPECT_FALSE(writeFileAtomically(blocked, "new", &error));
     EXPECT_FALSE(error.isEmpty());
 
     // A missing directory fails before anything is written.
     error.clear();
-    EXPECT_FALSE(writeFileAtomically(dir.filePath(QStringLiteral("missing/state.plist")), "new", &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("No such file or directory"))) << error.toStdString();
+    EXPECT_FALSE(writeFileAtomically(dir.filePath(u"missing/state.plist"_s), "new", &error));
+    EXPECT_TRUE(error.contains(u"No such file or directory"_s)) << error.toStdString();
 
     EXPECT_EQ(contents(path), QByteArray("keep me"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("state.plist")});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{u"state.plist"_s});
 }
 
 namespace {
@@ -61,14 +54,14 @@ mode_t modeOf(const QString& path) {
 TEST(AtomicFile, WritesThroughLinksAndKeepsTheLinks) {
     // state -> ../synced/link -> real.plist: a dotfiles link onto a sync folder's own link.
     QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("app"));
-    QDir(dir.path()).mkpath(QStringLiteral("synced"));
-    const QString real = dir.filePath(QStringLiteral("synced/real.plist"));
-    const QString link = dir.filePath(QStringLiteral("synced/link"));
-    const QString state = dir.filePath(QStringLiteral("app/state.plist"));
+    QDir(dir.path()).mkpath(u"app"_s);
+    QDir(dir.path()).mkpath(u"synced"_s);
+    const QString real = dir.filePath(u"synced/real.plist"_s);
+    const QString link = dir.filePath(u"synced/link"_s);
+    const QString state = dir.filePath(u"app/state.plist"_s);
     ASSERT_TRUE(writeFileAtomically(real, "old", nullptr));
-    ASSERT_TRUE(QFile::link(QStringLiteral("real.plist"), link));
-    ASSERT_TRUE(QFile::link(QStringLiteral("../synced/link"), state));
+    ASSERT_TRUE(QFile::link(u"real.plist"_s, link));
+    ASSERT_TRUE(QFile::link(u"../synced/link"_s, state));
     EXPECT_EQ(tavix::finalLinkTarget(state), real);
 
     QString error;
@@ -76,8 +69,8 @@ TEST(AtomicFile, WritesThroughLinksAndKeepsTheLinks) {
     EXPECT_EQ(contents(real), QByteArray("new"));
     EXPECT_EQ(QFileInfo(state).symLinkTarget(), link);
     EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("app"))).entryList(QDir::Files | QDir::System),
-              QStringList{QStringLiteral("state.plist")});
+    EXPECT_EQ(QDir(dir.filePath(u"app"_s)).entryList(QDir::Files | QDir::System),
+              QStringList{u"state.plist"_s});
 
     // A link whose target is gone makes the target again.
     ASSERT_TRUE(QFile::remove(real));
@@ -88,7 +81,7 @@ TEST(AtomicFile, WritesThroughLinksAndKeepsTheLinks) {
 
 TEST(AtomicFile, KeepsTheModeUsesTheUmaskForNewFilesAndRefusesReadOnlyOnes) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("state.plist"));
+    const QString path = dir.filePath(u"state.plist"_s);
     const mode_t savedUmask = ::umask(027);
     const bool created = writeFileAtomically(path, "first", nullptr);
     ::umask(savedUmask);
@@ -104,15 +97,15 @@ TEST(AtomicFile, KeepsTheModeUsesTheUmaskForNewFilesAndRefusesReadOnlyOnes) {
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
     QString error;
     EXPECT_FALSE(writeFileAtomically(path, "replaced", &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("read-only"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(u"read-only"_s)) << error.toStdString();
     EXPECT_EQ(contents(path), QByteArray("more"));
     EXPECT_EQ(modeOf(path), mode_t(0444));
 }
 
 TEST(AtomicFile, AKeptCopyNeverReplacesAFile) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("state.plist"));
-    const QString copy = dir.filePath(QStringLiteral("copy.plist"));
+    const QString path = dir.filePath(u"state.plist"_s);
+    const QString copy = dir.filePath(u"copy.plist"_s);
     ASSERT_TRUE(writeFileAtomically(path, "theirs", nullptr));
     QString error;
     ASSERT_TRUE(tavix::keepCopy(path, copy, "theirs", &error)) << error.toStdString();

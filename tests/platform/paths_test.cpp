@@ -8,16 +8,17 @@
 #include <unistd.h>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 TEST(Paths, TheDataDirectoryFollowsTheXdgRules) {
     struct Case {
         QString xdgDataHome, home, expected;
     };
     const Case cases[] = {
-        {QStringLiteral("/data//here/"), QStringLiteral("/home/u"), QStringLiteral("/data/here")},
-        {QStringLiteral("relative/data"), QStringLiteral("/home/u"), QStringLiteral("/home/u/.local/share")},
-        {QString(), QStringLiteral("/home/u"), QStringLiteral("/home/u/.local/share")},
-        {QStringLiteral("."), QString(), QString()},
+        {u"/data//here/"_s, u"/home/u"_s, u"/data/here"_s},
+        {u"relative/data"_s, u"/home/u"_s, u"/home/u/.local/share"_s},
+        {QString(), u"/home/u"_s, u"/home/u/.local/share"_s},
+        {u"."_s, QString(), QString()},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(dataHomeDirectory(c.xdgDataHome, c.home), c.expected) << c.xdgDataHome.toStdString();
@@ -38,6 +39,5 @@ TEST(Paths, WithoutHomeTheAccountsHomeFromThePasswordDatabaseServes) {
 
     const struct passwd* account = ::getpwuid(::getuid());
     ASSERT_NE(account, nullptr);
-    EXPECT_EQ(directory,
-              QDir::cleanPath(QString::fromLocal8Bit(account->pw_dir) + QStringLiteral("/.local/share")));
+    EXPECT_EQ(directory, QDir::cleanPath(QString::fromLocal8Bit(account->pw_dir) + u"/.local/share"_s));
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 TEST(PulseAudioBackend, DeviceIDsAreThePosixCksumOfTheSourceName) {
     // Values printed by `printf %s NAME | cksum`, so that a person can work an id out by hand.
@@ -16,7 +17,7 @@ TEST(PulseAudioBackend, DeviceIDsAreThePosixCksumOfTheSourceName) {
         {"a", 1220704766u},
         {"ltcout.monitor", 1241085600u},
         {"alsa_input.usb-Focusrite_Scarlett_2i2_USB-00.analog-stereo", 4275960432u},
-        {QStringLiteral("bluez_input.Mikrofon-Ü").toUtf8(), 4257071769u},
+        {u"bluez_input.Mikrofon-Ü"_s.toUtf8(), 4257071769u},
         {QByteArray(300, 'x'), 3786917833u},
     };
     for (const auto& [name, id] : cases) {
@@ -32,12 +33,11 @@ TEST(PulseAudioBackend, WithoutARunningServerNothingIsListedOrCapturedAndNothing
         EXPECT_EQ(audio.inputAccess(), InputAccess::granted);
         std::vector<AudioInputDeviceInfo> devices;
         EXPECT_EQ(test::capturedStdoutLines([&] { devices = listInputDevices(audio); }),
-                  QStringList{QStringLiteral("⚠️ listInputDevices: couldn't get device list size (-6)")});
+                  QStringList{u"⚠️ listInputDevices: couldn't get device list size (-6)"_s});
         EXPECT_TRUE(devices.empty());
 
         TimecodeRuntime runtime;
-        TimecodeInputManager manager(&audio, &runtime,
-                                     {TimecodeFrameRate::fps25, QStringLiteral("1241085600"), 0});
+        TimecodeInputManager manager(&audio, &runtime, {TimecodeFrameRate::fps25, u"1241085600"_s, 0});
         test::capturedStdoutLines([&] { test::startSettled(manager); });
         EXPECT_FALSE(manager.isCapturing());
 
@@ -45,7 +45,7 @@ TEST(PulseAudioBackend, WithoutARunningServerNothingIsListedOrCapturedAndNothing
         AudioInputDeviceManager capture(audio);
         const QStringList lines =
             test::capturedStdoutLines([&] { capture.startCapture(1241085600, nullptr, {}); });
-        EXPECT_EQ(lines, QStringList{QStringLiteral("❌ set current device failed -6")});
+        EXPECT_EQ(lines, QStringList{u"❌ set current device failed -6"_s});
     }
     if (saved.isNull()) {
         qunsetenv("PULSE_SERVER");

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace tavix::test {
@@ -70,17 +71,25 @@ public:
     ScriptedAudioBackend();
     ~ScriptedAudioBackend() override;
 
-    void setAccessGranted(bool granted);
+    void setAccessGranted(bool granted) {
+        locked([&] { m_accessGranted = granted; });
+    }
     void setDevices(std::vector<ScriptedAudioDevice> devices);
     /// Every later call of `step` returns `status` (0 restores success).
-    void setStatus(ScriptedAudioStep step, AudioStatus status);
+    void setStatus(ScriptedAudioStep step, AudioStatus status) {
+        locked([&] { m_statuses.at(std::size_t(step)) = status; });
+    }
     /// newCaptureStream succeeds without a stream.
-    void setNewStreamReturnsNothing(bool nothing);
+    void setNewStreamReturnsNothing(bool nothing) {
+        locked([&] { m_newStreamReturnsNothing = nothing; });
+    }
     /// What read() delivers; silence by default.
     void setSampleSource(SampleSource source);
     /// Changes are reported as they happen: setDevices() and loseRunningStream() tell the
     /// subscribers, and reportsChanges() answers true. Off by default, as without a server.
-    void setReportsChanges(bool reports);
+    void setReportsChanges(bool reports) {
+        locked([&] { m_reportsChanges = reports; });
+    }
     /// Called on the delivering thread just before and just after each capture callback.
     void setCallbackHooks(std::function<void()> before, std::function<void()> after);
 
@@ -90,16 +99,27 @@ public:
     /// The started stream stops delivering, as when its source is unplugged or the server dies.
     void loseRunningStream();
 
-    std::vector<ScriptedAudioStep> callLog() const;
-    void clearCallLog();
+    std::vector<ScriptedAudioStep> callLog() const {
+        return locked([&] { return m_callLog; });
+    }
+    void clearCallLog() {
+        locked([&] { m_callLog.clear(); });
+    }
     /// The last client format set on any stream.
-    std::optional<SampleSpec> lastClientSpec() const;
-    std::optional<std::uint32_t> lastSourceBlockFrames() const;
-    std::optional<std::uint32_t> lastMaximumBlockFrames() const;
+    std::optional<SampleSpec> lastClientSpec() const {
+        return locked([&] { return m_lastClientSpec; });
+    }
+    std::optional<std::uint32_t> lastMaximumBlockFrames() const {
+        return locked([&] { return m_lastMaximumBlockFrames; });
+    }
     /// Streams made and not yet destroyed.
-    int liveStreamCount() const;
+    int liveStreamCount() const {
+        return locked([&] { return int(m_streams.size()); });
+    }
 
-    InputAccess inputAccess() override;
+    InputAccess inputAccess() override {
+        return locked([&] { return m_accessGranted ? InputAccess::granted : InputAccess::refused; });
+    }
     AudioStatus connect() override;
     AudioStatus listSources(std::vector<SourceInfo>& sources) override;
     AudioStatus setSourceBlockFrames(InputDeviceId source, std::uint32_t frames) override;
@@ -107,7 +127,9 @@ public:
     AudioStatus newCaptureStream(std::unique_ptr<CaptureStream>& stream) override;
     void post(std::function<void()> work) override { m_worker.post(std::move(work)); }
     ChangeSubscription subscribeToChanges(std::function<void()> onChange) override;
-    bool reportsChanges() override;
+    bool reportsChanges() override {
+        return locked([&] { return m_reportsChanges; });
+    }
 
 protected:
     void unsubscribe(std::uint64_t id) override;
@@ -115,6 +137,12 @@ protected:
 private:
     class Stream;
 
+    /// Runs `work` with m_mutex held.
+    template <typename Work>
+    std::invoke_result_t<Work> locked(Work&& work) const {
+        std::lock_guard lock(m_mutex);
+        return work();
+    }
     /// Logs the call and returns its scripted status. Called with m_mutex held.
     AudioStatus enter(ScriptedAudioStep step);
     const ScriptedAudioDevice* findDevice(InputDeviceId device) const;
@@ -132,7 +160,6 @@ private:
     std::function<void()> m_afterCallback;
     std::vector<ScriptedAudioStep> m_callLog;
     std::optional<SampleSpec> m_lastClientSpec;
-    std::optional<std::uint32_t> m_lastSourceBlockFrames;
     std::optional<std::uint32_t> m_lastMaximumBlockFrames;
     std::vector<Stream*> m_streams;
     bool m_reportsChanges = false;

@@ -9,24 +9,34 @@
 #include <mutex>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 using test::ScriptedAudioBackend;
-using test::ScriptedAudioDevice;
 using Step = test::ScriptedAudioStep;
 
 namespace {
 
-/// Collects what the capture hands to its client, on the capture's queue.
-struct Client {
-    std::shared_ptr<CaptureQueue> queue = std::make_shared<CaptureQueue>("test.capture");
+using Block = std::pair<std::uint32_t, std::size_t>; // frameCount, samples.size()
+
+/// A capture of a scripted source whose client collects what it is handed, on the capture's queue.
+struct Capture {
     std::mutex mutex;
-    std::vector<std::pair<std::uint32_t, std::size_t>> blocks; // frameCount, samples.size()
-    AudioBlockHandler handler() {
-        return [this](const std::vector<float>& samples, std::uint32_t frames, std::uint32_t, double) {
-            std::lock_guard lock(mutex);
-            blocks.emplace_back(frames, samples.size());
-        };
+    std::vector<Block> blocks;
+    ScriptedAudioBackend audio;
+    std::shared_ptr<CaptureQueue> queue = std::make_shared<CaptureQueue>("test.capture");
+    std::unique_ptr<AudioInputDeviceManager> manager = std::make_unique<AudioInputDeviceManager>(audio);
+
+    explicit Capture(test::ScriptedAudioDevice device = {73, u"Line In"_s, 2}) { audio.setDevices({device}); }
+    QStringList start() {
+        return test::capturedStdoutLines([&] {
+            manager->startCapture(
+                73, queue,
+                [this](const std::vector<float>& samples, std::uint32_t frames, std::uint32_t, double) {
+                    std::lock_guard lock(mutex);
+                    blocks.emplace_back(frames, samples.size());
+                });
+        });
     }
-    std::vector<std::pair<std::uint32_t, std::size_t>> received() {
+    std::vector<Block> received() {
         queue->sync([] {});
         std::lock_guard lock(mutex);
         return blocks;
@@ -42,16 +52,15 @@ TEST(ListInputDevices, AFailedListingIsEmptyAndSaysWhyOnce) {
     };
     const std::vector<Case> cases = {
         {[](auto& audio) { audio.setAccessGranted(false); },
-         QStringLiteral(
-             "🔒 listInputDevices: the sound server refused access to audio input (no devices listed)")},
+         u"🔒 listInputDevices: the sound server refused access to audio input (no devices listed)"_s},
         {[](auto& audio) { audio.setStatus(Step::connect, -6); },
-         QStringLiteral("⚠️ listInputDevices: couldn't get device list size (-6)")},
+         u"⚠️ listInputDevices: couldn't get device list size (-6)"_s},
         {[](auto& audio) { audio.setDevices({}); },
-         QStringLiteral("⚠️ listInputDevices: couldn't get device list size (0)")},
+         u"⚠️ listInputDevices: couldn't get device list size (0)"_s},
     };
     for (const Case& c : cases) {
         ScriptedAudioBackend audio;
-        audio.setDevices({{1, QStringLiteral("Line In"), 2}});
+        audio.setDevices({{1, u"Line In"_s, 2}});
         c.script(audio);
         std::vector<AudioInputDeviceInfo> devices;
         EXPECT_EQ(test::capturedStdoutLines([&] { devices = listInputDevices(audio); }), QStringList{c.line});
@@ -63,15 +72,13 @@ TEST(ListInputDevices, AFailedListingIsEmptyAndSaysWhyOnce) {
 TEST(ListInputDevices, ListsSourcesWithChannelsInOrderInOneRoundTrip) {
     ScriptedAudioBackend audio;
     const SourceTraits monitor{true, QString(), PortType::unknown, QString()};
-    audio.setDevices({{1, QStringLiteral("Interface"), 8, 48000, test::lineInPort()},
-                      {2, QStringLiteral("Output only"), 0},
+    audio.setDevices({{1, u"Interface"_s, 8, 48000, test::lineInPort()},
+                      {2, u"Output only"_s, 0},
                       {73, std::nullopt, 1},
-                      {75, QStringLiteral("Big"), 64, 48000, monitor}});
+                      {75, u"Big"_s, 64, 48000, monitor}});
     // What the server says about each source travels with it, for the microphone rule.
     const std::vector<AudioInputDeviceInfo> expected = {
-        {1, QStringLiteral("Interface"), 8, test::lineInPort()},
-        {73, QStringLiteral("Device 73"), 1, {}},
-        {75, QStringLiteral("Big"), 64, monitor}};
+        {1, u"Interface"_s, 8, test::lineInPort()}, {73, u"Device 73"_s, 1, {}}, {75, u"Big"_s, 64, monitor}};
     EXPECT_EQ(listInputDevices(audio), expected);
     const auto log = audio.callLog();
     EXPECT_EQ(std::count(log.begin(), log.end(), Step::listSources), 1);
@@ -85,92 +92,70 @@ TEST(AudioInputDeviceManager, AFailedStartPrintsOneLineWithTheStatusAndLeavesNot
         QString lastLine;
         bool capturing;
     };
-    const QString capturing =
-        QStringLiteral("✅ AudioInputDeviceManager: capturing from deviceID 73 • sr:44100.0 ch:64");
     const std::vector<Case> cases = {
         {[](auto& audio) { audio.setNewStreamReturnsNothing(true); },
-         QStringLiteral("❌ AudioComponentInstanceNew failed 0"), false},
-        {[](auto& audio) { audio.setStatus(Step::setSource, -4); },
-         QStringLiteral("❌ set current device failed -4"), false},
+         u"❌ AudioComponentInstanceNew failed 0"_s, false},
+        {[](auto& audio) { audio.setStatus(Step::setSource, -4); }, u"❌ set current device failed -4"_s,
+         false},
         {[](auto& audio) {
-             audio.setDevices({{73, QStringLiteral("Huge"), 5000}});
+             audio.setDevices({{73, u"Huge"_s, 5000}});
          },
-         QStringLiteral("❌ set stream format (output/bus1) failed -50"), false},
-        {[](auto& audio) { audio.setStatus(Step::startStream, -4); },
-         QStringLiteral("❌ AudioOutputUnitStart failed -4"), false},
-        {[](auto& audio) { audio.setStatus(Step::setSourceBlockFrames, -3); }, capturing, true},
+         u"❌ set stream format (output/bus1) failed -50"_s, false},
+        {[](auto& audio) { audio.setStatus(Step::startStream, -4); }, u"❌ AudioOutputUnitStart failed -4"_s,
+         false},
+        {[](auto& audio) { audio.setStatus(Step::setSourceBlockFrames, -3); },
+         u"✅ AudioInputDeviceManager: capturing from deviceID 73 • sr:44100.0 ch:64"_s, true},
     };
-    const QString advisory = QStringLiteral("⚠️ could not set device buffer frames to 1024: -3");
+    const QString advisory = u"⚠️ could not set device buffer frames to 1024: -3"_s;
     for (const Case& c : cases) {
-        ScriptedAudioBackend audio;
-        audio.setDevices({{73, QStringLiteral("Line In"), 64, 44100}});
-        c.script(audio);
-        Client client;
-        AudioInputDeviceManager manager(audio);
-        const QStringList lines =
-            test::capturedStdoutLines([&] { manager.startCapture(73, client.queue, client.handler()); });
+        Capture capture({73, u"Line In"_s, 64, 44100});
+        c.script(capture.audio);
+        const QStringList lines = capture.start();
         ASSERT_FALSE(lines.isEmpty());
         EXPECT_EQ(lines.last(), c.lastLine);
-        EXPECT_EQ(lines.filter(QStringLiteral("❌")).size(), c.capturing ? 0 : 1);
+        EXPECT_EQ(lines.filter(u"❌"_s).size(), c.capturing ? 0 : 1);
         EXPECT_EQ(lines.contains(advisory), c.capturing);
-        EXPECT_EQ(manager.isCapturing(), c.capturing);
-        EXPECT_EQ(audio.liveStreamCount(), c.capturing ? 1 : 0);
+        EXPECT_EQ(capture.manager->isCapturing(), c.capturing);
+        EXPECT_EQ(capture.audio.liveStreamCount(), c.capturing ? 1 : 0);
         if (!c.capturing) {
-            EXPECT_EQ(manager.scratchCapacityFrames(), 0);
-            EXPECT_TRUE(test::capturedStdoutLines([&] { manager.stop(); }).isEmpty());
+            EXPECT_EQ(capture.manager->scratchCapacityFrames(), 0);
+            EXPECT_TRUE(test::capturedStdoutLines([&] { capture.manager->stop(); }).isEmpty());
         }
     }
 }
 
 TEST(AudioInputDeviceManager, AsksForInterleavedFloatAtTheSourceRateAndStopsOnce) {
-    ScriptedAudioBackend audio;
-    audio.setDevices({{73, QStringLiteral("Line In"), 2}});
-    Client client;
-    auto manager = std::make_unique<AudioInputDeviceManager>(audio);
-    test::capturedStdoutLines([&] { manager->startCapture(73, client.queue, client.handler()); });
-    ASSERT_TRUE(manager->isCapturing());
-    const SampleSpec expected{SampleFormat::float32, 48000, 2};
-    EXPECT_EQ(audio.lastClientSpec(), expected);
-    EXPECT_EQ(manager->clientSpec(), expected);
-    EXPECT_EQ(manager->scratchCapacityFrames() * manager->bytesPerFrame(), 16384);
-    EXPECT_EQ(audio.lastSourceBlockFrames(), 1024u);
-    EXPECT_EQ(audio.lastMaximumBlockFrames(), 2048u);
+    Capture capture;
+    capture.start();
+    ASSERT_TRUE(capture.manager->isCapturing());
+    EXPECT_EQ(capture.audio.lastClientSpec(), (SampleSpec{SampleFormat::float32, 48000, 2}));
+    // A stream never hands over more than the scratch buffer holds.
+    EXPECT_EQ(capture.audio.lastMaximumBlockFrames(),
+              std::uint32_t(capture.manager->scratchCapacityFrames()));
 
-    audio.clearCallLog();
-    EXPECT_EQ(test::capturedStdoutLines([&] { manager.reset(); }),
-              QStringList{QStringLiteral("🛑 AudioInputDeviceManager: stopped")});
-    EXPECT_EQ(audio.callLog(), (std::vector<Step>{Step::stopStream, Step::disconnectStream}));
-    EXPECT_EQ(audio.liveStreamCount(), 0);
-}
+    // Without access nothing new starts, and the running capture is left running.
+    capture.audio.setAccessGranted(false);
+    EXPECT_EQ(capture.start(), QStringList{u"🔒 startCapture: the sound server refused access to audio input "
+                                           u"(capture not started)"_s});
+    EXPECT_TRUE(capture.manager->isCapturing());
+    EXPECT_EQ(capture.audio.liveStreamCount(), 1);
 
-TEST(AudioInputDeviceManager, WithoutAccessNothingStartsAndARunningCaptureIsLeftRunning) {
-    ScriptedAudioBackend audio;
-    audio.setDevices({{73, QStringLiteral("Line In"), 2}});
-    Client client;
-    AudioInputDeviceManager manager(audio);
-    test::capturedStdoutLines([&] { manager.startCapture(73, client.queue, client.handler()); });
-    audio.setAccessGranted(false);
-    EXPECT_EQ(test::capturedStdoutLines([&] { manager.startCapture(73, client.queue, client.handler()); }),
-              QStringList{QStringLiteral(
-                  "🔒 startCapture: the sound server refused access to audio input (capture not started)")});
-    EXPECT_TRUE(manager.isCapturing());
-    EXPECT_EQ(audio.liveStreamCount(), 1);
+    capture.audio.clearCallLog();
+    EXPECT_EQ(test::capturedStdoutLines([&] { capture.manager.reset(); }),
+              QStringList{u"🛑 AudioInputDeviceManager: stopped"_s});
+    EXPECT_EQ(capture.audio.callLog(), (std::vector<Step>{Step::stopStream, Step::disconnectStream}));
+    EXPECT_EQ(capture.audio.liveStreamCount(), 0);
 }
 
 TEST(AudioInputDeviceManager, CallbacksReachTheClientUnlessTooLargeOrUnread) {
-    ScriptedAudioBackend audio;
-    audio.setDevices({{73, QStringLiteral("Line In"), 2}});
-    Client client;
-    AudioInputDeviceManager manager(audio);
-    test::capturedStdoutLines([&] { manager.startCapture(73, client.queue, client.handler()); });
-
+    Capture capture;
+    capture.start();
     const QStringList lines = test::capturedStdoutLines([&] {
-        audio.deliverCallbacks({512, 4096, 2048, 0});
-        client.received();
+        capture.audio.deliverCallbacks({512, 4096, 2048, 0});
+        capture.received();
     });
-    EXPECT_EQ(lines, QStringList{QStringLiteral("📡 HAL render callback first fire: bus 1 frames:512")});
-    audio.setStatus(Step::read, -1);
-    audio.deliverCallbacks({256});
-    using Block = std::pair<std::uint32_t, std::size_t>;
-    EXPECT_EQ(client.received(), (std::vector<Block>{{512, 1024}, {2048, 4096}, {0, 0}}));
+    EXPECT_EQ(lines, QStringList{u"📡 HAL render callback first fire: bus 1 frames:512"_s});
+    capture.audio.setStatus(Step::read, -1);
+    capture.audio.deliverCallbacks({256});
+    EXPECT_EQ(capture.received(), (std::vector<Block>{{512, 1024}, {2048, 4096}, {0, 0}}));
 }

@@ -1,4 +1,5 @@
-// A binary of its own: it replaces the global operator new to count allocations per thread.
+// A binary of its own: it links the counting operator new.
+#include "allocationcounter.h"
 #include "platform/capturequeue.h"
 #include "scriptedaudiobackend.h"
 #include "testsupport.h"
@@ -7,49 +8,22 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-thread_local bool t_counting = false;
-std::atomic<long> g_countedAllocations{0};
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (t_counting) {
-        g_countedAllocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    if (void* memory = std::malloc(size != 0 ? size : 1)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 TEST(AudioThread, CaptureCallbacksNeitherAllocateNorLoseBlocksWhileTheDecoderKeepsUp) {
     test::ScriptedAudioBackend audio;
-    audio.setDevices({{73, QStringLiteral("Line In"), 2, 48000, test::lineInPort()}});
+    audio.setDevices({{73, u"Line In"_s, 2, 48000, test::lineInPort()}});
     audio.setSampleSource([](std::uint64_t first, std::uint32_t frames, std::uint32_t channels, float* out) {
         for (std::uint32_t i = 0; i < frames * channels; ++i) {
             out[i] = float((first + i) % 100) / 100.0f;
         }
     });
     // The hooks run on the delivering thread around each callback: count only inside them.
-    audio.setCallbackHooks([] { t_counting = true; }, [] { t_counting = false; });
+    audio.setCallbackHooks([] { test::countAllocationsOnThisThread(true); },
+                           [] { test::countAllocationsOnThisThread(false); });
     TimecodeRuntime runtime;
-    TimecodeInputManager manager(&audio, &runtime, {TimecodeFrameRate::fps25, QStringLiteral("73"), 0});
+    TimecodeInputManager manager(&audio, &runtime, {TimecodeFrameRate::fps25, u"73"_s, 0});
     test::capturedStdoutLines([&] {
         test::startSettled(manager);
         ASSERT_TRUE(test::waitUntil([&] { return manager.isCapturing(); }));
@@ -59,7 +33,7 @@ TEST(AudioThread, CaptureCallbacksNeitherAllocateNorLoseBlocksWhileTheDecoderKee
             manager.waitForPendingBlocks();
         }
     });
-    EXPECT_EQ(g_countedAllocations.load(), 0);
+    EXPECT_EQ(test::countedAllocations(), 0);
     ASSERT_NE(manager.inputManager(), nullptr);
     EXPECT_EQ(manager.inputManager()->deliveredBlocks(), 160u);
     EXPECT_EQ(manager.inputManager()->droppedBlocks(), 0u);

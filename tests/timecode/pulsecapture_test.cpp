@@ -23,6 +23,7 @@
 #include <signal.h>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -97,14 +98,14 @@ protected:
 TEST_F(PulseLive, ListsEverySourceWithWhatTheServerSaysAboutItAndRefusesItsMicrophones) {
     // Sources whose description and form factor the test sets, as a sound card's driver would:
     // filters over one null source, since only they take source properties.
-    QStringList modules = {pactl(QStringLiteral("load-module module-null-source source_name=tavixbase"))};
+    QStringList modules = {pactl(u"load-module module-null-source source_name=tavixbase"_s)};
     for (const char* arguments :
          {"source_name=tavixmic \"source_properties=\\\"device.description='Built-in Audio Analog Stereo' "
           "device.form_factor=microphone\\\"\"",
           "source_name=tavixwebcam source_properties=device.form_factor=webcam",
           "source_name=tavixplain \"source_properties=\\\"device.description='Built-in Audio Analog "
           "Stereo'\\\"\""}) {
-        modules << pactl(QStringLiteral("load-module module-remap-source master=tavixbase ") +
+        modules << pactl(u"load-module module-remap-source master=tavixbase "_s +
                          QString::fromLatin1(arguments));
     }
     ASSERT_FALSE(modules.contains(QString())) << modules.join(u' ').toStdString();
@@ -134,22 +135,9 @@ TEST_F(PulseLive, ListsEverySourceWithWhatTheServerSaysAboutItAndRefusesItsMicro
         EXPECT_EQ(judgeMicrophone(device).evidence, evidence) << sourceName;
     }
 
-    // The input manager follows the same rule.
-    TimecodeRuntime runtime;
-    TimecodeInputManager manager(&audio, &runtime, settingsFor("tavixmic", TimecodeFrameRate::fps25));
-    QStringList lines = test::capturedStdoutLines([&] { test::startSettled(manager); });
-    EXPECT_FALSE(manager.isCapturing()) << lines.join(u'\n').toStdString();
-    manager.setSettings(settingsFor("tavixplain", TimecodeFrameRate::fps25));
-    lines = test::capturedStdoutLines([&] {
-        test::startSettled(manager);
-        manager.stop();
-    });
-    EXPECT_EQ(lines.filter(QStringLiteral("taken as a line input")).size(), 1)
-        << lines.join(u'\n').toStdString();
-    EXPECT_EQ(lines.filter(QStringLiteral("✅")).size(), 1);
     std::reverse(modules.begin(), modules.end()); // the filters before their master
     for (const QString& module : modules) {
-        pactl(QStringLiteral("unload-module ") + module);
+        pactl(u"unload-module "_s + module);
     }
 }
 
@@ -163,9 +151,9 @@ TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
     };
     const std::vector<Case> cases = {
         {"ltcout", "ltcout.monitor", 48000, TimecodeFrameRate::fps30,
-         QStringLiteral("✅ AudioInputDeviceManager: capturing from deviceID 1241085600 • sr:48000.0 ch:2")},
+         u"✅ AudioInputDeviceManager: capturing from deviceID 1241085600 • sr:48000.0 ch:2"_s},
         {"ltcout44", "ltcout44.monitor", 44100, TimecodeFrameRate::fps25,
-         QStringLiteral("✅ AudioInputDeviceManager: capturing from deviceID 2609877008 • sr:44100.0 ch:1")},
+         u"✅ AudioInputDeviceManager: capturing from deviceID 2609877008 • sr:44100.0 ch:1"_s},
     };
     for (const Case& c : cases) {
         PulseAudioBackend audio;
@@ -191,11 +179,10 @@ TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
             manager.stop();
         });
         EXPECT_TRUE(lines.contains(c.started)) << lines.join(u'\n').toStdString();
-        const QStringList firstFire =
-            lines.filter(QStringLiteral("📡 HAL render callback first fire: bus 1 frames:"));
+        const QStringList firstFire = lines.filter(u"📡 HAL render callback first fire: bus 1 frames:"_s);
         ASSERT_EQ(firstFire.size(), 1);
         EXPECT_LE(firstFire.front().section(u':', -1).toInt(), 1024);
-        EXPECT_EQ(lines.last(), QStringLiteral("🛑 AudioInputDeviceManager: stopped"));
+        EXPECT_EQ(lines.last(), u"🛑 AudioInputDeviceManager: stopped"_s);
         EXPECT_EQ(runtime.level(), 0.0f);
     }
 }
@@ -268,22 +255,16 @@ TEST_F(PulseLive, SplitsLargeReadsIntoBlocksOfTheRequestedSizeAndDropsNothing) {
 TEST_F(PulseLive, AServerThatRefusesTheClientCountsAsNoAccess) {
     // A TCP listener that wants a cookie we do not have answers "access denied", as a sandbox portal does.
     QTemporaryDir dir;
-    const QString serverCookie = dir.filePath(QStringLiteral("server"));
-    const QString clientCookie = dir.filePath(QStringLiteral("client"));
-    for (const QString& path : {serverCookie, clientCookie}) {
-        QByteArray bytes(256, 0);
-        for (char& b : bytes) {
-            b = char(QRandomGenerator::global()->bounded(256));
-        }
-        test::writeFile(path, bytes);
-    }
+    const QString serverCookie = dir.filePath(u"server"_s);
+    const QString clientCookie = dir.filePath(u"client"_s);
+    test::writeFile(serverCookie, QByteArray(256, 'a'));
+    test::writeFile(clientCookie, QByteArray(256, 'b'));
     QString port;
     QString module;
     for (int attempt = 0; attempt < 20 && module.isEmpty(); ++attempt) {
         port = QString::number(QRandomGenerator::global()->bounded(40000, 60000));
-        module = pactl(QStringLiteral("load-module module-native-protocol-tcp port=%1 listen=127.0.0.1 "
-                                      "auth-anonymous=0 auth-cookie-enabled=1 auth-cookie=%2")
-                           .arg(port, serverCookie));
+        module = pactl(u"load-module module-native-protocol-tcp port=%1 listen=127.0.0.1 auth-anonymous=0 "
+                       u"auth-cookie-enabled=1 auth-cookie=%2"_s.arg(port, serverCookie));
     }
     ASSERT_FALSE(module.isEmpty());
     const std::optional<QByteArray> savedServer =
@@ -295,8 +276,8 @@ TEST_F(PulseLive, AServerThatRefusesTheClientCountsAsNoAccess) {
         EXPECT_EQ(audio.inputAccess(), InputAccess::refused);
         EXPECT_EQ(
             test::capturedStdoutLines([&] { listInputDevices(audio); }),
-            QStringList{QStringLiteral(
-                "🔒 listInputDevices: the sound server refused access to audio input (no devices listed)")});
+            QStringList{
+                u"🔒 listInputDevices: the sound server refused access to audio input (no devices listed)"_s});
     }
     // An empty PULSE_SERVER is not the same as none: it would cut the later tests off the server.
     if (savedServer) {
@@ -305,51 +286,32 @@ TEST_F(PulseLive, AServerThatRefusesTheClientCountsAsNoAccess) {
         qunsetenv("PULSE_SERVER");
     }
     qunsetenv("PULSE_COOKIE");
-    pactl(QStringLiteral("unload-module ") + module);
+    pactl(u"unload-module "_s + module);
 }
 
-TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesWhenItReturns) {
-    const QString load =
-        QStringLiteral("load-module module-null-sink sink_name=ltcloss rate=48000 channels=1");
-    QString module = pactl(load);
-    ASSERT_FALSE(module.isEmpty());
+// Decoding across a lost source is the sound-server drill's business; here the server's own news of
+// the source going and coming must bring capture back, with the retry timer out of the way.
+TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesOnTheServersNews) {
+    const QString load = u"load-module module-null-sink sink_name=ltcloss rate=48000 channels=1"_s;
     PulseAudioBackend audio;
     TimecodeRuntime runtime;
     TimecodeInputManager manager(&audio, &runtime, settingsFor("ltcloss.monitor", TimecodeFrameRate::fps25));
-    // No retry on the timer: the server's own news of the source going and coming must do it.
     manager.setRetryIntervalMs(3600 * 1000);
-    test::capturedStdoutLines([&] { test::startSettled(manager); });
-    ASSERT_TRUE(manager.isCapturing());
-    const auto before = test::makeLtc(48000, 25, {1, 0, 0, 0}, 50, -6);
-    auto player = std::make_unique<Player>(before, "ltcloss", 48000);
-    ASSERT_TRUE(test::waitUntil([&] { return shows(runtime, before); }, 10000));
-    player->finish();
-    // The signal stops while capture goes on: NO LTC over the last time.
-    EXPECT_TRUE(test::waitUntil([&] { return runtime.showsNoTimecode(); }, 5000));
-    const TimecodeRuntime::Time kept = runtime.liveTime();
-
-    QStringList lines = test::capturedStdoutLines([&] {
-        pactl(QStringLiteral("unload-module ") + module);
-        EXPECT_TRUE(test::waitUntil([&] { return manager.isRetrying(); }, 5000));
-        test::waitUntil([] { return false; }, 500);
+    QString module;
+    const QStringList lines = test::capturedStdoutLines([&] {
+        test::startSettled(manager);
+        EXPECT_TRUE(manager.isRetrying()) << "named before it exists";
+        for (int round = 0; round < 2; ++round) {
+            module = pactl(load);
+            EXPECT_TRUE(test::waitUntil([&] { return manager.isCapturing(); }, 10000)) << round;
+            pactl(u"unload-module "_s + module);
+            EXPECT_TRUE(test::waitUntil([&] { return manager.isRetrying(); }, 10000)) << round;
+        }
+        EXPECT_EQ(runtime.level(), 0.0f);
+        manager.stop();
     });
-    EXPECT_EQ(lines.filter(QStringLiteral("⚠️")).size(), 1) << lines.join(u'\n').toStdString();
-    EXPECT_EQ(runtime.level(), 0.0f);
-    EXPECT_EQ(runtime.liveTime(), kept);
-
-    const auto after = test::makeLtc(48000, 25, {2, 0, 0, 0}, 75, -6);
-    lines = test::capturedStdoutLines([&] {
-        module = pactl(load);
-        EXPECT_TRUE(test::waitUntil([&] { return manager.isCapturing(); }, 5000));
-        player = std::make_unique<Player>(after, "ltcloss", 48000);
-        EXPECT_TRUE(test::waitUntil([&] { return shows(runtime, after); }, 10000));
-        EXPECT_FALSE(runtime.showsNoTimecode());
-        player->finish();
-    });
-    EXPECT_EQ(lines.filter(QStringLiteral("✅")).size(), 1) << lines.join(u'\n').toStdString();
-    EXPECT_TRUE(lines.filter(QStringLiteral("⚠️")).isEmpty());
-    test::capturedStdoutLines([&] { manager.stop(); });
-    pactl(QStringLiteral("unload-module ") + module);
+    EXPECT_EQ(lines.filter(u"✅"_s).size(), 2) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.filter(u"⚠️ TimecodeInputManager: capture from deviceID"_s).size(), 2);
 }
 
 TEST_F(PulseLive, AHungServerNeverHoldsUpTheMainThreadAndCaptureResumesWhenItAnswers) {
@@ -387,13 +349,10 @@ TEST_F(PulseLive, AHungServerNeverHoldsUpTheMainThreadAndCaptureResumesWhenItAns
         manager.stop();
     });
     EXPECT_EQ(
-        lines
-            .filter(QStringLiteral("⚠️ TimecodeInputManager: no audio from deviceID 1241085600 for 2 s; "
-                                   "the sound server does not answer"))
-            .size(),
+        lines.count(u"⚠️ TimecodeInputManager: no audio from deviceID 1241085600 for 2 s; the sound "
+                    u"server does not answer"_s),
         1)
         << lines.join(u'\n').toStdString();
-    EXPECT_TRUE(
-        lines.contains(QStringLiteral("⚠️ listInputDevices: the sound server does not answer (-8)")));
-    EXPECT_EQ(lines.filter(QStringLiteral("✅")).size(), 1);
+    EXPECT_TRUE(lines.contains(u"⚠️ listInputDevices: the sound server does not answer (-8)"_s));
+    EXPECT_EQ(lines.filter(u"✅"_s).size(), 1);
 }
