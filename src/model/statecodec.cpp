@@ -328,6 +328,13 @@ private:
         close("dict");
     }
 
+    // An absent colour writes no key: a file without it reads as before, in older versions too.
+    void optionalColor(const char* name, const std::optional<ColorValue>& value) {
+        if (value) {
+            color(name, *value);
+        }
+    }
+
     void pair(const char* name, double first, double second) {
         key(name);
         open("array");
@@ -363,12 +370,8 @@ private:
             if (s->measuredAt) {
                 real("measuredAt", *s->measuredAt);
             }
-            if (s->overtimeForegroundColor) {
-                color("overtimeForegroundColor", *s->overtimeForegroundColor);
-            }
-            if (s->overtimeOutlineColor) {
-                color("overtimeOutlineColor", *s->overtimeOutlineColor);
-            }
+            optionalColor("overtimeForegroundColor", s->overtimeForegroundColor);
+            optionalColor("overtimeOutlineColor", s->overtimeOutlineColor);
             if (s->overtimeFlashStyle != OvertimeFlashStyle::text) {
                 string("overtimeFlashStyle", rawValue(s->overtimeFlashStyle));
             }

@@ -1,13 +1,17 @@
 #include "display/colorrules.h"
+#include "display/digitrules.h"
 #include "display/durationformat.h"
 #include "display/moderules.h"
 #include "display/wallclock.h"
+#include "displaytest.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <string>
+#include <vector>
 
 using namespace tavix;
 
@@ -21,11 +25,7 @@ QDateTime berlin(int h, int m, int s, int ms = 0, QDate day = QDate(2024, 6, 12)
     return QDateTime(day, QTime(h, m, s, ms));
 }
 
-ClockModel clockIn(ClockMode mode) {
-    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock 1"), AppSettings{});
-    clock.mode = mode;
-    return clock;
-}
+using test::clockIn;
 
 // What a clock shows at `now`: its text, then "!" in its warning or at-target colours (text and
 // outline), "~" when a flash hides it. Checks that the flash toggles while flashing and settles on
@@ -47,6 +47,16 @@ std::string shown(const ClockModel& clock, const QDateTime& now) {
     return hiddenPhase.text.toStdString() + (colours == special ? "!" : "") +
            (hiddenPhase.visible ? "" : "~");
 }
+
+std::vector<std::string> widest(const ClockModel& clock, const QDateTime& now, bool plus = false) {
+    std::vector<std::string> texts;
+    for (const QString& text : widestTexts(clock, now, {plus, QStringLiteral("de_DE")})) {
+        texts.push_back(text.toStdString());
+    }
+    return texts;
+}
+
+const QDateTime kNoon(QDate(2024, 6, 12), QTime(12, 0));
 
 } // namespace
 
@@ -158,4 +168,160 @@ TEST(TimeUntilRules, CountsToTheTargetTodayThenNegativeWithTargetColoursAndFlash
     // 23 hours on the day clocks are put forward, 25 on the day they are put back.
     EXPECT_EQ(timeUntil(berlin(0, 0, 0, 0, QDate(2024, 3, 31)), 23), "22:00:00");
     EXPECT_EQ(timeUntil(berlin(0, 0, 0, 0, QDate(2024, 10, 27)), 23), "24:00:00");
+}
+
+TEST(WidestTexts, ACountdownKeepsItsRangeFromTheStartValueIntoOvertime) {
+    struct Case {
+        double duration;
+        std::vector<double> remainings; // all within one range: the sizing texts must not change
+        bool plus;
+        bool tenths;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {600, {600, 599.5, 61, 9.2, 0, -0.5, -59}, false, false, {"00:00", "-0:00"}},
+        {3600, {3600, 3599, 1, -1}, false, false, {"0:00:00", "-0:00"}},
+        {300, {300, -61, -599}, true, false, {"0:00", "+0:00"}},
+        {30, {30, 9.9, 0.05}, false, true, {"0:00", "-0:00", "0:00.0"}},
+    };
+    for (const Case& c : cases) {
+        for (const double remaining : c.remainings) {
+            ClockModel clock = clockIn(ClockMode::countdown);
+            clock.countdown->duration = c.duration;
+            clock.countdown->remaining = remaining;
+            clock.countdown->showTenths = c.tenths;
+            EXPECT_EQ(widest(clock, kNoon, c.plus), c.expected) << c.duration << " at " << remaining;
+        }
+    }
+    // The range grows only when the value leaves it: a nudge above the start, a long overtime.
+    ClockModel clock = clockIn(ClockMode::countdown);
+    clock.countdown->duration = 600;
+    clock.countdown->remaining = 3700;
+    EXPECT_EQ(widest(clock, kNoon), (std::vector<std::string>{"0:00:00", "-0:00"}));
+    clock.countdown->remaining = -600;
+    EXPECT_EQ(widest(clock, kNoon), (std::vector<std::string>{"00:00", "-00:00"}));
+}
+
+TEST(WidestTexts, StopwatchTimeUntilAndWallClockRanges) {
+    ClockModel stopwatch = clockIn(ClockMode::stopwatch);
+    for (const auto& [elapsed, tenths, expected] :
+         std::vector<std::tuple<double, bool, std::string>>{{0, false, "00:00"},
+                                                            {3599.9, false, "00:00"},
+                                                            {3600, false, "0:00:00"},
+                                                            {36000, false, "00:00:00"},
+                                                            {5, true, "00:00.0"}}) {
+        stopwatch.stopwatch = StopwatchSettings{elapsed, true, std::nullopt, tenths};
+        EXPECT_EQ(widest(stopwatch, kNoon), std::vector<std::string>{expected}) << elapsed;
+    }
+
+    // Time until 18:00: from 18:00:00 at midnight to six hours of overtime by the end of the day,
+    // the same all day; a roll-over after 5 minutes trades the overtime for a full day ahead.
+    ClockModel until = clockIn(ClockMode::timeUntil);
+    until.timeUntil = TimeUntilSettings{18, 0, 0, ColorValue::red(), ColorValue::red(), true};
+    for (const QTime at : {QTime(0, 0, 1), QTime(17, 59, 0), QTime(18, 0, 30), QTime(23, 59)}) {
+        EXPECT_EQ(widest(until, QDateTime(kNoon.date(), at)),
+                  (std::vector<std::string>{"00:00:00", "-0:00:00"}))
+            << at.toString().toStdString();
+    }
+    until.timeUntil->targetHour = 9;
+    until.timeUntil->rollOverAfter = 300;
+    EXPECT_EQ(widest(until, kNoon, true), (std::vector<std::string>{"00:00:00", "+0:00"}));
+
+    ClockModel wall = clockIn(ClockMode::clock);
+    EXPECT_EQ(widest(wall, kNoon), (std::vector<std::string>{"00:00:00", "00:00:00"}));
+    wall.hideSeconds = true;
+    EXPECT_EQ(widest(wall, kNoon), (std::vector<std::string>{"00:00", "00:00"}));
+    wall.use24HourTime = false;
+    const QStringList twelve = widestTexts(wall, kNoon, {false, QStringLiteral("de_DE")});
+    ASSERT_EQ(twelve.size(), 2);
+    EXPECT_NE(twelve[0], twelve[1]) << "morning and evening marks differ: "
+                                    << twelve.join(u'|').toStdString();
+}
+
+TEST(DigitText, TenthsPlusAndTheWallClockStyles) {
+    const auto countdown = [](double remaining, bool tenths, bool plus) {
+        CountdownSettings c{600, remaining, true, 60, ColorValue::yellow(), ColorValue::yellow(), true};
+        c.showTenths = tenths;
+        return countdownText(c, plus).toStdString();
+    };
+    EXPECT_EQ(countdown(10.0, true, false), "0:10") << "tenths only below ten seconds";
+    EXPECT_EQ(countdown(9.99, true, false), "0:09.9");
+    EXPECT_EQ(countdown(9.9, true, false), "0:09.9") << "9.9 may be held as 9.8999…";
+    EXPECT_EQ(countdown(0.04, true, false), "0:00.0");
+    EXPECT_EQ(countdown(-0.5, true, false), "0:00") << "overtime shows whole seconds";
+    EXPECT_EQ(countdown(-61.5, false, true), "+1:01");
+    EXPECT_EQ(countdown(-61.5, false, false), "-1:01");
+    EXPECT_EQ(formatWithTenths(3725.47).toStdString(), "1:02:05.4");
+    EXPECT_EQ(formatWithTenths(59.99999999).toStdString(), "0:59.9") << "never 0:60 nor 0:59.10";
+
+    const QDateTime afternoon(kNoon.date(), QTime(14, 30, 5));
+    const auto wall = [&](const char* locale, std::optional<bool> use24, bool hideSeconds) {
+        return wallClockText(afternoon, std::nullopt, QString::fromUtf8(locale), {use24, hideSeconds})
+            .toStdString();
+    };
+    EXPECT_EQ(wall("en_US", true, false), "14:30:05");
+    EXPECT_EQ(wall("de_DE", false, false).substr(0, 7), "2:30:05");
+    EXPECT_EQ(wall("de_DE", std::nullopt, true), "14:30");
+    EXPECT_EQ(wall("en_US", std::nullopt, true), "2:30\u202FPM");
+}
+
+TEST(FaceLook, EachFlashStyleDrawsItsPhases) {
+    const ColorValue background = ColorValue::srgb(0.1, 0.1, 0.1, 0.5);
+    const ColorValue overtimeText = ColorValue::srgb(1, 0, 0, 1);
+    const ColorValue overtimeOutline = ColorValue::srgb(1, 0.5, 0, 1);
+    ClockModel clock = clockIn(ClockMode::countdown);
+    clock.backgroundColor = background;
+    CountdownSettings& c = *clock.countdown;
+    c.remaining = -3;
+    c.isRunning = true;
+    c.flashWhenDone = true;
+    c.overtimeForegroundColor = overtimeText;
+    c.overtimeOutlineColor = overtimeOutline;
+
+    // Digits: shown, hidden.
+    EXPECT_EQ(faceLook(clock, kNoon, true),
+              (FaceLook{overtimeText, overtimeOutline, background, true, false}));
+    EXPECT_EQ(faceLook(clock, kNoon, false),
+              (FaceLook{overtimeText, overtimeOutline, background, false, false}));
+    // Outline and background: the face turns over, the digits stay, opaque, in the background's colour.
+    c.overtimeFlashStyle = OvertimeFlashStyle::outlineAndBackground;
+    EXPECT_EQ(faceLook(clock, kNoon, true),
+              (FaceLook{overtimeText, overtimeOutline, background, true, false}));
+    EXPECT_EQ(faceLook(clock, kNoon, false),
+              (FaceLook{ColorValue::srgb(0.1, 0.1, 0.1, 1), overtimeText, overtimeOutline, true, false}));
+    EXPECT_TRUE(displayContent(clock, kNoon, false).visible);
+    // Off, or paused: steady in both phases.
+    c.flashWhenDone = false;
+    EXPECT_EQ(faceLook(clock, kNoon, false), faceLook(clock, kNoon, true));
+    c.flashWhenDone = true;
+    c.isRunning = false;
+    EXPECT_EQ(faceLook(clock, kNoon, false), faceLook(clock, kNoon, true));
+
+    // The warning band keeps its own colours and a doubled outline; overtime without its own
+    // colours looks as it always did.
+    c.remaining = 30;
+    c.warningTime = 60;
+    EXPECT_EQ(faceLook(clock, kNoon, true),
+              (FaceLook{c.warningForegroundColor, c.warningOutlineColor, background, true, true}));
+    c.remaining = -1;
+    c.overtimeForegroundColor.reset();
+    c.overtimeOutlineColor.reset();
+    EXPECT_EQ(faceLook(clock, kNoon, true),
+              (FaceLook{c.warningForegroundColor, c.warningOutlineColor, background, true, false}));
+}
+
+TEST(TimeUntil, CountsToTomorrowOnlyOnceTheGraceHasPassed) {
+    ClockModel clock = clockIn(ClockMode::timeUntil);
+    clock.timeUntil = TimeUntilSettings{18, 0, 0, ColorValue::red(), ColorValue::red(), true};
+    const auto at = [&](int h, int m, int s) {
+        return formatDuration(timeUntilRemaining(clock, QDateTime(kNoon.date(), QTime(h, m, s))), true)
+            .toStdString();
+    };
+    EXPECT_EQ(at(23, 0, 0), "-5:00:00") << "never, by default";
+    clock.timeUntil->rollOverAfter = 300;
+    EXPECT_EQ(at(17, 0, 0), "1:00:00");
+    EXPECT_EQ(at(18, 5, 0), "-5:00");
+    EXPECT_EQ(at(18, 5, 1), "23:54:59");
+    EXPECT_FALSE(isTimeUntilAtTarget(*clock.timeUntil, QDateTime(kNoon.date(), QTime(18, 5, 1))))
+        << "tomorrow's target is not reached: clock colours, no flash";
 }

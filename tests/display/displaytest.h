@@ -14,6 +14,14 @@
 
 namespace tavix::test {
 
+/// A new clock (with a stopwatch record) in `mode`.
+inline ClockModel clockIn(ClockMode mode) {
+    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock 1"), AppSettings{});
+    clock.mode = mode;
+    clock.stopwatch = StopwatchSettings{0, false};
+    return clock;
+}
+
 /// A clock the test moves by hand: the wall clock may be set anywhere, the elapsed clock only runs.
 class FakeTimeSource final : public TimeSource {
 public:

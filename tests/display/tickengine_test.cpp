@@ -1,19 +1,34 @@
+#include "display/durationformat.h"
 #include "display/moderules.h"
 #include "display/tickengine.h"
+#include "display/timerundo.h"
 #include "displaytest.h"
+#include "model/statecodec.h"
+#include "testsupport.h"
+
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
 
 using namespace tavix;
 
 namespace {
 
-// One clock in a store, an engine on it and a hand-moved clock; ticks are called directly.
+// One clock in a store, an engine and an undo list on it and a hand-moved clock; ticks are called
+// directly.
 struct Rig : test::Store {
     TickEngine engine{ClockBinding(&state, id()), timers, ticks};
+    TimerUndo undo{timers, id()};
 
     explicit Rig(ClockMode mode) : Store(QTime(17, 59, 50)) {
-        edit([&](ClockModel& c) { c.mode = mode; });
+        edit([&](ClockModel& c) {
+            c.mode = mode;
+            c.stopwatch = StopwatchSettings{};
+        });
         engine.startTicking();
     }
     void tick(double afterSeconds) {
@@ -22,7 +37,7 @@ struct Rig : test::Store {
     }
     /// The text shown, then "!" in the warning or at-target colours and "~" in the hidden phase of a flash.
     std::string shown() const {
-        const ClockModel c = clock();
+        const ClockModel c = engine.shownClock();
         const DisplayContent d = displayContent(c, engine.now(), engine.flashVisible());
         return d.text.toStdString() + (currentTextColor(c, engine.now()) == c.foregroundColor ? "" : "!") +
                (d.visible ? "" : "~");
@@ -36,15 +51,171 @@ struct Rig : test::Store {
         }
         return texts;
     }
+    /// What the ticks within the next `seconds` show, each tick where the engine asked.
+    std::vector<std::string> runFor(double seconds) {
+        std::vector<std::string> texts;
+        const std::int64_t end = time.elapsedNanoseconds() + static_cast<std::int64_t>(seconds * 1e9);
+        while (time.elapsedNanoseconds() + engine.scheduledDelayMs() * 1'000'000LL <= end) {
+            tick(engine.scheduledDelayMs() / 1000.0);
+            texts.push_back(shown());
+        }
+        return texts;
+    }
+    /// The countdown's time left or the stopwatch's time, at this moment.
+    double value() const {
+        return clock().mode == ClockMode::countdown ? *timers.currentRemaining(id())
+                                                    : *timers.currentElapsed(id());
+    }
     /// How far the countdown or stopwatch has run, at this moment.
     double moved() const {
-        const ClockModel c = clock();
-        return c.mode == ClockMode::countdown ? c.countdown->duration - *timers.currentRemaining(id())
-                                              : *timers.currentElapsed(id());
+        return clock().mode == ClockMode::countdown ? clock().countdown->duration - value() : value();
+    }
+    bool running() const {
+        return clock().mode == ClockMode::countdown ? clock().countdown->isRunning
+                                                    : clock().stopwatch->isRunning;
     }
 };
 
+ClockModel runningCountdown(double remaining, std::optional<double> measuredAt) {
+    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Show"), AppSettings{});
+    clock.mode = ClockMode::countdown;
+    clock.countdown->remaining = remaining;
+    clock.countdown->isRunning = true;
+    clock.countdown->measuredAt = measuredAt;
+    return clock;
+}
+
+double wallSeconds(const QDateTime& t) {
+    return static_cast<double>(t.toMSecsSinceEpoch()) / 1000.0;
+}
+
 } // namespace
+
+TEST(RunningTimers, ARunningTimerCountsOnWithoutAWindowAndIsReadRightAtAnyMoment) {
+    test::Store store;
+    store.edit([](ClockModel& c) { c.mode = ClockMode::countdown; });
+    store.timers.start(store.id());
+    store.time.advance(3.25);
+    EXPECT_DOUBLE_EQ(*store.timers.currentRemaining(store.id()), 1800 - 3.25);
+    EXPECT_EQ(store.clock().countdown->remaining, 1800) << "the store is brought up to date on demand";
+    store.timers.settle(store.id());
+    EXPECT_DOUBLE_EQ(store.clock().countdown->remaining, 1800 - 3.25);
+    EXPECT_DOUBLE_EQ(*store.clock().countdown->measuredAt, wallSeconds(store.time.wallNow()));
+
+    // Off, time passes only while a window shows the clock.
+    AppSettings settings = store.state.settings();
+    settings.runningTimersKeepCounting = false;
+    store.state.setSettings(settings);
+    store.time.advance(5);
+    EXPECT_DOUBLE_EQ(*store.timers.currentRemaining(store.id()), 1800 - 3.25);
+    store.timers.setShown(store.id(), true);
+    store.time.advance(2);
+    store.timers.setShown(store.id(), false);
+    store.time.advance(5);
+    EXPECT_DOUBLE_EQ(*store.timers.currentRemaining(store.id()), 1800 - 5.25);
+    EXPECT_DOUBLE_EQ(store.clock().countdown->remaining, 1800 - 5.25) << "kept when the window went";
+}
+
+TEST(RunningTimers, OperationsBehaveAsTheButtonsAndAreSavedAtOnce) {
+    test::Store store;
+    store.edit([](ClockModel& c) { c.mode = ClockMode::stopwatch; });
+    const QUuid id = store.id();
+    QSignalSpy saves(&store.state, &AppState::saved);
+    store.timers.startPause(id);
+    EXPECT_EQ(saves.size(), 1);
+    store.time.advance(10);
+    store.timers.nudge(id, -30);
+    EXPECT_EQ(*store.timers.currentElapsed(id), 0) << "a stopwatch stops at zero";
+    store.timers.nudge(id, 90);
+    store.time.advance(1.5);
+    store.timers.startPause(id); // Pause
+    store.time.advance(60);
+    EXPECT_EQ(store.clock().stopwatch->elapsed, 91.5);
+    EXPECT_FALSE(store.clock().stopwatch->isRunning);
+    EXPECT_FALSE(store.clock().stopwatch->measuredAt);
+    EXPECT_EQ(saves.size(), 4);
+    store.timers.reset(id);
+    EXPECT_EQ(store.clock().stopwatch, (StopwatchSettings{0, false}));
+
+    store.edit([](ClockModel& c) { c.mode = ClockMode::clock; });
+    store.timers.startPause(id);
+    EXPECT_FALSE(store.clock().stopwatch->isRunning) << "a wall clock has no timer to start";
+    EXPECT_EQ(store.timers.currentRemaining(QUuid::createUuid()), std::nullopt);
+}
+
+TEST(RunningTimers, AStartChargesTheTimeSinceTheSaveWithinLimitsAndSaysWhenItDoesNot) {
+    struct Case {
+        const char* what;
+        double secondsSinceSave; // NaN: the file has no instant (an older Tavix wrote it)
+        bool keepCounting;
+        double charged;
+        const char* line;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {
+        {"down for 5 s", 5, true, 5, nullptr},
+        {"system clock set back", -3600, true, 0, "the last save is dated 3600 s in the future"},
+        {"far ahead", 30 * 86400.0, true, RunningTimers::kMaximumChargeSeconds,
+         "2592000 s passed since the last save"},
+        {"setting off", 5, false, 0, nullptr},
+        {"older file", nan, true, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        test::Store store;
+        const QDateTime now = store.time.wallNow();
+        PersistenceContainer saved;
+        saved.settings.runningTimersKeepCounting = c.keepCounting;
+        saved.clocks = {runningCountdown(100, std::isnan(c.secondsSinceSave)
+                                                  ? std::nullopt
+                                                  : std::optional(wallSeconds(now) - c.secondsSinceSave))};
+        store.file->flushPendingWrites(); // the store's own first save must not land on top of ours
+        test::writeFile(store.file->stateFileURL(), *encodeStateFile(saved, nullptr));
+        AppState state(store.file);
+        std::unique_ptr<RunningTimers> timers;
+        const QStringList lines =
+            test::capturedStdoutLines([&] { timers = std::make_unique<RunningTimers>(state, store.time); });
+        const QUuid id = state.clocks().at(0).id;
+        EXPECT_DOUBLE_EQ(*timers->currentRemaining(id), 100 - c.charged) << c.what;
+        ASSERT_EQ(lines.size(), c.line ? 1 : 0) << c.what;
+        if (c.line) {
+            EXPECT_TRUE(lines[0].startsWith(QStringLiteral("\u26A0\uFE0F ")) &&
+                        lines[0].contains(QString::fromUtf8(c.line)))
+                << lines[0].toStdString();
+        }
+        store.time.advance(2);
+        EXPECT_DOUBLE_EQ(*timers->currentRemaining(id), c.keepCounting ? 98 - c.charged : 100)
+            << "and runs on (off: only in a window): " << c.what;
+    }
+}
+
+TEST(TickEngine, LateTicksOfUpTo200MsNeitherSkipNorRepeatASecond) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> upTo200(0, 200);
+    const std::function<int(int)> patterns[] = {
+        [](int) { return 0; },
+        [](int) { return 150; },
+        [](int i) { return i % 2 ? 199 : 0; },
+        [&](int) { return upTo200(random); },
+    };
+    for (const auto& lateMs : patterns) {
+        Rig rig(ClockMode::countdown);
+        rig.edit([](ClockModel& c) { c.countdown->remaining = c.countdown->duration = 12; });
+        rig.timers.start(rig.id());
+        std::string shown;
+        std::string expected;
+        double advanced = 0;
+        for (int i = 0; i < 20; ++i) {
+            const double step = rig.engine.scheduledDelayMs() / 1000.0 + lateMs(i) / 1000.0;
+            advanced += step;
+            rig.time.advance(step);
+            rig.ticks.runDue();
+            shown += formatDuration(rig.engine.shownClock().countdown->remaining, true).toStdString() + " ";
+            expected += formatDuration(11.0 - i, true).toStdString() + " ";
+        }
+        EXPECT_EQ(shown, expected);
+        EXPECT_NEAR(rig.value(), 12 - advanced, 1e-6) << "no time is lost to the lateness";
+    }
+}
 
 TEST(TickEngine, ACountdownShowsEachSecondOnceThroughZeroAndFlashesInOvertime) {
     Rig rig(ClockMode::countdown);
@@ -135,4 +306,114 @@ TEST(TickEngine, ChangingTheModeReplacesThePendingTick) {
     EXPECT_EQ(rig.engine.scheduledDelayMs(), 1000) << "paused countdown: plain one-second tick";
     rig.edit([](ClockModel& c) { c.mode = ClockMode::clock; });
     EXPECT_EQ(rig.engine.scheduledDelayMs(), 603) << "now a wall clock: aligned to the next second";
+}
+
+TEST(TickEngine, TenthsTickTenTimesASecondOnlyWhileTheyShow) {
+    const auto tenthsRig = [](ClockMode mode) {
+        auto rig = std::make_unique<Rig>(mode);
+        rig->edit([](ClockModel& c) {
+            c.stopwatch->showTenths = true;
+            c.countdown->duration = c.countdown->remaining = 12;
+            c.countdown->showTenths = true;
+            c.countdown->flashWhenDone = true;
+        });
+        rig->engine.startPause();
+        return rig;
+    };
+    const auto stopwatch = tenthsRig(ClockMode::stopwatch);
+    int storeWrites = 0;
+    QObject::connect(&stopwatch->state, &AppState::clockChanged, [&](const QUuid&) { ++storeWrites; });
+    const auto first = stopwatch->runFor(1.01);
+    EXPECT_EQ(first, (std::vector<std::string>{"0:00.1", "0:00.2", "0:00.3", "0:00.4", "0:00.5", "0:00.6",
+                                               "0:00.7", "0:00.8", "0:00.9", "0:01.0"}));
+    EXPECT_LE(storeWrites, 1) << "the tenths are drawn from the running timer, not stored";
+    EXPECT_EQ(stopwatch->runFor(2.0).size(), 20u) << "ten a second";
+    stopwatch->engine.startPause();
+    EXPECT_EQ(stopwatch->runFor(3.0).size(), 3u) << "paused: one tick a second";
+
+    // A countdown from 0:12: whole seconds, every tenth through the last ten seconds, whole
+    // seconds in overtime with the flash turning once a second, never at the rate of the tenths.
+    const auto shown = tenthsRig(ClockMode::countdown)->runFor(15.5);
+    std::vector<std::string> changes;
+    for (const std::string& text : shown) {
+        if (changes.empty() || changes.back() != text) {
+            changes.push_back(text);
+        }
+    }
+    ASSERT_GE(changes.size(), 106u);
+    EXPECT_EQ(std::vector<std::string>(changes.begin(), changes.begin() + 4),
+              (std::vector<std::string>{"0:11!", "0:10!", "0:09.9!", "0:09.8!"}));
+    EXPECT_EQ(changes[101], "0:00.0!");
+    EXPECT_EQ(std::vector<std::string>(changes.end() - 4, changes.end()),
+              (std::vector<std::string>{"0:00!", "-0:01!~", "-0:02!", "-0:03!~"}));
+    EXPECT_LE(shown.size(), 12u + 110u + 5u) << "about ten ticks a second, only while the tenths show";
+}
+
+TEST(TimerUndo, UndoOfAResetGivesTheRunBackAsIfItHadNeverBeenReset) {
+    for (const ClockMode mode : {ClockMode::countdown, ClockMode::stopwatch}) {
+        const double sign = mode == ClockMode::countdown ? -1 : 1;
+        Rig rig(mode);
+        const double start = rig.value();
+        rig.timers.start(rig.id());
+        rig.time.advance(100);
+        rig.undo.reset();
+        EXPECT_FALSE(rig.running());
+        EXPECT_EQ(rig.value(), start);
+        rig.time.advance(7); // the operator notices the slip
+        ASSERT_TRUE(rig.undo.undo());
+        EXPECT_TRUE(rig.running());
+        EXPECT_DOUBLE_EQ(rig.value(), start + sign * 107);
+        rig.time.advance(1);
+        EXPECT_DOUBLE_EQ(rig.value(), start + sign * 108) << "and it runs on";
+
+        // A paused timer away from its start comes back paused; a reset that lost nothing is not kept.
+        rig.timers.pause(rig.id());
+        const double paused = rig.value();
+        rig.undo.reset();
+        rig.undo.reset();
+        rig.time.advance(30);
+        ASSERT_TRUE(rig.undo.undo());
+        EXPECT_FALSE(rig.running());
+        EXPECT_DOUBLE_EQ(rig.value(), paused);
+        EXPECT_FALSE(rig.undo.undo()) << "nothing left to undo";
+    }
+}
+
+TEST(TimerUndo, NudgesAreTakenBackInReverseOrderAndOnlyTheLastTenAreKept) {
+    Rig rig(ClockMode::countdown);
+    rig.timers.start(rig.id());
+    rig.undo.nudge(60);
+    rig.undo.nudge(-10);
+    rig.time.advance(2);
+    EXPECT_DOUBLE_EQ(rig.value(), 1800 + 50 - 2);
+    EXPECT_EQ(rig.undo.nextUndo(), std::pair(TimerUndo::Kind::nudge, -10.0));
+    rig.undo.undo();
+    rig.undo.undo();
+    EXPECT_DOUBLE_EQ(rig.value(), 1800 - 2) << "time that passed is not undone";
+    EXPECT_TRUE(rig.running());
+
+    for (int i = 0; i < TimerUndo::kDepth + 2; ++i) {
+        rig.undo.nudge(60);
+    }
+    int undone = 0;
+    while (rig.undo.undo()) {
+        ++undone;
+    }
+    EXPECT_EQ(undone, TimerUndo::kDepth);
+    EXPECT_DOUBLE_EQ(rig.value(), 1800 - 2 + 120);
+
+    // A stopwatch stops at zero: Undo gives back what the nudge really took, not the full minute.
+    Rig stopwatch(ClockMode::stopwatch);
+    stopwatch.undo.nudge(20);
+    stopwatch.undo.nudge(-60);
+    EXPECT_EQ(stopwatch.value(), 0);
+    stopwatch.undo.undo();
+    EXPECT_EQ(stopwatch.value(), 20);
+
+    // After the clock changed mode, the countdown's history is not applied to the stopwatch.
+    rig.undo.nudge(60);
+    rig.edit([](ClockModel& c) { c.mode = ClockMode::stopwatch; });
+    const double elapsed = rig.value();
+    EXPECT_TRUE(rig.undo.undo());
+    EXPECT_EQ(rig.value(), elapsed);
 }

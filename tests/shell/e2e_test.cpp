@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -142,13 +141,11 @@ protected:
 
 } // namespace
 
-TEST_F(EndToEnd, OpensTheSavedClocksInPlaceAndSavesARunningCountdownOnSigterm) {
+TEST_F(EndToEnd, OpensTheSavedClocksInPlaceWithTheirLevelAndOpacity) {
     Tavix tavix;
     ClockModel wall = clock("Studio", {100, 100}, {600, 200});
     ClockModel countdown = clock("Segment \u23F1", {750, 400}, {480, 170});
     countdown.mode = ClockMode::countdown;
-    countdown.countdown->remaining = 100;
-    countdown.countdown->isRunning = true;
     ClockModel floating = clock("Floating", {1300, 700}, {400, 160});
     floating.alwaysOnTop = true;
     floating.opacity = 0.5;
@@ -169,45 +166,8 @@ TEST_F(EndToEnd, OpensTheSavedClocksInPlaceAndSavesARunningCountdownOnSigterm) {
     EXPECT_TRUE(floatingProps.contains(u"_NET_WM_STATE_ABOVE"));
     const QRegularExpression opacity(QStringLiteral("_NET_WM_WINDOW_OPACITY\\(CARDINAL\\) = (\\d+)"));
     EXPECT_NEAR(opacity.match(floatingProps).captured(1).toDouble() / 0xFFFFFFFF, 0.5, 1e-6);
-
-    QThread::msleep(2500);
+    // A signal ends it cleanly; what it saves then is the signal drill's business.
     EXPECT_TRUE(tavix.stop(SIGTERM));
-    const auto saved = tavix.saved();
-    ASSERT_TRUE(saved);
-    ASSERT_EQ(saved->clocks.size(), 3);
-    const CountdownSettings after = *saved->clocks.at(1).countdown;
-    EXPECT_TRUE(after.isRunning);
-    EXPECT_LT(after.remaining, 98.5) << "the countdown ran on from its saved value";
-    EXPECT_GT(after.remaining, 90.0);
-    EXPECT_EQ(saved->clocks.at(0).windowOrigin, wall.windowOrigin) << "frames are kept as they were";
-    EXPECT_EQ(saved->clocks.at(2).windowSize, floating.windowSize);
-}
-
-TEST_F(EndToEnd, ARunningCountdownIsChargedTheTimeTavixWasKilled) {
-    Tavix tavix;
-    ClockModel countdown = clock("Show", {100, 100}, {600, 200});
-    countdown.mode = ClockMode::countdown;
-    countdown.countdown->remaining = 100;
-    countdown.countdown->isRunning = true;
-    const QDateTime measured = QDateTime::currentDateTimeUtc();
-    countdown.countdown->measuredAt = static_cast<double>(measured.toMSecsSinceEpoch()) / 1000.0;
-    tavix.prepare({countdown});
-    tavix.start();
-    ASSERT_TRUE(tavix.waitForWindows(1));
-    QThread::msleep(1000);
-    ::kill(static_cast<pid_t>(tavix.m_process.processId()), SIGKILL);
-    ASSERT_TRUE(tavix.waitForExit());
-    QThread::msleep(5000);
-    tavix.start();
-    ASSERT_TRUE(tavix.waitForWindows(1));
-    const double sinceMeasured =
-        static_cast<double>(measured.msecsTo(QDateTime::currentDateTimeUtc())) / 1000.0;
-    EXPECT_TRUE(tavix.stop(SIGTERM));
-    const auto saved = tavix.saved();
-    ASSERT_TRUE(saved);
-    // Down or not, the countdown ran all the time (the last moment of the SIGTERM aside).
-    EXPECT_NEAR(saved->clocks.at(0).countdown->remaining, 100 - sinceMeasured, 1.0);
-    EXPECT_TRUE(saved->clocks.at(0).countdown->isRunning);
 }
 
 TEST_F(EndToEnd, CtrlNAddsAClockSavedAtOnceAndClosingAWindowKeepsItsClock) {
@@ -240,10 +200,9 @@ TEST_F(EndToEnd, ACorruptFileIsKeptAsideClockOneStartsAndClosingItEndsTheApplica
     ASSERT_TRUE(tavix.waitForWindows(1));
     ASSERT_TRUE(closeWindow(tavix.windows().at(QStringLiteral("Clock 1"))));
     ASSERT_TRUE(tavix.waitForExit()) << "closing the last window ends the application";
+    // How the file is kept aside is the corrupt-corpus drill's part, for every file of the corpus.
     EXPECT_TRUE(tavix.output().contains(u"\u26A0\uFE0F"));
-    const QStringList kept = QDir(tavix.folder()).entryList({QStringLiteral("tavix-corrupt-*.plist")});
-    ASSERT_EQ(kept.size(), 1);
-    EXPECT_EQ(test::readFile(tavix.folder() + QLatin1Char('/') + kept.first()), junk);
+    EXPECT_EQ(QDir(tavix.folder()).entryList({QStringLiteral("tavix-corrupt-*.plist")}).size(), 1);
     const auto saved = tavix.saved();
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->clocks.at(0).name, QStringLiteral("Clock 1"));

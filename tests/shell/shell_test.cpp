@@ -1,6 +1,5 @@
 #include "display/clockwindow.h"
 #include "display/displaytest.h"
-#include "display/fittedtext.h"
 #include "display/tickengine.h"
 #include "display/timerundo.h"
 #include "editors/preferencesview.h"
@@ -29,7 +28,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <csignal>
 #include <limits>
 
@@ -135,32 +134,17 @@ TEST(PlatformChoice, X11IsPreferredOnlyWhenBothAreThereAndNothingWasChosen) {
 }
 
 TEST(CommandLine, OnlyHelpAndVersionAreAnsweredBeforeTheDisplayOpens) {
-    struct Case {
-        QStringList arguments;
-        bool information;
-    };
-    const auto args = [](std::initializer_list<const char*> words) {
-        QStringList list{QStringLiteral("tavix")};
-        for (const char* word : words) {
-            list.append(QString::fromLatin1(word));
-        }
-        return list;
-    };
-    const Case cases[] = {
-        {args({}), false},
-        {args({"--version"}), true},
-        {args({"-v"}), true},
-        {args({"--help"}), true},
-        {args({"-h"}), true},
-        {args({"--help-all"}), true},
-        {args({"-platform", "xcb", "--version"}), true},
-        // Qt's own single-dash options hold the letters of -v and -h; they are not ours to answer.
-        {args({"-reverse"}), false},
-        {args({"-stylesheet", "look.qss"}), false},
-        {args({"-platform", "offscreen"}), false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(asksForInformation(c.arguments), c.information) << c.arguments.join(u' ').toStdString();
+    // Qt's own single-dash options hold the letters of -v and -h; they are not ours to answer.
+    for (const auto& [line, information] :
+         std::initializer_list<std::pair<const char*, bool>>{{"", false},
+                                                             {"-v", true},
+                                                             {"--help-all", true},
+                                                             {"-platform xcb --version", true},
+                                                             {"-reverse", false},
+                                                             {"-stylesheet look.qss", false}}) {
+        QStringList arguments{QStringLiteral("tavix")};
+        arguments += QString::fromLatin1(line).split(u' ', Qt::SkipEmptyParts);
+        EXPECT_EQ(asksForInformation(arguments), information) << line;
     }
 }
 
@@ -189,47 +173,6 @@ TEST(ClockWindowManager, AMissingClockGetsAWarningAndNoWindow) {
     EXPECT_TRUE(shell.manager.windows().isEmpty());
 }
 
-TEST(ClockWindowManager, FramesAreRecordedAndKeptThroughTenReopenings) {
-    Shell shell;
-    ClockWindow* window = shell.open();
-    window->move(220, 140);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(shell.clock().windowOrigin, storedFromFrame(window->frameGeometry(), primary()).origin);
-    window->resize(700, 260);
-    QCoreApplication::processEvents();
-    const StoredFrame recorded = storedFromFrame(window->frameGeometry(), primary());
-    EXPECT_EQ(shell.clock().windowSize, recorded.size);
-    for (int i = 0; i < 10; ++i) {
-        shell.open()->close();
-        QCoreApplication::processEvents();
-    }
-    EXPECT_TRUE(shell.manager.windows().isEmpty());
-    ASSERT_EQ(shell.state.clocks().size(), 1) << "closing a window keeps its clock";
-    EXPECT_EQ(shell.clock().windowOrigin, recorded.origin);
-    EXPECT_EQ(shell.clock().windowSize, recorded.size);
-}
-
-TEST(ClockWindowManager, ARunningCountdownCountsOnWhileItsWindowIsClosed) {
-    Shell shell;
-    shell.edit([](ClockModel& c) { c.mode = ClockMode::countdown; });
-    ClockWindow* window = shell.open();
-    window->startPauseButton()->click();
-    window->close();
-    QCoreApplication::processEvents();
-    shell.time.advance(3);
-    window = shell.open();
-    EXPECT_EQ(window->display()->text(), QStringLiteral("29:57")) << "right at once on reopening";
-
-    // Off, the countdown waits while no window shows it.
-    AppSettings settings = shell.state.settings();
-    settings.runningTimersKeepCounting = false;
-    shell.state.setSettings(settings);
-    window->close();
-    QCoreApplication::processEvents();
-    shell.time.advance(60);
-    EXPECT_EQ(shell.open()->display()->text(), QStringLiteral("29:57"));
-}
-
 TEST(TavixApp, NewWindowsOfferTheActionsAndSettingsOpensItsWindow) {
     App app;
     app.newWindowAction()->trigger();
@@ -241,35 +184,21 @@ TEST(TavixApp, NewWindowsOfferTheActionsAndSettingsOpensItsWindow) {
     EXPECT_TRUE(app.settingsWindow()->isVisible());
 }
 
-TEST(Translations, AGermanDesktopGetsGermanMenuSettingsAndPopoverWhileSavedNamesKeepTheirForm) {
+TEST(Translations, AGermanDesktopGetsGermanMenuAndPopoverAndOtherLocalesKeepEnglish) {
     {
         const Translations german(QLocale(QLocale::German, QLocale::Germany));
         ASSERT_TRUE(german.translatesTavix());
         App app;
         ClockWindow* window = app.windowManager().window(app.appState().clocks().at(0).id);
         ASSERT_TRUE(window);
-        QStringList menu;
-        for (const QAction* action : window->actions()) {
-            menu.append(action->text());
-        }
-        EXPECT_TRUE(menu.contains(QStringLiteral("Neues Fenster"))) << menu.join(u'|').toStdString();
-        EXPECT_TRUE(menu.contains(QStringLiteral("Einstellungen\u2026"))) << menu.join(u'|').toStdString();
-        EXPECT_EQ(window->windowTitle(), QStringLiteral("Clock 1")) << "the saved name is not translated";
-
+        EXPECT_EQ(app.newWindowAction()->text(), QStringLiteral("Neues Fenster"));
         window->toggleSettings();
         ASSERT_TRUE(window->popover());
-        QStringList labels;
-        for (const QLabel* label : window->popover()->findChildren<QLabel*>()) {
-            labels.append(label->text());
-        }
-        EXPECT_TRUE(labels.contains(QStringLiteral("Deckkraft"))) << labels.join(u'|').toStdString();
+        const auto labels = window->popover()->findChildren<QLabel*>();
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                                [](const QLabel* l) { return l->text() == QStringLiteral("Deckkraft"); }));
         window->popover()->close();
-
-        app.settingsAction()->trigger();
-        ASSERT_TRUE(app.settingsWindow());
-        EXPECT_EQ(app.settingsWindow()->windowTitle(), QStringLiteral("Tavix-Einstellungen"));
     }
-    // Gone with the object; and a locale without a translation keeps the English texts.
     const Translations none(QLocale::c());
     EXPECT_FALSE(none.translatesTavix());
     App app;
@@ -357,21 +286,13 @@ TEST(TavixApp, NewWindowsCascadeWhileSavedFramesStayWhereTheyWere) {
     App app;
     app.newWindowAction()->trigger();
     app.newWindowAction()->trigger();
-    QList<QPoint> corners;
-    for (const ClockModel& clock : app.appState().clocks()) {
-        corners << app.windowManager().window(clock.id)->frameGeometry().topLeft();
-    }
-    const QRect last = app.windowManager().window(app.appState().clocks().at(2).id)->frameGeometry();
-    ASSERT_EQ(corners.size(), 3);
-    const QPoint step = corners[1] - corners[0];
+    const auto corner = [&](int i) {
+        return app.windowManager().window(app.appState().clocks().at(i).id)->frameGeometry().topLeft();
+    };
+    const QPoint step = corner(1) - corner(0);
     EXPECT_GE(step.x(), 16) << "a title bar's height, not a border's";
     EXPECT_EQ(step.x(), step.y());
-    EXPECT_EQ(corners[2] - corners[1], step);
-    // Recorded as the clock's own place (give or take the offscreen platform's 2 px border).
-    const PointValue recorded = app.appState().clocks().at(2).windowOrigin;
-    EXPECT_NEAR(recorded.x, storedFromFrame(last, primary()).origin.x, 4);
-    EXPECT_NEAR(recorded.y, storedFromFrame(last, primary()).origin.y, 4);
-
+    EXPECT_EQ(corner(2) - corner(1), step);
     // Two clocks stored at one place open there: only new windows cascade.
     Shell shell(2);
     EXPECT_EQ(shell.open(0)->frameGeometry(), shell.open(1)->frameGeometry());
@@ -421,49 +342,30 @@ TEST(TavixApp, ARemovedClockComesBackWithItsWindowAndItsRunningTimerUntilSetting
     EXPECT_EQ(state.clocks().size(), 1);
 }
 
-TEST(ClockWindowManager, AStageKeepsTheFloatingFrameAndComesBackWithTheWindow) {
+TEST(ClockWindowManager, ARefusedStageChangesNothingAndAStageIsNeverStoredAsTheFrame) {
     Shell shell;
     ShellClockBackend backend(shell.timers, shell.manager);
     const ClockModel before = shell.clock();
     shell.open();
-    const auto stage = [&](std::optional<bool> on, std::optional<QString> screen) {
+    const auto stage = [&](const QString& screen) {
         ClockCommand command;
         command.action = ClockAction::stage;
-        command.stageOn = on;
-        command.screen = std::move(screen);
+        command.stageOn = true;
+        command.screen = screen;
         const CommandStatus status = backend.apply(shell.id(), command).status;
         QCoreApplication::processEvents();
         return status;
     };
-    EXPECT_EQ(stage(true, QStringLiteral("no such screen")), CommandStatus::conflict);
+    EXPECT_EQ(stage(QStringLiteral("no such screen")), CommandStatus::conflict);
     EXPECT_FALSE(shell.clock().stage) << "a refused screen changes nothing";
-
-    EXPECT_EQ(stage(true, QGuiApplication::primaryScreen()->name()), CommandStatus::ok);
+    EXPECT_EQ(stage(QGuiApplication::primaryScreen()->name()), CommandStatus::ok);
     ClockWindow* window = shell.manager.window(shell.id());
     ASSERT_TRUE(window && window->isInStageMode());
     EXPECT_EQ(window->geometry(), primary());
     window->close();
     QCoreApplication::processEvents();
-    EXPECT_EQ(shell.clock().windowOrigin, before.windowOrigin) << "the stage is never stored as the frame";
+    EXPECT_EQ(shell.clock().windowOrigin, before.windowOrigin);
     EXPECT_EQ(shell.clock().windowSize, before.windowSize);
-
-    // Reopened, as after a restart: the window comes back on its stage, and leaves it for the
-    // stored frame.
-    window = shell.open();
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(window && window->isInStageMode());
-    EXPECT_EQ(stage(std::nullopt, std::nullopt), CommandStatus::ok);
-    EXPECT_FALSE(window->isInStageMode());
-    // The offscreen platform draws no frame around a window once it was full screen, so the frame
-    // comes back within its few pixels of decoration; the exact frame is checked under a real
-    // window manager by the end-to-end test.
-    const auto near = [](double a, double b) { return std::abs(a - b) <= 4; };
-    EXPECT_TRUE(near(shell.clock().windowOrigin.x, before.windowOrigin.x) &&
-                near(shell.clock().windowOrigin.y, before.windowOrigin.y) &&
-                near(shell.clock().windowSize.width, before.windowSize.width) &&
-                near(shell.clock().windowSize.height, before.windowSize.height))
-        << shell.clock().windowOrigin.x << "," << shell.clock().windowOrigin.y << " "
-        << shell.clock().windowSize.width << "x" << shell.clock().windowSize.height;
 }
 
 TEST(ShellClockBackend, RemoteResetsAndNudgesGoOnTheWindowsUndoListAndReachClosedClocks) {
