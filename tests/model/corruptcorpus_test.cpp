@@ -10,7 +10,8 @@
 using namespace tavix;
 
 namespace {
-const QString kPreserved = QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ");
+const QString kCorpusPreserved =
+    QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ");
 
 // Starts a store on `bytes` and checks that they were kept aside whole and Clock 1 started.
 void expectPreservedAndDefaults(const QByteArray& bytes, const std::string& label) {
@@ -23,7 +24,7 @@ void expectPreservedAndDefaults(const QByteArray& bytes, const std::string& labe
         file->flushPendingWrites();
     });
     ASSERT_EQ(lines.size(), 1) << label;
-    EXPECT_TRUE(lines[0].startsWith(kPreserved)) << label;
+    EXPECT_TRUE(lines[0].startsWith(kCorpusPreserved)) << label;
     ASSERT_EQ(state->clocks().size(), 1) << label;
     EXPECT_EQ(state->clocks()[0].name, QStringLiteral("Clock 1")) << label;
     const QDir dir(base.filePath(QStringLiteral("Tavix")));

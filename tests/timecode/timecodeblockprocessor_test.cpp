@@ -13,7 +13,7 @@ using test::makeLtc;
 
 namespace {
 
-constexpr std::uint32_t kBlock = 1024;
+constexpr std::uint32_t kProcessorBlock = 1024;
 
 DecodedTimecode tc(int h, int m, int s, int f, bool dropFrame = false) {
     return DecodedTimecode{h, m, s, f, dropFrame};
@@ -45,15 +45,15 @@ Fed feed(TimecodeBlockProcessor& processor, const std::vector<float>& samples, d
          const std::vector<DecodedTimecode>& expected = {}, std::optional<DecodedTimecode> before = {}) {
     Fed fed;
     std::optional<DecodedTimecode> last = before;
-    for (std::size_t offset = 0; offset + kBlock <= samples.size(); offset += kBlock) {
+    for (std::size_t offset = 0; offset + kProcessorBlock <= samples.size(); offset += kProcessorBlock) {
         const TimecodeBlockResult result =
-            processor.process(samples.data() + offset, kBlock, 1, rate, 0, fps);
+            processor.process(samples.data() + offset, kProcessorBlock, 1, rate, 0, fps);
         if (result.time && result.time != last) {
             last = result.time;
             fed.shown.push_back(*result.time);
             if (!fed.firstShownAfter &&
                 std::find(expected.begin(), expected.end(), *last) != expected.end()) {
-                fed.firstShownAfter = offset + kBlock;
+                fed.firstShownAfter = offset + kProcessorBlock;
             }
         }
         fed.blocks.push_back(result);
@@ -185,7 +185,7 @@ TEST(TimecodeBlockProcessor, WeakLtcIsRaisedAndReadDownToMinus48Dbfs) {
                 EXPECT_TRUE(onlySent(fed, ltc.frames));
                 EXPECT_GE(fed.shown.size(), ltc.frames.size() - 4);
                 EXPECT_LE(fed.firstShownAfter.value_or(samples.size()),
-                          3 * rate / framesPerSecond(frameRate) + kBlock);
+                          3 * rate / framesPerSecond(frameRate) + kProcessorBlock);
                 EXPECT_EQ(processor.gain() > 1, dbfs < -6);
             }
         }
@@ -197,7 +197,7 @@ TEST(TimecodeBlockProcessor, WeakLtcIsRaisedAndReadDownToMinus48Dbfs) {
     feed(processor, weak.samples, 48000, 25);
     ASSERT_GT(processor.gain(), 100);
     const auto loud = makeLtc(48000, 25.0, tc(1, 0, 2, 0), 5, -1);
-    processor.process(loud.samples.data(), kBlock, 1, 48000, 0, 25);
+    processor.process(loud.samples.data(), kProcessorBlock, 1, 48000, 0, 25);
     EXPECT_EQ(processor.gain(), 1.0f);
 }
 
@@ -255,12 +255,12 @@ TEST(TimecodeBlockProcessor, NoLtcTenFramesAfterTheSignalStopsAndLiveAgainWithin
         // A source that runs on, cut off for a second after 2 s (on a block boundary) and back: over
         // a minute boundary, where drop-frame counting leaves numbers out.
         auto ltc = makeLtc(rate, frameRate, tc(10, 0, 57, 15), int(4 * fps));
-        const auto cutAt = std::size_t(2 * rate) / kBlock * kBlock;
+        const auto cutAt = std::size_t(2 * rate) / kProcessorBlock * kProcessorBlock;
         std::fill(ltc.samples.begin() + std::ptrdiff_t(cutAt),
                   ltc.samples.begin() + std::ptrdiff_t(cutAt + rate), 0.0f);
         TimecodeBlockProcessor processor;
         const Fed fed = feed(processor, ltc.samples, rate, fps, ltc.frames);
-        const auto block = [](std::size_t sample) { return int(sample / kBlock); };
+        const auto block = [](std::size_t sample) { return int(sample / kProcessorBlock); };
         // Never decoded before: live with the second frame the decoder completes (locking on may
         // cost it the first one).
         EXPECT_LE(fed.firstLiveBlock(), block(std::size_t(3 * period)));
@@ -272,8 +272,8 @@ TEST(TimecodeBlockProcessor, NoLtcTenFramesAfterTheSignalStopsAndLiveAgainWithin
         while (fed.blocks[std::size_t(lost)].hasLiveTimecode) {
             ++lost;
         }
-        EXPECT_GE((lost + 1) * double(kBlock) - double(cutAt), 9 * period);
-        EXPECT_LE((lost + 1) * double(kBlock) - double(cutAt), 10 * period + kBlock);
+        EXPECT_GE((lost + 1) * double(kProcessorBlock) - double(cutAt), 9 * period);
+        EXPECT_LE((lost + 1) * double(kProcessorBlock) - double(cutAt), 10 * period + kProcessorBlock);
         const auto back = std::size_t(cutAt + rate);
         for (int b = lost; b < block(back); ++b) {
             EXPECT_FALSE(fed.blocks[std::size_t(b)].hasLiveTimecode);
@@ -285,7 +285,7 @@ TEST(TimecodeBlockProcessor, NoLtcTenFramesAfterTheSignalStopsAndLiveAgainWithin
         while (!fed.blocks[std::size_t(live)].hasLiveTimecode) {
             ++live;
         }
-        EXPECT_LE((live + 1) * double(kBlock) - double(back), 2 * period + kBlock);
+        EXPECT_LE((live + 1) * double(kProcessorBlock) - double(back), 2 * period + kProcessorBlock);
         EXPECT_TRUE(onlySent(fed, ltc.frames));
 
         // A source that comes back elsewhere is a jump: shown once the next frame confirms it.
@@ -314,9 +314,10 @@ TEST(TimecodeBlockProcessor, MeasuresTheFrameRateAgainstTheSampleClockWithinTwoS
                 return b.time ? classifyFrameRate(b.measuredFramesPerSecond, b.time->dropFrame)
                               : std::nullopt;
             };
-            const auto firstRight = std::size_t(2 * rate / kBlock);
+            const auto firstRight = std::size_t(2 * rate / kProcessorBlock);
             for (std::size_t block = firstRight; block < fed.blocks.size(); ++block) {
-                ASSERT_EQ(detected(block), frameRate) << "after " << double(block * kBlock) / rate << " s";
+                ASSERT_EQ(detected(block), frameRate)
+                    << "after " << double(block * kProcessorBlock) / rate << " s";
             }
             // Never a wrong rate while measuring.
             for (std::size_t block = 0; block < firstRight; ++block) {
