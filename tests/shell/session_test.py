@@ -152,8 +152,11 @@ def instances(tavix, bus=None):
 
 def own_xvfb():
     read, write = os.pipe()
+    # -noreset: without it the server resets whenever its last client leaves (each look with
+    # xdotool), and a Tavix that connects in that moment is refused.
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1920x1080x24", "-nolisten",
-                               "tcp"], pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                               "tcp", "-noreset"], pass_fds=(write,), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
     os.close(write)
     with os.fdopen(read) as f:
         display = ":" + f.readline().strip()
