@@ -38,11 +38,15 @@ class PrivateBus:
         out = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
                              capture_output=True, text=True, check=True, timeout=30).stdout.split()
         self.address, self.pid = out[0], int(out[1])
+        self.before = os.environ.get("DBUS_SESSION_BUS_ADDRESS")
         os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.address
         return self
 
     def __exit__(self, *exc):
-        os.environ.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        if self.before is None:
+            os.environ.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        else:
+            os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.before
         os.kill(self.pid, signal.SIGTERM)
 
     def owner_pid(self, name):

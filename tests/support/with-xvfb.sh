@@ -36,6 +36,10 @@ if [ -z "$display" ]; then
 fi
 export DISPLAY=":$display"
 export XDG_RUNTIME_DIR="$runtime"
-unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
+unset WAYLAND_DISPLAY
+# No session bus, but an address that fails at once: without any address libdbus would try to
+# start a bus through X11 (Qt asks for the session bus on its own), forking from a threaded process,
+# which under AddressSanitizer can hang the child and with it the application.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/no-session-bus"
 export QT_QPA_PLATFORM=xcb
 "$@"
