@@ -229,7 +229,11 @@ OutsideChange keepOutsideChange(FileOperations& files, StateFile::DiskState& dis
     }
     QFile file(target);
     QByteArray current;
-    bool readable = file.open(QIODevice::ReadOnly) && file.size() <= kMaximumStateFileBytes;
+    const bool opened = file.open(QIODevice::ReadOnly);
+    if (!opened && !QFileInfo::exists(target)) {
+        return OutsideChange::none; // removed since the look above: there is nothing to keep
+    }
+    bool readable = opened && file.size() <= kMaximumStateFileBytes;
     if (readable) {
         // Contents, not times: sync tools keep modification times when they replace a file.
         current = file.readAll();
