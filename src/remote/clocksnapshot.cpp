@@ -32,7 +32,7 @@ QString closedTimecodeText() {
 }
 
 ClockSnapshot snapshotOf(const ClockModel& clock, const QDateTime& now, bool flashVisible, bool windowOpen,
-                         const TimecodeRuntime* runtime) {
+                         const TimecodeRuntime* runtime, bool overtimeAsPlus) {
     ClockSnapshot s;
     s.id = clock.id;
     s.name = clock.name;
@@ -94,7 +94,7 @@ ClockSnapshot snapshotOf(const ClockModel& clock, const QDateTime& now, bool fla
     case ClockMode::clock:
         break;
     }
-    const DisplayContent content = displayContent(clock, now, flashVisible);
+    const DisplayContent content = displayContent(clock, now, flashVisible, {}, overtimeAsPlus);
     s.text = content.text;
     s.textVisible = content.visible;
     return s;

@@ -56,9 +56,10 @@ struct ClockSnapshot {
 };
 
 /// The snapshot of `clock` as a window that last ticked at `now` with flash phase `flashVisible`
-/// shows it. `runtime` is the open window's timecode runtime, or null when there is no window.
+/// shows it. `runtime` is the open window's timecode runtime, or null when there is no window;
+/// `overtimeAsPlus` is the application's "Show overtime as +" preference, which the faces follow.
 ClockSnapshot snapshotOf(const ClockModel& clock, const QDateTime& now, bool flashVisible, bool windowOpen,
-                         const TimecodeRuntime* runtime);
+                         const TimecodeRuntime* runtime, bool overtimeAsPlus = false);
 
 /// The text a timecode clock shows without a window: a new window starts from all zeros.
 QString closedTimecodeText();

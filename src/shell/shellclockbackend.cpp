@@ -37,16 +37,18 @@ QList<ClockSnapshot> ShellClockBackend::clocks() const {
     result.reserve(m_state.clocks().size());
     const QDateTime now = m_time.wallNow();
     const std::int64_t nowNs = m_time.elapsedNanoseconds();
+    const bool overtimeAsPlus = m_state.settings().showOvertimeAsPlus;
     for (const ClockModel& clock : m_state.clocks()) {
         if (const ClockWindow* window = m_windows.window(clock.id)) {
             // What the window shows: its last tick's instant and flash phase.
             const TimecodeRuntime* runtime =
                 clock.mode == ClockMode::timecode ? window->timecodeHolder()->runtime() : nullptr;
-            result.append(
-                snapshotOf(clock, window->engine()->now(), window->engine()->flashVisible(), true, runtime));
+            result.append(snapshotOf(clock, window->engine()->now(), window->engine()->flashVisible(), true,
+                                     runtime, overtimeAsPlus));
         } else {
             // A closed window's timer keeps counting: its record holds the value of its last save.
-            result.append(snapshotOf(m_timers.withValueAt(clock, nowNs), now, true, false, nullptr));
+            result.append(
+                snapshotOf(m_timers.withValueAt(clock, nowNs), now, true, false, nullptr, overtimeAsPlus));
         }
     }
     return result;

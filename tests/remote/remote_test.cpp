@@ -413,6 +413,10 @@ TEST(ClockSnapshot, StateTextAndFieldsFollowTheModeAndTheWindow) {
     const ClockSnapshot hidden = snapshotOf(countdown, kNow, false, true, nullptr);
     EXPECT_FALSE(hidden.textVisible) << "the hidden phase of the overtime flash";
     EXPECT_EQ(hidden.textColor, countdown.countdown->warningForegroundColor);
+    // The remote shows overtime as the faces do.
+    countdown.countdown->remaining = -5;
+    EXPECT_FALSE(snapshotOf(countdown, kNow, true, true, nullptr).text.startsWith(QLatin1Char('+')));
+    EXPECT_TRUE(snapshotOf(countdown, kNow, true, true, nullptr, true).text.startsWith(QLatin1Char('+')));
 
     ClockModel until = clockNamed("U", ClockMode::timeUntil);
     until.timeUntil->targetHour = 16;
