@@ -1,7 +1,8 @@
 // Opens N clock windows (default 1000) with the real application object on the display in
-// DISPLAY (run it under tests/support/with-xvfb.sh), then quits as Quit does, and prints how long
-// each took and how fast windows opened in every tenth of the run: a rate that falls as clocks are
-// added means something grows faster than linearly.
+// DISPLAY (run it under tests/support/with-xvfb.sh), then makes the final save as Quit does, and
+// prints how long each took and how fast windows opened in every tenth of the run: a rate that
+// falls as clocks are added means something grows faster than linearly. Quit of the real process,
+// windows and all, is measured by quit.sh.
 // Usage: tavix_manyclocks [N]
 #include "display/clockwindow.h"
 #include "display/timesource.h"
@@ -100,16 +101,13 @@ int main(int argc, char** argv) {
     quitting.start();
     tavix->terminate();
     const qint64 savedMs = quitting.elapsed();
-    tavix.reset();
-    const qint64 quitMs = quitting.elapsed();
 
     std::printf("clocks: %d\n", count);
     std::printf("load: %lld ms\n", static_cast<long long>(loadedMs));
     std::printf("open: %lld ms (all windows created and shown)\n", static_cast<long long>(openedMs));
     std::printf("exposed: %lld ms (the window system shows all of them)\n",
                 static_cast<long long>(exposedMs));
-    std::printf("quit: %lld ms (final save and flush %lld ms, then the windows closed)\n",
-                static_cast<long long>(quitMs), static_cast<long long>(savedMs));
+    std::printf("final save: %lld ms (written and flushed)\n", static_cast<long long>(savedMs));
     std::printf("opening rate per tenth (windows/s):");
     qint64 previous = loadedMs;
     for (const qint64 mark : marks) {
@@ -117,5 +115,8 @@ int main(int argc, char** argv) {
         previous = mark;
     }
     std::printf("\n");
-    return 0;
+    std::fflush(stdout);
+    // As the application ends: the windows go with the process.
+    dir.remove();
+    std::_Exit(0);
 }

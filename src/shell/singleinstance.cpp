@@ -55,8 +55,16 @@ SingleInstance::SingleInstance(QString stateDirectory, QObject* parent)
     : QObject(parent), m_stateDirectory(std::move(stateDirectory)) {}
 
 SingleInstance::~SingleInstance() {
+    release();
+}
+
+void SingleInstance::release() {
+    if (m_server) {
+        m_server->close(); // removes the socket file
+    }
     if (m_lockFd >= 0) {
         ::close(m_lockFd); // the kernel releases the lock with it
+        m_lockFd = -1;
     }
 }
 

@@ -30,6 +30,9 @@ public:
     /// starting or quitting and does not answer yet (it may end meanwhile, leaving the folder free).
     Role claim(int timeoutMs = 20000);
 
+    /// Gives the folder up now: the socket file goes and the lock is released.
+    void release();
+
     /// The lock file and socket of a state folder: "tavix-" + a hash of the folder's canonical path
     /// + ".lock" / ".socket" in `runtimeDirectory`.
     static QString lockPath(const QString& runtimeDirectory, const QString& stateDirectory);

@@ -3,6 +3,8 @@
 #include "display/tickengine.h"
 #include "display/timerundo.h"
 #include "editors/preferencesview.h"
+#include "editors/editortestsupport.h"
+#include "editors/timefieldeditor.h"
 #include "platform/audiobackend.h"
 #include "shell/clockwindowmanager.h"
 #include "shell/commandline.h"
@@ -221,6 +223,26 @@ TEST(TavixApp, TerminationMarksQuittingThenSavesAndFlushesOnceAndClosesNoWindow)
     ASSERT_TRUE(disk);
     EXPECT_EQ(disk->clocks.at(0).name, QStringLiteral("Renamed"));
     EXPECT_TRUE(app.windowManager().window(clock.id)->isVisible());
+}
+
+TEST(TavixApp, QuitKeepsWhatIsTypedInAnOpenPanelAndLeavesTheWindowsToTheProcessEnd) {
+    App app;
+    ClockModel clock = app.appState().clocks().at(0);
+    clock.mode = ClockMode::countdown;
+    clock.countdown->duration = 1800;
+    app.appState().setClock(0, clock);
+    ClockWindow* window = app.windowManager().window(clock.id);
+    window->toggleSettings();
+    ASSERT_TRUE(window->popover());
+    auto* hours = window->popover()->findChild<TimeFieldEditor*>();
+    ASSERT_TRUE(hours);
+    test::retype(hours->textBox(), QStringLiteral("2")); // typed, no Return yet
+    app.quit();
+    app.terminate();
+    const auto disk = StateFile(app.dir.path()).loadSavedState();
+    ASSERT_TRUE(disk);
+    EXPECT_EQ(disk->clocks.at(0).countdown->duration, 2 * 3600 + 1800);
+    EXPECT_TRUE(window->isVisible()) << "closing a thousand windows one by one made Quit slow";
 }
 
 TEST(TavixApp, ActivationBringsTheWindowsBackOrOpensSettings) {
