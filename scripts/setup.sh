@@ -10,7 +10,7 @@ packages=(
     libltc-dev libplist-dev libpulse-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth pulseaudio pulseaudio-utils xdotool x11-utils x11-apps libxcb1-dev openbox lintian
-    fonts-dejavu-core desktop-file-utils appstream python3 stress-ng
+    fonts-dejavu-core desktop-file-utils appstream python3 stress-ng tzdata
     dbus-daemon dbus-bin libglib2.0-bin libxml2-utils openbox x11-xserver-utils
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
 )

@@ -6,6 +6,7 @@
 #include "platform/allocatortuning.h"
 #include "platform/audiobackend.h"
 #include "platform/desktopsession.h"
+#include "platform/localzone.h"
 #include "platform/paths.h"
 #include "platform/version.h"
 #include "platformchoice.h"
@@ -91,6 +92,7 @@ void endWithoutTeardown(int status, tavix::SingleInstance& instance) {
 int main(int argc, char** argv) {
     keepStandardOutputHarmless();
     tavix::tuneAllocatorForStateSaves();
+    const bool followZone = tavix::LocalZone::nameSystemZone(); // before any thread reads the environment
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
@@ -114,6 +116,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavix"));
     QApplication::setApplicationVersion(QString::fromLatin1(tavix::kVersion));
+    std::unique_ptr<tavix::LocalZone> zone;
+    if (followZone) {
+        zone = std::make_unique<tavix::LocalZone>();
+    }
     {
         // What QApplication left over is ours: an unknown option is a mistake worth stopping for.
         QCommandLineParser parser;
