@@ -1,17 +1,26 @@
-// Writes a prepared state file for the window benchmark and the documentation screenshots.
-// Usage: tavix_makestate OUT.plist (bench20 | bench100 | many:N | modes)
+// Writes a prepared state file for the benchmarks and the documentation screenshots.
+// Usage: tavix_makestate OUT.plist SCENE [--remote on|off] [options of the one scene]
 //   bench20  twenty windows, a mix of modes, five countdowns running, tiled on a 1920x1080 screen
 //   bench100 the same mix, 100 windows tiled 10x10 on a 3840x2700 screen, 25 countdowns running
 //   many:N   N small clocks of every mode (a quarter of them counting), cascaded on 1920x1080
 //   modes    one window per mode, for screenshots
-//   stopwatch:tenths, stopwatch:plain  one running stopwatch, 620x220, with or without tenths
 //   flash    three countdowns running in overtime, one per flash style, for screenshots
+//   one      a single clock, "Clock 1", 620x220 at 200,200, shaped by these options:
+//              --mode clock|countdown|stopwatch|timeUntil|timecode    (default clock)
+//              --name TEXT, --origin X,Y, --size WxH
+//              --time SECONDS  a countdown's time left or a stopwatch's elapsed time
+//              --running, --tenths   the countdown or stopwatch runs, shows tenths of a second
+//              --message TEXT  a caption under the digits, floating and on a stage
+//              --stage         the clock fills the primary screen
+// --remote turns the remote control on or off (on unless told, as in a new state file).
 #include "model/clockmodel.h"
 #include "model/statecodec.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace tavix;
@@ -103,12 +112,6 @@ QList<ClockModel> modes() {
     return clocks;
 }
 
-ClockModel runningStopwatch(bool tenths) {
-    ClockModel clock = makeClock(0, ClockMode::stopwatch, 200, 200, 620, 220);
-    clock.stopwatch = StopwatchSettings{83.0, true, std::nullopt, tenths};
-    return clock;
-}
-
 QList<ClockModel> flashStyles() {
     QList<ClockModel> clocks;
     const char* names[] = {"Text", "Outline and background", "Off"};
@@ -127,32 +130,155 @@ QList<ClockModel> flashStyles() {
     return clocks;
 }
 
+// "X,Y" or "WxH": two numbers around `separator`.
+bool parsePair(const QString& text, QChar separator, double* first, double* second) {
+    const QStringList parts = text.split(separator);
+    bool firstOk = false;
+    bool secondOk = false;
+    if (parts.size() == 2) {
+        *first = parts[0].toDouble(&firstOk);
+        *second = parts[1].toDouble(&secondOk);
+    }
+    return firstOk && secondOk;
+}
+
+struct OneOptions {
+    QCommandLineOption mode{QStringLiteral("mode"), {}, QStringLiteral("MODE")};
+    QCommandLineOption name{QStringLiteral("name"), {}, QStringLiteral("TEXT")};
+    QCommandLineOption origin{QStringLiteral("origin"), {}, QStringLiteral("X,Y")};
+    QCommandLineOption size{QStringLiteral("size"), {}, QStringLiteral("WxH")};
+    QCommandLineOption time{QStringLiteral("time"), {}, QStringLiteral("SECONDS")};
+    QCommandLineOption running{QStringLiteral("running")};
+    QCommandLineOption tenths{QStringLiteral("tenths")};
+    QCommandLineOption message{QStringLiteral("message"), {}, QStringLiteral("TEXT")};
+    QCommandLineOption stage{QStringLiteral("stage")};
+
+    QList<QCommandLineOption> all() const {
+        return {mode, name, origin, size, time, running, tenths, message, stage};
+    }
+};
+
+std::optional<ClockModel> oneClock(const QCommandLineParser& parser, const OneOptions& options,
+                                   QString* error) {
+    ClockModel clock = makeClock(0, ClockMode::clock, 200, 200, 620, 220);
+    if (parser.isSet(options.mode)) {
+        const auto mode = clockModeFromRawValue(parser.value(options.mode));
+        if (!mode) {
+            *error = QStringLiteral("unknown mode %1").arg(parser.value(options.mode));
+            return std::nullopt;
+        }
+        clock.mode = *mode;
+    }
+    if (parser.isSet(options.name)) {
+        clock.name = parser.value(options.name);
+    }
+    if (parser.isSet(options.origin) &&
+        !parsePair(parser.value(options.origin), u',', &clock.windowOrigin.x, &clock.windowOrigin.y)) {
+        *error = QStringLiteral("--origin takes X,Y");
+        return std::nullopt;
+    }
+    if (parser.isSet(options.size) &&
+        !parsePair(parser.value(options.size), u'x', &clock.windowSize.width, &clock.windowSize.height)) {
+        *error = QStringLiteral("--size takes WxH");
+        return std::nullopt;
+    }
+
+    bool timeOk = true;
+    const double time = parser.isSet(options.time) ? parser.value(options.time).toDouble(&timeOk) : 0;
+    const bool running = parser.isSet(options.running);
+    const bool tenths = parser.isSet(options.tenths);
+    if (!timeOk) {
+        *error = QStringLiteral("--time takes seconds");
+        return std::nullopt;
+    }
+    if (clock.mode == ClockMode::countdown) {
+        if (parser.isSet(options.time)) {
+            clock.countdown->remaining = time;
+            clock.countdown->duration = std::max(clock.countdown->duration, time);
+        }
+        clock.countdown->isRunning = running;
+        clock.countdown->showTenths = tenths;
+    } else if (clock.mode == ClockMode::stopwatch) {
+        clock.stopwatch = StopwatchSettings{time, running, std::nullopt, tenths};
+    } else if (parser.isSet(options.time) || running || tenths) {
+        *error = QStringLiteral("--time, --running and --tenths go with a countdown or a stopwatch");
+        return std::nullopt;
+    }
+
+    if (parser.isSet(options.stage) || parser.isSet(options.message)) {
+        StageSettings stage;
+        stage.isActive = parser.isSet(options.stage);
+        if (parser.isSet(options.message)) {
+            stage.caption = CaptionKind::message;
+            stage.message = parser.value(options.message);
+        }
+        clock.stage = stage;
+    }
+    return clock;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
+    QCommandLineParser parser;
+    const OneOptions one;
+    const QCommandLineOption remote(QStringLiteral("remote"), {}, QStringLiteral("on|off"));
+    parser.addOptions(one.all());
+    parser.addOption(remote);
+    const auto fail = [&](const QString& why) {
         std::fprintf(stderr,
-                     "usage: %s OUT.plist (bench20 | bench100 | many:N | modes | stopwatch:tenths | "
-                     "stopwatch:plain | flash)\n",
-                     argv[0]);
+                     "%s\nusage: %s OUT.plist (bench20 | bench100 | many:N | modes | flash | one) "
+                     "[--remote on|off] [options of one: --mode --name --origin --size --time --running "
+                     "--tenths --message --stage]\n",
+                     qPrintable(why), argv[0]);
         return 2;
+    };
+    if (!parser.parse(app.arguments())) {
+        return fail(parser.errorText());
     }
-    const QByteArray scene(argv[2]);
+    if (parser.positionalArguments().size() != 2) {
+        return fail(QStringLiteral("an output file and a scene are needed"));
+    }
+    const QString scene = parser.positionalArguments()[1];
+
     PersistenceContainer state;
-    if (scene == "bench20") {
-        state.clocks = tiled(20, 5, 1080);
-    } else if (scene == "bench100") {
-        state.clocks = tiled(100, 10, 2700);
-    } else if (scene.startsWith("stopwatch:")) {
-        state.clocks = {runningStopwatch(scene == "stopwatch:tenths")};
-    } else if (scene == "flash") {
-        state.clocks = flashStyles();
-    } else if (scene.startsWith("many:")) {
-        state.clocks = many(scene.mid(5).toInt());
-    } else {
-        state.clocks = modes();
+    if (parser.isSet(remote)) {
+        const QString value = parser.value(remote);
+        if (value != QStringLiteral("on") && value != QStringLiteral("off")) {
+            return fail(QStringLiteral("--remote takes on or off"));
+        }
+        state.settings.remoteControlEnabled = value == QStringLiteral("on");
     }
+    if (scene != QStringLiteral("one")) {
+        for (const QCommandLineOption& option : one.all()) {
+            if (parser.isSet(option)) {
+                return fail(QStringLiteral("--%1 goes with the one scene").arg(option.names().constFirst()));
+            }
+        }
+    }
+
+    if (scene == QStringLiteral("bench20")) {
+        state.clocks = tiled(20, 5, 1080);
+    } else if (scene == QStringLiteral("bench100")) {
+        state.clocks = tiled(100, 10, 2700);
+    } else if (scene == QStringLiteral("flash")) {
+        state.clocks = flashStyles();
+    } else if (scene.startsWith(QStringLiteral("many:"))) {
+        state.clocks = many(scene.mid(5).toInt());
+    } else if (scene == QStringLiteral("modes")) {
+        state.clocks = modes();
+    } else if (scene == QStringLiteral("one")) {
+        QString why;
+        const auto clock = oneClock(parser, one, &why);
+        if (!clock) {
+            return fail(why);
+        }
+        state.clocks = {*clock};
+    } else {
+        return fail(QStringLiteral("unknown scene %1").arg(scene));
+    }
+
     QString error;
     const auto bytes = encodeStateFile(state, &error);
     QFile file(QString::fromLocal8Bit(argv[1]));
