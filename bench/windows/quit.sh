@@ -10,39 +10,24 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
 count="${2:-1000}"
 rounds="${3:-3}"
-if [ -z "${DISPLAY:-}" ]; then
-    exec "$root/tests/support/with-xvfb.sh" --screen 1920x1080x24 "$0" "$build" "$count" "$rounds"
-fi
-
-data=$(mktemp -d)
-pid=""
-trap '[ -z "$pid" ] || kill -9 "$pid" 2>/dev/null || true; rm -rf "$data"' EXIT
-mkdir -p "$data/Tavix"
+# shellcheck source=bench/session.sh
+source "$root/bench/session.sh" 1920x1080x24 "$build" "$count" "$rounds"
+write_state "many:$count" --remote off
 state="$data/Tavix/tavix.plist"
-"$build/tavix_makestate" "$state" "many:$count"
 
 times=()
 for _ in $(seq 1 "$rounds"); do
-    XDG_DATA_HOME="$data" TAVIX_REMOTE_CONTROL=off "$build/tavix" >/dev/null 2>&1 &
-    pid=$!
-    deadline=$(($(date +%s) + 120))
-    while [ "$(xdotool search --all --onlyvisible --pid "$pid" --name . 2>/dev/null | wc -l)" -lt "$count" ]; do
-        if [ "$(date +%s)" -gt "$deadline" ]; then
-            echo "quit: the windows were not all shown within 120 s" >&2
-            exit 1
-        fi
-        sleep 0.5
-    done
+    start_tavix
+    wait_mapped "$count"
     sleep 3
     before=$(stat -c %.9Y "$state")
     start_ns=$(date +%s%N)
-    kill -TERM "$pid"
-    while kill -0 "$pid" 2>/dev/null && [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)" != Z ]; do
+    kill -TERM "${pids[0]}"
+    while kill -0 "${pids[0]}" 2>/dev/null && [ "$(awk '{print $3}' "/proc/${pids[0]}/stat" 2>/dev/null)" != Z ]; do
         sleep 0.005
     done
     end_ns=$(date +%s%N)
-    wait "$pid" 2>/dev/null || true
-    pid=""
+    stop_set
     if [ "$(stat -c %.9Y "$state")" = "$before" ]; then
         echo "quit: the final save did not write the state file" >&2
         exit 1
