@@ -177,8 +177,9 @@ void TickEngine::tick() {
         Q_EMIT ticked();
         return;
     }
-    m_timers.settle(m_clock.clockID(), shownAt);
-    const ClockModel clock = m_clock.read();
+    // The running timer holds the value; the store gets it when it saves. Writing it there every
+    // second told every window of every clock's second.
+    const ClockModel clock = m_timers.withValueAt(m_clock.read(), shownAt);
     switch (clock.mode) {
     case ClockMode::timeUntil:
         m_flashVisible = updateTimeUntilFlash(clock, m_now, m_flashVisible);

@@ -43,8 +43,8 @@ QList<ClockSnapshot> ShellClockBackend::clocks() const {
             // What the window shows: its last tick's instant and flash phase.
             const TimecodeRuntime* runtime =
                 clock.mode == ClockMode::timecode ? window->timecodeHolder()->runtime() : nullptr;
-            result.append(snapshotOf(clock, window->engine()->now(), window->engine()->flashVisible(), true,
-                                     runtime, overtimeAsPlus));
+            result.append(snapshotOf(window->engine()->shownClock(), window->engine()->now(),
+                                     window->engine()->flashVisible(), true, runtime, overtimeAsPlus));
         } else {
             // A closed window's timer keeps counting: its record holds the value of its last save.
             result.append(

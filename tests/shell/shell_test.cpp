@@ -412,6 +412,15 @@ TEST(ShellClockBackend, RemoteResetsAndNudgesGoOnTheWindowsUndoListAndReachClose
     EXPECT_DOUBLE_EQ(*shell.timers.currentRemaining(shell.id(0)), start)
         << "Ctrl+Z takes back a remote nudge";
 
+    // An open clock is read as its window shows it, second by second.
+    EXPECT_EQ(apply(0, ClockAction::start), CommandStatus::ok);
+    for (int second = 0; second < 3; ++second) {
+        shell.time.advance(1);
+        shell.ticks.runDue();
+    }
+    EXPECT_NEAR(backend.clocks().at(0).remaining.value_or(0), start - 3, 0.5);
+    EXPECT_EQ(apply(0, ClockAction::pause), CommandStatus::ok);
+
     // A closed clock's timer runs on and is read at its current value.
     EXPECT_EQ(apply(1, ClockAction::start), CommandStatus::ok);
     shell.time.advance(7);
