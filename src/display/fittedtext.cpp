@@ -335,10 +335,13 @@ void FittedText::refitShape() {
 }
 
 void FittedText::placeText(const QRectF& area) {
-    // Centre the text's box; whole pixels keep the glyph edges crisp.
+    // Centre the text's box, with the caption's room under it when one is kept (centring the text
+    // alone left the caption half outside a window that is short for its width); whole pixels keep
+    // the glyph edges crisp.
     const QRectF box = layoutBox(m_font, m_shape);
+    const QRectF block = m_captionRoom ? withCaptionRoom(box, m_font.pixelSize()) : box;
     const QPointF origin(std::round(area.center().x() - (box.left() + box.right()) / 2),
-                         std::round(area.center().y() - (box.top() + box.bottom()) / 2));
+                         std::round(area.center().y() - (block.top() + block.bottom()) / 2));
     m_baseline = origin;
     m_box = box.translated(origin);
     m_placed = shapedGlyphs(m_text, m_font);

@@ -75,6 +75,16 @@ TEST(FittedText, IsAsLargeAsFitsNeverClippedAndRefitsOnlyWhenTheShapeChanges) {
     EXPECT_EQ(widget.fitCount(), fits) << "same length, digits only: no refit";
     widget.setText(QStringLiteral("0:00"));
     EXPECT_EQ(widget.fitCount(), fits + 1);
+
+    // Room kept for a caption (NO LTC) is inside the area too, also where the height is the limit.
+    widget.setCaptionRoom(true);
+    for (const QSize size : {QSize(900, 130), QSize(300, 300)}) {
+        widget.resize(size);
+        widget.setText(QStringLiteral("00:00:00:00"));
+        const QRectF area = QRectF(widget.rect()).adjusted(10, 10, -10, -10);
+        EXPECT_TRUE(area.contains(widget.textBox().united(widget.captionBox())))
+            << size.width() << "x" << size.height();
+    }
 }
 
 TEST(FittedText, DisplaysOfOneSizeAndColourShareTheirGlyphsUntilTheLastGoes) {
