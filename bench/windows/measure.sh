@@ -6,8 +6,10 @@
 # starts), CPU of the clients and of the X server over SECONDS, resident memory.
 # With COUNT 100, Tavix opens a hundred windows (tiled 10x10 on a 3840x2700 screen, a quarter of
 # them running countdowns); xclock stays at twenty.
+# The "plainqt" set is a plain Qt Widgets program with COUNT windows of one label each
+# (tavix_plainqt): the floor that any Qt program pays per window on the same server.
 # Usage: bench/windows/measure.sh [BUILD_DIR] [SECONDS] [SETS] [STARTS] [COUNT]
-#   defaults: build, 60, "tavix", 5, 20; SETS is "tavix", "xclock" or "tavix xclock"
+#   defaults: build, 60, "tavix", 5, 20; SETS is any of "tavix", "xclock" and "plainqt", in order
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
@@ -25,6 +27,10 @@ write_state "bench$count"
 start_set() {
     case "$1" in
     tavix) start_tavix ;;
+    plainqt)
+        "$build/tavix_plainqt" "$count" >/dev/null 2>&1 &
+        pids=($!)
+        ;;
     xclock)
         pids=()
         for i in $(seq 0 19); do
@@ -37,6 +43,7 @@ start_set() {
 mapped_windows() {
     case "$1" in
     tavix) tavix_windows ;;
+    plainqt) xdotool search --all --onlyvisible --pid "${pids[0]}" --name . 2>/dev/null | wc -l || true ;;
     xclock) xdotool search --all --onlyvisible --classname '^xclock$' 2>/dev/null | wc -l || true ;;
     esac
 }
@@ -50,7 +57,7 @@ kb() {
 for set in $sets; do
     times=()
     want=$count
-    [ "$set" = tavix ] || want=20
+    [ "$set" != xclock ] || want=20
     for run in $(seq 1 "$starts"); do
         start_ns=$(date +%s%N)
         start_set "$set"
