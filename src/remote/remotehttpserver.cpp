@@ -3,6 +3,7 @@
 #include "httpgate.h"
 #include "remoteapi.h"
 
+#include <QAbstractHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QLoggingCategory>
@@ -10,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -80,7 +82,8 @@ HttpResponse gateRefusal(HttpRequestGate::Verdict verdict) {
 /// readyRead slot is connected first, so it sees each chunk before the parser reads it.
 class GatedTcpServer : public QTcpServer {
 public:
-    GatedTcpServer(QObject* httpServer, QObject* parent) : QTcpServer(parent), m_httpServer(httpServer) {}
+    GatedTcpServer(std::function<QObject*()> httpServer, QObject* parent)
+        : QTcpServer(parent), m_httpServer(std::move(httpServer)) {}
 
 protected:
     void incomingConnection(qintptr descriptor) override {
@@ -94,7 +97,7 @@ protected:
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto gate = std::make_shared<HttpRequestGate>();
         connect(socket, &QIODevice::readyRead, socket,
-                [socket, gate, http = QPointer<QObject>(m_httpServer)] {
+                [socket, gate, http = QPointer<QObject>(m_httpServer())] {
                     const auto verdict = gate->feed(socket->peek(socket->bytesAvailable()));
                     if (verdict == HttpRequestGate::Verdict::pass) {
                         return;
@@ -111,7 +114,7 @@ protected:
     }
 
 private:
-    QObject* m_httpServer;
+    std::function<QObject*()> m_httpServer;
 };
 
 QLoggingCategory::CategoryFilter previousFilter = nullptr;
@@ -154,13 +157,55 @@ void respond(QHttpServerResponder responder, const HttpResponse& response) {
 
 } // namespace
 
-RemoteHttpServer::RemoteHttpServer(RemoteApi& api, QObject* parent)
-    : QAbstractHttpServer(parent), m_api(api) {
+class RemoteHttpServer::Handler : public QAbstractHttpServer {
+public:
+    Handler(RemoteHttpServer& owner, RemoteApi& api)
+        : QAbstractHttpServer(&owner), m_owner(owner), m_api(api) {
+        connect(this, &QAbstractHttpServer::newWebSocketConnection, &owner,
+                &RemoteHttpServer::takeWebSockets);
+    }
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
+        const HttpRequest plain = toRequest(request);
+        if (isWebSocketUpgrade(plain)) {
+            if (auto refused = m_api.refuseUpgrade(plain, m_owner.clientCount())) {
+                // Returning false makes Qt call missingHandler for this request, which answers.
+                m_refusedSocket = socket;
+                m_refusal = wireForm(*refused);
+                return false;
+            }
+            // Qt hands the connection to its WebSocket server; the client arrives in takeWebSockets.
+            return true;
+        }
+        respond(makeResponder(request, socket), m_api.handle(plain));
+        return true;
+    }
+
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override {
+        if (socket == m_refusedSocket && !m_refusal.isEmpty()) {
+            socket->write(m_refusal);
+            m_refusal.clear();
+            m_refusedSocket.clear();
+            socket->disconnectFromHost();
+            return;
+        }
+        respond(makeResponder(request, socket), RemoteApi::refusal(400, QStringLiteral("malformed request")));
+    }
+
+private:
+    friend class RemoteHttpServer;
+    RemoteHttpServer& m_owner;
+    RemoteApi& m_api;
+    QPointer<QTcpSocket> m_refusedSocket;
+    QByteArray m_refusal;
+};
+
+RemoteHttpServer::RemoteHttpServer(RemoteApi& api, QObject* parent) : QObject(parent), m_api(api) {
     // Refused upgrades are answered by missingHandler; Qt's warning about them is noise.
     static std::once_flag quieted;
     std::call_once(quieted,
                    [] { previousFilter = QLoggingCategory::installFilter(quietHttpServerWarnings); });
-    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &RemoteHttpServer::takeWebSockets);
 }
 
 RemoteHttpServer::~RemoteHttpServer() {
@@ -171,11 +216,14 @@ RemoteHttpServer::~RemoteHttpServer() {
         client->abort();
         delete client;
     }
+    // The HTTP server goes before the sockets it was given.
+    delete m_http;
+    m_http = nullptr;
 }
 
 std::optional<QString> RemoteHttpServer::listen(const QList<QHostAddress>& addresses, quint16 port) {
     for (qsizetype i = 0; i < addresses.size(); ++i) {
-        auto* server = new GatedTcpServer(this, this);
+        auto* server = new GatedTcpServer([this] { return serving(); }, this);
         if (!server->listen(addresses[i], port)) {
             const QString reason = server->serverError() == QAbstractSocket::AddressInUseError
                                        ? QStringLiteral("the port is in use by another program")
@@ -186,41 +234,29 @@ std::optional<QString> RemoteHttpServer::listen(const QList<QHostAddress>& addre
             }
             continue;
         }
-        bind(server);
+        m_listeners.append(server);
+        if (m_http) {
+            m_http->bind(server);
+        }
     }
     return std::nullopt;
 }
 
-bool RemoteHttpServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    const HttpRequest plain = toRequest(request);
-    if (isWebSocketUpgrade(plain)) {
-        if (auto refused = m_api.refuseUpgrade(plain, clientCount())) {
-            // Returning false makes Qt call missingHandler for this request, which answers.
-            m_refusedSocket = socket;
-            m_refusal = wireForm(*refused);
-            return false;
+QObject* RemoteHttpServer::serving() {
+    if (!m_http) {
+        m_http = new Handler(*this, m_api);
+        for (const QPointer<QTcpServer>& listener : std::as_const(m_listeners)) {
+            if (listener) {
+                m_http->bind(listener);
+            }
         }
-        // Qt hands the connection to its WebSocket server; the client arrives in takeWebSockets.
-        return true;
     }
-    respond(makeResponder(request, socket), m_api.handle(plain));
-    return true;
-}
-
-void RemoteHttpServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-    if (socket == m_refusedSocket && !m_refusal.isEmpty()) {
-        socket->write(m_refusal);
-        m_refusal.clear();
-        m_refusedSocket.clear();
-        socket->disconnectFromHost();
-        return;
-    }
-    respond(makeResponder(request, socket), RemoteApi::refusal(400, QStringLiteral("malformed request")));
+    return m_http;
 }
 
 void RemoteHttpServer::takeWebSockets() {
-    while (hasPendingWebSocketConnections()) {
-        QWebSocket* client = nextPendingWebSocketConnection().release();
+    while (m_http && m_http->hasPendingWebSocketConnections()) {
+        QWebSocket* client = m_http->nextPendingWebSocketConnection().release();
         if (!client) {
             continue;
         }

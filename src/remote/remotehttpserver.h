@@ -1,10 +1,13 @@
 #pragma once
 
-#include <QAbstractHttpServer>
+#include <QObject>
 #include <QHostAddress>
 #include <QList>
 #include <QPointer>
+#include <QTcpServer>
 #include <QWebSocket>
+
+#include <optional>
 
 namespace tavix {
 
@@ -12,9 +15,11 @@ class RemoteApi;
 
 /// The HTTP and WebSocket server on one port: a thin shell around RemoteApi. Each connection is
 /// watched by an HttpRequestGate before Qt's parser reads it, WebSocket upgrades are let through
-/// only to /api/v1/events and only for allowed clients.
+/// only to /api/v1/events and only for allowed clients. Qt's HTTP server, and with it the TLS
+/// library it loads (about 4 MB), is made when the first client connects: until a remote is used,
+/// the server costs no more than its listening sockets.
 /// Main thread only.
-class RemoteHttpServer : public QAbstractHttpServer {
+class RemoteHttpServer : public QObject {
     Q_OBJECT
 
 public:
@@ -28,6 +33,8 @@ public:
     /// Sends a text message to every WebSocket client; drops clients that stopped reading.
     void broadcast(const QByteArray& message);
     int clientCount() const { return static_cast<int>(m_clients.size()); }
+    /// Whether a client has connected, and so Qt's HTTP server has been made.
+    bool isServing() const { return m_http != nullptr; }
 
     /// A client whose upgrade lies this far behind in reading is dropped.
     static constexpr qint64 kMaximumClientBacklogBytes = qint64{4} * 1024 * 1024;
@@ -35,17 +42,16 @@ public:
 Q_SIGNALS:
     void clientConnected(QWebSocket* client);
 
-protected:
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
-    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
-
 private:
+    class Handler;
+    /// Qt's HTTP server, made and given the listening sockets on first use.
+    QObject* serving();
     void takeWebSockets();
 
     RemoteApi& m_api;
+    QList<QPointer<QTcpServer>> m_listeners;
+    Handler* m_http = nullptr;
     QList<QWebSocket*> m_clients;
-    QPointer<QTcpSocket> m_refusedSocket;
-    QByteArray m_refusal;
 };
 
 } // namespace tavix

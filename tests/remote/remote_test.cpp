@@ -8,6 +8,7 @@
 #include "remote/remoteapi.h"
 #include "remote/remoteclockbackend.h"
 #include "remote/remotecontrol.h"
+#include "remote/remotehttpserver.h"
 #include "testsupport.h"
 #include "timecode/timecoderuntime.h"
 
@@ -579,6 +580,18 @@ TEST(RemoteControl, RebindsAtOnceWhenTheSettingsChangeAndReportsATakenPort) {
     state.setSettings(settings);
     QTcpServer reuse;
     EXPECT_TRUE(reuse.listen(QHostAddress::LocalHost, port)) << "turned off, the port is free again";
+}
+
+TEST(RemoteHttpServer, QtsServerIsMadeForTheFirstClientAndAnswersIt) {
+    FakeBackend backend;
+    RemoteApi api(backend);
+    RemoteHttpServer server(api);
+    const quint16 port = freePort();
+    ASSERT_FALSE(server.listen({QHostAddress::LocalHost}, port));
+    EXPECT_FALSE(server.isServing()) << "listening alone loads neither the HTTP server nor TLS";
+    EXPECT_TRUE(answersHttp(port));
+    EXPECT_TRUE(server.isServing());
+    EXPECT_TRUE(answersHttp(port));
 }
 
 TEST(RemoteCommands, StageAndCaptionReadTheSameOverHttpAndOsc) {
