@@ -31,11 +31,11 @@ using namespace tavix;
 namespace {
 
 // A shown 600x200 window on the store's one clock, at 14:30:05.
-struct Rig : test::Store {
+struct Rig : test::TimedStore {
     std::unique_ptr<ClockWindow> window;
 
     explicit Rig(const std::function<void(ClockModel&)>& setUp = [](ClockModel&) {})
-        : Store(QTime(14, 30, 5)) {
+        : TimedStore(QTime(14, 30, 5)) {
         edit(setUp);
         window = std::make_unique<ClockWindow>(timers, ticks, id(), nullptr);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -252,13 +252,11 @@ TEST(ClockWindow, KeysOperateTheTimerAndCtrlZTakesBackTheResetAndTheNudges) {
         Qt::KeyboardModifiers modifiers;
         double change;
     };
-    for (const Press& press : std::initializer_list<Press>{{Qt::Key_Up, Qt::NoModifier, 60},
-                                                           {Qt::Key_Down, Qt::NoModifier, -60},
-                                                           {Qt::Key_Plus, Qt::NoModifier, 60},
-                                                           {Qt::Key_Minus, Qt::KeypadModifier, -60},
-                                                           {Qt::Key_Up, Qt::ShiftModifier, 10},
-                                                           {Qt::Key_Down, Qt::ShiftModifier, -10},
-                                                           {Qt::Key_Plus, Qt::KeypadModifier, 60}}) {
+    const Press presses[] = {{Qt::Key_Up, Qt::NoModifier, 60},      {Qt::Key_Down, Qt::NoModifier, -60},
+                             {Qt::Key_Plus, Qt::NoModifier, 60},    {Qt::Key_Minus, Qt::KeypadModifier, -60},
+                             {Qt::Key_Up, Qt::ShiftModifier, 10},   {Qt::Key_Down, Qt::ShiftModifier, -10},
+                             {Qt::Key_Plus, Qt::KeypadModifier, 60}};
+    for (const Press& press : presses) {
         const double before = remaining();
         QTest::keyClick(window, press.key, press.modifiers);
         EXPECT_DOUBLE_EQ(remaining(), before + press.change) << press.key << " " << press.modifiers;
@@ -385,9 +383,7 @@ TEST(ClockWindow, OutlineAndBackgroundFlashKeepsTheDigitsAndShowsOvertimeAsPlus)
         c.countdown->overtimeFlashStyle = OvertimeFlashStyle::outlineAndBackground;
         c.countdown->overtimeOutlineColor = ColorValue::srgb(1, 0, 0, 1);
     });
-    AppSettings settings = rig.state.settings();
-    settings.showOvertimeAsPlus = true;
-    rig.state.setSettings(settings);
+    rig.changeSettings([](AppSettings& s) { s.showOvertimeAsPlus = true; });
     QTest::mouseClick(rig.window->startPauseButton(), Qt::LeftButton);
     rig.tick(1.5);
     EXPECT_EQ(rig.text(), QStringLiteral("+0:01"));
