@@ -1,5 +1,6 @@
 #include "model/plistnode.h"
 #include "model/statecodec.h"
+#include "support/storetest.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -63,22 +64,9 @@ PersistenceContainer fullState() {
     sparse.hideSeconds = false;
     sparse.stage = StageSettings{};
     state.clocks = {clock, sparse};
-    state.settings = {rgba(0, 1, 0, 1),
-                      rgba(0, 0, 0, 1),
-                      rgba(0, 0.5, 0, 1),
-                      0.35,
-                      true,
-                      30,
-                      rgba(1, 0, 0, 1),
-                      rgba(1, 0.1, 0, 1),
-                      false,
-                      false,
-                      false,
-                      8420,
-                      8421,
-                      true,
-                      QStringLiteral("t0k&n"),
-                      true};
+    state.settings =
+        AppSettings(rgba(0, 1, 0, 1), rgba(0, 0, 0, 1), rgba(0, 0.5, 0, 1), 0.35, true, 30, rgba(1, 0, 0, 1),
+                    rgba(1, 0.1, 0, 1), false, false, false, 8420, 8421, true, QStringLiteral("t0k&n"), true);
     return state;
 }
 
@@ -121,13 +109,13 @@ TEST(StateCodec, WritesAndReadsBackEqualRecordsOmittingAbsentFields) {
 }
 
 TEST(StateCodec, NamedColoursAreWrittenAsTheirPaletteComponents) {
-    PersistenceContainer state;
-    state.clocks = {ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("A"), AppSettings{})};
-    const auto decoded = decodeStateFile(*encodeStateFile(state, nullptr), nullptr);
-    ASSERT_TRUE(decoded);
+    const ClockModel decoded =
+        decodeStateFile(*encodeStateFile(test::stateOf({test::makeClock("A")}), nullptr), nullptr)
+            .value()
+            .clocks[0];
     const RgbaComponents green = paletteComponents(NamedColor::green);
-    EXPECT_EQ(decoded->clocks[0].foregroundColor, rgba(green.red, green.green, green.blue, green.alpha));
-    EXPECT_EQ(decoded->clocks[0].backgroundColor, rgba(0, 0, 0, 1));
+    EXPECT_EQ(decoded.foregroundColor, rgba(green.red, green.green, green.blue, green.alpha));
+    EXPECT_EQ(decoded.backgroundColor, rgba(0, 0, 0, 1));
 }
 
 TEST(StateCodec, ReadsBinaryListsUnknownKeysAndIntegersWhereRealsAreExpected) {
@@ -167,11 +155,10 @@ TEST(StateCodec, FilesWithoutTheKeysAddedLaterReadAsBeforeAndDefaultsWriteNoneOf
     ClockModel& c = expected.clocks[0];
     c.use24HourTime.reset();
     c.hideSeconds = false;
-    c.countdown->measuredAt.reset();
-    c.countdown->overtimeForegroundColor.reset();
-    c.countdown->overtimeOutlineColor.reset();
-    c.countdown->overtimeFlashStyle = OvertimeFlashStyle::text;
-    c.countdown->showTenths = false;
+    // Each record made again from its older fields only.
+    const CountdownSettings& o = *c.countdown;
+    c.countdown = CountdownSettings(o.duration, o.remaining, o.isRunning, o.warningTime,
+                                    o.warningForegroundColor, o.warningOutlineColor, o.flashWhenDone);
     c.stopwatch = StopwatchSettings{c.stopwatch->elapsed, c.stopwatch->isRunning};
     c.timeUntil->rollOverAfter.reset();
     AppSettings& s = expected.settings;
@@ -231,9 +218,8 @@ TEST(StateCodec, AFailedReadSaysWhatIsWrongAndWhere) {
 }
 
 TEST(StateCodec, FilesInOtherUnicodeEncodingsOrLatin1ReadAsTheirUtf8Form) {
-    PersistenceContainer state;
-    state.clocks = {ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Caf\u00E9 Z\u00FCrich"), {})};
-    const QByteArray utf8 = *encodeStateFile(state, nullptr);
+    const QByteArray utf8 =
+        *encodeStateFile(test::stateOf({test::makeClock("Caf\u00E9 Z\u00FCrich")}), nullptr);
     const auto expected = decodeStateFile(utf8, nullptr);
     ASSERT_TRUE(expected);
     const QString text = QString::fromUtf8(utf8);
@@ -313,10 +299,9 @@ TEST(StateCodec, KeysOfANewerTavixAreWrittenBackUnchangedEvenFromBinaryFiles) {
 TEST(StateCodec, EveryKeyTheWriterWritesIsKnownToTheReader) {
     // A key left out of its record's known-key list would be read back as unknown and then written
     // twice.
-    const auto decoded = decodeStateFile(*encodeStateFile(fullState(), nullptr), nullptr);
-    ASSERT_TRUE(decoded);
-    const ClockModel& clock = decoded->clocks[0];
-    for (const UnknownKeys* keys : {&decoded->unknownKeys, &decoded->settings.unknownKeys, &clock.unknownKeys,
+    const auto decoded = decodeStateFile(*encodeStateFile(fullState(), nullptr), nullptr).value();
+    const ClockModel& clock = decoded.clocks[0];
+    for (const UnknownKeys* keys : {&decoded.unknownKeys, &decoded.settings.unknownKeys, &clock.unknownKeys,
                                     &clock.countdown->unknownKeys, &clock.stopwatch->unknownKeys,
                                     &clock.timecode->unknownKeys, &clock.timeUntil->unknownKeys}) {
         EXPECT_TRUE(keys->isEmpty());

@@ -124,6 +124,22 @@ TEST(StateFile, UnreadableFilesAreMovedAsideUnderDistinctNamesWithOneMessage) {
     }
 }
 
+// Every file of the corrupt corpus is kept aside whole by the corrupt-corpus drill; one too large to
+// read is made here, sparse, so that it costs no disk.
+TEST(StateFile, AFileTooLargeToBeStateIsKeptAsideUnread) {
+    QTemporaryDir base;
+    StateFile file(base.path());
+    QFile big(file.stateFileURL());
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(65 * 1024 * 1024));
+    big.close();
+    std::optional<PersistenceContainer> loaded;
+    const QStringList lines = capturedStdoutLines([&] { loaded = file.loadSavedState(); });
+    EXPECT_FALSE(loaded);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("too large")));
+    EXPECT_EQ(preservedFiles(base.filePath(QStringLiteral("Tavix"))).size(), 1);
+}
+
 TEST(StateFile, QuickSavesEndWithTheLastStateAndTheFileIsWholeAtEveryMoment) {
     QTemporaryDir base;
     StateFile file(base.path());
