@@ -1,14 +1,13 @@
 // The remote protocols without sockets: HTTP routing and access checks, the byte gate in front of
 // the HTTP parser, OSC decoding and commands, clock snapshots, and a seeded fuzz of the parsers.
 #include "display/moderules.h"
-#include "model/appstate.h"
 #include "remote/accesscontrol.h"
 #include "remote/httpgate.h"
 #include "remote/oscprotocol.h"
 #include "remote/remoteapi.h"
 #include "remote/remoteclockbackend.h"
 #include "remote/remotecontrol.h"
-#include "testsupport.h"
+#include "support/storetest.h"
 #include "timecode/timecoderuntime.h"
 
 #include <QJsonArray>
@@ -17,7 +16,6 @@
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtEndian>
 
@@ -32,30 +30,20 @@ namespace {
 
 const QDateTime kNow(QDate(2024, 6, 12), QTime(17, 0, 0));
 
-ClockModel clockNamed(const char* name, ClockMode mode) {
-    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QString::fromUtf8(name), AppSettings{});
-    clock.mode = mode;
-    return clock;
-}
+using test::makeClock;
 
 /// Clocks as plain records, changed by the same pure rules a closed window uses; counts applied
 /// commands so tests can tell that a refused request changed nothing.
 class FakeBackend : public RemoteClockBackend {
 public:
     QList<ClockModel> models;
-    QList<bool> open;
     int applied = 0;
     std::optional<ClockCommand> last;
 
-    void add(const ClockModel& clock, bool windowOpen = true) {
-        models.append(clock);
-        open.append(windowOpen);
-    }
-
     QList<ClockSnapshot> clocks() const override {
         QList<ClockSnapshot> out;
-        for (qsizetype i = 0; i < models.size(); ++i) {
-            out.append(snapshotOf(models[i], kNow, true, open[i], nullptr));
+        for (const ClockModel& clock : models) {
+            out.append(snapshotOf(clock, kNow, true, true, nullptr));
         }
         return out;
     }
@@ -87,11 +75,9 @@ public:
     }
 
     QUuid addClock(const std::optional<QString>& name, ClockMode mode) override {
-        ClockModel clock = clockNamed("Clock 9", mode);
-        if (name) {
-            clock.name = *name;
-        }
-        add(clock);
+        ClockModel clock = makeClock("Clock 9", mode);
+        clock.name = name.value_or(clock.name);
+        models.append(clock);
         return clock.id;
     }
 };
@@ -116,12 +102,9 @@ QJsonObject bodyOf(const HttpResponse& response) {
 struct Fixture {
     FakeBackend backend;
     RemoteApi api{backend};
-    ClockModel countdown = clockNamed("Show Timer", ClockMode::countdown);
-    ClockModel wall = clockNamed("Wall", ClockMode::clock);
-    Fixture() {
-        backend.add(countdown);
-        backend.add(wall);
-    }
+    ClockModel countdown = makeClock("Show Timer", ClockMode::countdown);
+    ClockModel wall = makeClock("Wall", ClockMode::clock);
+    Fixture() { backend.models = {countdown, wall}; }
 };
 
 } // namespace
@@ -267,10 +250,9 @@ TEST(RemoteApi, WebSocketUpgradesAreCheckedLikeRequestsAndCapped) {
 }
 
 TEST(AccessControl, TokensCompareByContentOnlyAndArePrintedMasked) {
-    EXPECT_TRUE(tokensEqual("abc", "abc"));
-    EXPECT_FALSE(tokensEqual("abc", "abd"));
-    EXPECT_FALSE(tokensEqual("abc", "abcd"));
-    EXPECT_FALSE(tokensEqual("", "a"));
+    EXPECT_EQ((std::vector{tokensEqual("abc", "abc"), tokensEqual("abc", "abd"), tokensEqual("abc", "abcd"),
+                           tokensEqual("", "a")}),
+              (std::vector{true, false, false, false}));
     EXPECT_EQ(maskedToken(u"abcdefgh"_s), u"abcd\u2026"_s);
 }
 
@@ -347,8 +329,7 @@ TEST(OscProtocol, DecodesMessagesAndNestedBundlesAndRefusesMalformedPackets) {
 
 TEST(OscEndpoint, CommandsFindClocksByNameAndTheTokenGuardsThemWhenOthersAreAllowed) {
     Fixture f;
-    ClockModel odd = clockNamed("Talk / Q&A", ClockMode::countdown);
-    f.backend.add(odd);
+    f.backend.models.append(makeClock("Talk / Q&A", ClockMode::countdown));
     OscEndpoint osc(f.backend);
     const auto send = [&](const char* path, QVariantList args, const char* sender = "10.0.0.9:9000") {
         quint16 port = 0;
@@ -399,7 +380,7 @@ TEST(OscEndpoint, CommandsFindClocksByNameAndTheTokenGuardsThemWhenOthersAreAllo
 }
 
 TEST(ClockSnapshot, StateTextAndFieldsFollowTheModeAndTheWindow) {
-    ClockModel countdown = clockNamed("C", ClockMode::countdown);
+    ClockModel countdown = makeClock("C", ClockMode::countdown);
     const auto stateOf = [&](double remaining) {
         countdown.countdown->remaining = remaining;
         return snapshotOf(countdown, kNow, true, true, nullptr).state;
@@ -418,14 +399,14 @@ TEST(ClockSnapshot, StateTextAndFieldsFollowTheModeAndTheWindow) {
     EXPECT_FALSE(snapshotOf(countdown, kNow, true, true, nullptr).text.startsWith(QLatin1Char('+')));
     EXPECT_TRUE(snapshotOf(countdown, kNow, true, true, nullptr, true).text.startsWith(QLatin1Char('+')));
 
-    ClockModel until = clockNamed("U", ClockMode::timeUntil);
+    ClockModel until = makeClock("U", ClockMode::timeUntil);
     until.timeUntil->targetHour = 16;
     const ClockSnapshot past = snapshotOf(until, kNow, true, false, nullptr);
     EXPECT_EQ(past.state, ClockState::atTarget);
     EXPECT_EQ(past.text, u"-1:00:00"_s);
     EXPECT_EQ(past.target, (TimeOfDay{16, 0, 0}));
 
-    ClockModel timecode = clockNamed("T", ClockMode::timecode);
+    ClockModel timecode = makeClock("T", ClockMode::timecode);
     TimecodeRuntime runtime;
     runtime.setLiveTime(10, 0, 0, 12);
     runtime.setHoldEnabled(true);
@@ -440,7 +421,7 @@ TEST(ClockSnapshot, StateTextAndFieldsFollowTheModeAndTheWindow) {
     EXPECT_EQ(closed.text, closedTimecodeText());
     EXPECT_EQ(closed.state, ClockState::noSignal);
 
-    ClockModel broken = clockNamed("B", ClockMode::countdown);
+    ClockModel broken = makeClock("B", ClockMode::countdown);
     broken.countdown->remaining = std::numeric_limits<double>::infinity();
     const QJsonObject json = toJson(snapshotOf(broken, kNow, true, true, nullptr));
     EXPECT_TRUE(json.value(u"remaining"_s).isNull()) << "JSON has no infinity";
@@ -539,16 +520,15 @@ bool answersHttp(quint16 port) {
 } // namespace
 
 TEST(RemoteControl, RebindsAtOnceWhenTheSettingsChangeAndReportsATakenPort) {
-    QTemporaryDir folder;
-    AppState state(std::make_shared<StateFile>(folder.path()));
+    test::Store store;
     FakeBackend backend;
-    RemoteControl remote(state, backend);
+    RemoteControl remote(store.state, backend);
     QTcpServer squatter;
     ASSERT_TRUE(squatter.listen(QHostAddress::LocalHost, 0));
-    AppSettings settings = state.settings();
-    settings.remoteHttpPort = squatter.serverPort();
-    settings.remoteOscPort = freePort();
-    state.setSettings(settings);
+    store.changeSettings([&](AppSettings& s) {
+        s.remoteHttpPort = squatter.serverPort();
+        s.remoteOscPort = freePort();
+    });
 
     const QStringList lines = test::capturedStdoutLines([&] { remote.start(); });
     ASSERT_EQ(lines.size(), 1);
@@ -561,22 +541,19 @@ TEST(RemoteControl, RebindsAtOnceWhenTheSettingsChangeAndReportsATakenPort) {
     EXPECT_TRUE(remote.status().problem.contains(QString::number(squatter.serverPort())));
 
     const quint16 port = freePort();
-    settings.remoteHttpPort = port;
-    state.setSettings(settings);
+    store.changeSettings([&](AppSettings& s) { s.remoteHttpPort = port; });
     EXPECT_TRUE(remote.status().httpListening);
     EXPECT_TRUE(remote.status().problem.isEmpty());
     EXPECT_EQ(remote.status().url, u"http://127.0.0.1:%1/"_s.arg(port));
     EXPECT_TRUE(answersHttp(port));
 
-    settings.remoteAllowOtherComputers = true;
-    state.setSettings(settings);
-    EXPECT_FALSE(state.settings().remoteAccessToken.isEmpty()) << "a token is made and kept";
-    EXPECT_TRUE(remote.status().url.endsWith(u"?access_token="_s + state.settings().remoteAccessToken));
+    store.changeSettings([](AppSettings& s) { s.remoteAllowOtherComputers = true; });
+    const QString token = store.state.settings().remoteAccessToken;
+    EXPECT_FALSE(token.isEmpty()) << "a token is made and kept";
+    EXPECT_TRUE(remote.status().url.endsWith(u"?access_token="_s + token));
     EXPECT_FALSE(answersHttp(port)) << "401 without the token";
 
-    settings = state.settings();
-    settings.remoteControlEnabled = false;
-    state.setSettings(settings);
+    store.changeSettings([](AppSettings& s) { s.remoteControlEnabled = false; });
     QTcpServer reuse;
     EXPECT_TRUE(reuse.listen(QHostAddress::LocalHost, port)) << "turned off, the port is free again";
 }
