@@ -115,28 +115,22 @@ TEST(JudgeMicrophone, WhatTheServerSaysDecidesAndTheNameOnlyWhenItSaysNothing) {
         bool microphone;
         MicrophoneEvidence evidence;
     };
+    // Monitors, form factors and names the server gives are judged live, in the sound-server test.
     const std::vector<Case> cases = {
         {"Built-in Audio Analog Stereo", 2, port("analog-input-linein", PortType::line), false, E::port},
         {"Built-in Audio Analog Stereo", 2, port("analog-input-headset-mic", PortType::headset), true,
          E::port},
         {"Family 17h HD Audio", 2, port("[In] Mic1", PortType::unknown), true, E::port},
         {"Family 17h HD Audio", 2, port("[In] Line1", PortType::unknown), false, E::port},
-        {"Monitor of Built-in Audio",
-         2,
-         {true, QString(), PortType::unknown, u"internal"_s},
-         false,
-         E::monitor},
-        {"HD Pro Webcam C920", 2, formFactor("webcam"), true, E::formFactor},
         {"Built-in Audio Pro", 4, formFactor("internal"), false, E::formFactor},
-        {"Built-in Audio Analog Stereo", 2, {}, false, E::name},
         {"MacBook Pro Microphone", 2, {}, true, E::name},
         {"USB microphone array", 8, {}, false, E::name},
     };
     for (const Case& c : cases) {
         const MicrophoneVerdict verdict =
             judgeMicrophone(AudioInputDeviceInfo{1, QString::fromLatin1(c.name), c.channels, c.traits});
-        EXPECT_EQ(verdict.isMicrophone, c.microphone) << c.name << " " << c.traits.portName.toStdString();
-        EXPECT_EQ(verdict.evidence, c.evidence) << c.name;
+        EXPECT_EQ(std::pair(verdict.isMicrophone, verdict.evidence), std::pair(c.microphone, c.evidence))
+            << c.name << " " << c.traits.portName.toStdString();
     }
 }
 
@@ -241,47 +235,8 @@ TEST(TimecodeInputManager, PublishesDecodedTimeAndKeepsItAcrossStopAndRestart) {
     EXPECT_EQ(rig.runtime.level(), 1.0f);
 }
 
-TEST(TimecodeInputManager, ALostCaptureIsAnnouncedOnceAndResumesWhenTheDeviceIsBack) {
-    // Brought back by the server's news of the device, or, without a connection to hear it on,
-    // by the retry. With news the retry never fires here: the news alone must do it.
-    for (const bool reportsChanges : {false, true}) {
-        SCOPED_TRACE(reportsChanges ? "news of changes" : "retry");
-        Rig rig(settingsFor("73"));
-        rig.audio.setReportsChanges(reportsChanges);
-        rig.manager->setRetryIntervalMs(reportsChanges ? 3600 * 1000 : 20);
-        rig.start();
-        rig.constantChannels({0.25f, 0.0f});
-        rig.deliver(1, 512);
-        ASSERT_EQ(rig.runtime.level(), 1.0f);
-
-        QStringList lines = test::capturedStdoutLines([&] {
-            rig.audio.loseRunningStream();
-            rig.audio.setDevices({});
-            EXPECT_TRUE(
-                test::waitUntil([&] { return rig.manager->isRetrying() && !rig.manager->isListing(); }));
-            if (!reportsChanges) {
-                EXPECT_TRUE(rig.waitForListings(3)); // quiet retries
-            }
-        });
-        EXPECT_EQ(
-            lines.filter(u"⚠️"_s),
-            QStringList{
-                u"⚠️ TimecodeInputManager: capture from deviceID 73 lost; trying again every 2 s"_s});
-        EXPECT_EQ(rig.runtime.level(), 0.0f);
-        EXPECT_EQ(rig.audio.liveStreamCount(), 0);
-
-        lines = test::capturedStdoutLines([&] {
-            rig.audio.setDevices({kLineInSource});
-            EXPECT_TRUE(test::waitUntil([&] { return rig.manager->isCapturing(); }));
-        });
-        EXPECT_EQ(lines.last(), kCapturing);
-        EXPECT_TRUE(lines.filter(u"⚠️"_s).isEmpty());
-        rig.deliver(1, 512);
-        EXPECT_EQ(rig.runtime.level(), 1.0f);
-        test::capturedStdoutLines([&] { rig.manager->stop(); });
-    }
-}
-
+// A lost capture coming back on the server's news is the live sound-server test's part, and by the
+// retry after the server itself went the sound-server drill's.
 TEST(TimecodeInputManager, ADeviceNamedBeforeTheServerOrTheDeviceIsThereIsCapturedWhenItAppears) {
     Rig rig(settingsFor("73"));
     rig.manager->setRetryIntervalMs(10);
