@@ -339,8 +339,8 @@ TEST(OscEndpoint, CommandsFindClocksByNameAndTheTokenGuardsThemWhenOthersAreAllo
     const auto errorOf = [](const QList<QByteArray>& replies) {
         return replies.size() == 1 ? parseOscPacket(replies[0])->first() : OscMessage{};
     };
-    EXPECT_TRUE(send("/tavix/clock/Show Timer/toggle", {}).isEmpty());
-    EXPECT_TRUE(f.backend.models[0].countdown->isRunning);
+    // Commands by name and the list sent to a port of the asker's choice are the OSC end-to-end
+    // test's part; here names with slashes, integer arguments, refusals and the token.
     send("/tavix/clock/Show Timer/nudge", {qint64{-60}});
     EXPECT_DOUBLE_EQ(f.backend.models[0].countdown->remaining, 1740);
     send("/tavix/clock/Talk / Q&A/duration", {90.0});
@@ -350,16 +350,6 @@ TEST(OscEndpoint, CommandsFindClocksByNameAndTheTokenGuardsThemWhenOthersAreAllo
     EXPECT_EQ(errorOf(send("/tavix/clock/Nobody/start", {})).path, u"/tavix/error"_s);
     EXPECT_EQ(errorOf(send("/tavix/clock/Show Timer/nudge", {u"sixty"_s})).path, u"/tavix/error"_s);
     EXPECT_TRUE(send("/other/app", {}).isEmpty()) << "traffic for others is ignored";
-
-    const QList<QByteArray> list = send("/tavix/clocks", {});
-    ASSERT_EQ(list.size(), 3);
-    quint16 replyPort = 1;
-    osc.handle(encodeOscMessage(u"/tavix/clocks"_s, {qint64{9123}}), u"x:1"_s, &replyPort);
-    EXPECT_EQ(replyPort, 9123) << "the list may be asked for at another port";
-    const OscMessage first = parseOscPacket(list[0])->first();
-    EXPECT_EQ(first.path, u"/tavix/clock"_s);
-    EXPECT_EQ(first.args.mid(1, 5),
-              (QVariantList{u"Show Timer"_s, u"countdown"_s, u"29:00"_s, u"normal"_s, qint64{1}}));
 
     osc.setPolicy({true, u"tok"_s});
     const int before = f.backend.applied;
