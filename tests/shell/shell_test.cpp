@@ -193,9 +193,8 @@ TEST(TavixApp, TerminationMarksQuittingThenSavesAndFlushesOnceAndClosesNoWindow)
     EXPECT_EQ(saves.size(), 1);
     EXPECT_TRUE(state.isQuittingApp());
     // terminate() has flushed: the file already holds the change.
-    const auto disk = StateFile(app.dir.path()).loadSavedState();
-    ASSERT_TRUE(disk);
-    EXPECT_EQ(disk->clocks.at(0).name, QStringLiteral("Renamed"));
+    EXPECT_EQ(StateFile(app.dir.path()).loadSavedState().value().clocks.at(0).name,
+              QStringLiteral("Renamed"));
     EXPECT_TRUE(app.windowManager().window(clock.id)->isVisible());
 }
 
