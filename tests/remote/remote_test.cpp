@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 using namespace tavix;
@@ -51,27 +52,20 @@ public:
     CommandResult apply(const QUuid& id, const ClockCommand& command) override {
         ++applied;
         last = command;
-        for (ClockModel& clock : models) {
-            if (clock.id != id) {
-                continue;
-            }
-            switch (command.action) {
-            case ClockAction::toggle:
-            case ClockAction::start:
-                clock = clock.mode == ClockMode::countdown ? *toggleCountdown(clock) : toggleStopwatch(clock);
-                break;
-            case ClockAction::nudge:
-                clock.countdown->remaining += command.seconds;
-                break;
-            case ClockAction::setCountdown:
-                clock.countdown->duration = command.duration.value_or(clock.countdown->duration);
-                break;
-            default:
-                break;
-            }
-            return {};
+        const auto it =
+            std::find_if(models.begin(), models.end(), [&](const ClockModel& c) { return c.id == id; });
+        if (it == models.end()) {
+            return {CommandStatus::notFound, u"gone"_s, std::nullopt};
         }
-        return {CommandStatus::notFound, u"gone"_s, std::nullopt};
+        ClockModel& clock = *it;
+        if (command.action == ClockAction::toggle || command.action == ClockAction::start) {
+            clock = clock.mode == ClockMode::countdown ? *toggleCountdown(clock) : toggleStopwatch(clock);
+        } else if (command.action == ClockAction::nudge) {
+            clock.countdown->remaining += command.seconds;
+        } else if (command.action == ClockAction::setCountdown) {
+            clock.countdown->duration = command.duration.value_or(clock.countdown->duration);
+        }
+        return {};
     }
 
     QUuid addClock(const std::optional<QString>& name, ClockMode mode) override {
@@ -392,9 +386,8 @@ TEST(ClockSnapshot, StateTextAndFieldsFollowTheModeAndTheWindow) {
     ClockModel until = makeClock("U", ClockMode::timeUntil);
     until.timeUntil->targetHour = 16;
     const ClockSnapshot past = snapshotOf(until, kNow, true, false, nullptr);
-    EXPECT_EQ(past.state, ClockState::atTarget);
-    EXPECT_EQ(past.text, u"-1:00:00"_s);
-    EXPECT_EQ(past.target, (TimeOfDay{16, 0, 0}));
+    EXPECT_EQ(std::tuple(past.state, past.text, past.target),
+              std::tuple(ClockState::atTarget, u"-1:00:00"_s, TimeOfDay{16, 0, 0}));
 
     ClockModel timecode = makeClock("T", ClockMode::timecode);
     TimecodeRuntime runtime;
@@ -402,14 +395,12 @@ TEST(ClockSnapshot, StateTextAndFieldsFollowTheModeAndTheWindow) {
     runtime.setHoldEnabled(true);
     runtime.setLiveTime(10, 0, 1, 0);
     const ClockSnapshot held = snapshotOf(timecode, kNow, true, true, &runtime);
-    EXPECT_EQ(held.text, u"10:00:00:12"_s);
-    EXPECT_EQ(held.state, ClockState::hold);
+    EXPECT_EQ(std::pair(held.text, held.state), std::pair(u"10:00:00:12"_s, ClockState::hold));
     runtime.setHoldEnabled(false);
     runtime.setHasLiveTimecode(true);
     EXPECT_EQ(snapshotOf(timecode, kNow, true, true, &runtime).state, ClockState::normal) << "live timecode";
     const ClockSnapshot closed = snapshotOf(timecode, kNow, true, false, nullptr);
-    EXPECT_EQ(closed.text, closedTimecodeText());
-    EXPECT_EQ(closed.state, ClockState::noSignal);
+    EXPECT_EQ(std::pair(closed.text, closed.state), std::pair(closedTimecodeText(), ClockState::noSignal));
 
     ClockModel broken = makeClock("B", ClockMode::countdown);
     broken.countdown->remaining = std::numeric_limits<double>::infinity();
@@ -431,28 +422,20 @@ TEST(RemoteFuzz, RandomAndMutatedInputIsRefusedWithoutHarm) {
         QByteArray("#bundle\0", 8) + QByteArray(8, '\0') + QByteArray("\0\0\0\x10", 4) +
             encodeOscMessage(u"/tavix/clock/x/hold"_s, {qint64{1}}).left(16),
     };
-    const QList<QByteArray> httpSeeds = {
-        "{\"seconds\": -60}",
-        "{\"duration\": 600, \"remaining\": 1}",
-        "{\"hour\": 18, \"minute\": 0}",
-        "[]",
-        "{",
-    };
+    const QList<QByteArray> httpSeeds = {"{\"seconds\": -60}", "{\"duration\": 600, \"remaining\": 1}",
+                                         "{\"hour\": 18, \"minute\": 0}", "[]", "{"};
     const auto mutate = [&](QByteArray bytes) {
         const int edits = 1 + static_cast<int>(random.bounded(4));
         for (int e = 0; e < edits && !bytes.isEmpty(); ++e) {
             const auto at = static_cast<qsizetype>(random.bounded(static_cast<quint32>(bytes.size())));
-            switch (random.bounded(3)) {
-            case 0:
+            const quint32 kind = random.bounded(3);
+            if (kind == 0) {
                 bytes[at] = static_cast<char>(random.bounded(256));
-                break;
-            case 1:
+            } else if (kind == 1) {
                 bytes.remove(at, 1 + static_cast<qsizetype>(random.bounded(4)));
-                break;
-            default:
+            } else {
                 bytes.insert(at, QByteArray(1 + static_cast<qsizetype>(random.bounded(8)),
                                             static_cast<char>(random.bounded(256))));
-                break;
             }
         }
         return bytes;
