@@ -270,8 +270,7 @@ TEST(TickEngine, TimeUntilTurnsToTargetColoursAndFlashesFromTheTarget) {
 TEST(TickEngine, TicksArePlacedJustAfterTheShownSecondChanges) {
     // The delay asked for at a wall-clock millisecond with a countdown or stopwatch at `value`.
     const auto delay = [](ClockMode mode, int wallMs, double value, bool running) {
-        ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QString(), AppSettings{});
-        clock.mode = mode;
+        ClockModel clock = test::makeClock("", mode);
         clock.countdown->remaining = value;
         clock.countdown->isRunning = running;
         clock.stopwatch = StopwatchSettings{value, running};
