@@ -28,7 +28,7 @@
 namespace tavix {
 namespace {
 
-struct PanelFixture : test::EditorFixture {
+struct PanelFixture : test::Store {
     std::unique_ptr<ClockSettingsPopover> panel;
 
     void open() {
@@ -257,7 +257,7 @@ TEST(TimeUntilSettingsEditor, TargetHourStopsAt23AndTypedTextIsKeptWhenTheSectio
 }
 
 // A clock window stand-in: a settings button that opens the popover, plus somewhere else to click.
-struct PopoverFixture : test::EditorFixture {
+struct PopoverFixture : test::Store {
     QWidget window;
     QPushButton* button = new QPushButton(QStringLiteral("Settings"), &window);
     QPushButton* elsewhere = new QPushButton(QStringLiteral("Elsewhere"), &window);

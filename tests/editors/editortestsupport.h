@@ -9,8 +9,6 @@
 
 namespace tavix::test {
 
-using EditorFixture = Store;
-
 /// Types `text` over the whole content of `box`, as a user would after selecting it.
 inline void retype(QLineEdit* box, const QString& text) {
     box->setFocus();

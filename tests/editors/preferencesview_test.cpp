@@ -17,7 +17,7 @@
 namespace tavix {
 namespace {
 
-struct PreferencesFixture : test::EditorFixture {
+struct PreferencesFixture : test::Store {
     QList<QUuid> opened;
     std::unique_ptr<PreferencesView> view;
 
@@ -149,7 +149,7 @@ TEST(PreferencesView, SaysWhenChangesAreNotBeingSaved) {
 }
 
 TEST(RemoteControlSection, EditsTheRemoteKeysAndShowsTheAddressWithTheTokenMasked) {
-    test::EditorFixture f;
+    test::Store f;
     RemoteControlSection section(&f.state, 160);
     section.show();
     EXPECT_TRUE(section.enabledToggle()->isChecked()) << "on by default";

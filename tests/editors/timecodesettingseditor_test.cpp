@@ -23,7 +23,7 @@ test::ScriptedAudioDevice device(std::uint32_t id, const char* name, std::uint32
 // The onboard card's microphone input: its port, not its name, makes it one.
 const SourceTraits kMicPort{false, QStringLiteral("analog-input-mic"), PortType::microphone, QString()};
 
-struct TimecodeFixture : test::EditorFixture {
+struct TimecodeFixture : test::Store {
     test::ScriptedAudioBackend audio;
     TimecodeRuntime runtime;
     QWidget anchor;
