@@ -6,6 +6,12 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <ostream>
+
+// Lets a failed comparison of records or tuples holding texts print the texts.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace tavix::test {
 

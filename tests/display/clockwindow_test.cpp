@@ -31,11 +31,11 @@ using namespace tavix;
 namespace {
 
 // A shown 600x200 window on the store's one clock, at 14:30:05.
-struct Rig : test::Store {
+struct Rig : test::TimedStore {
     std::unique_ptr<ClockWindow> window;
 
     explicit Rig(const std::function<void(ClockModel&)>& setUp = [](ClockModel&) {})
-        : Store(QTime(14, 30, 5)) {
+        : TimedStore(QTime(14, 30, 5)) {
         edit(setUp);
         window = std::make_unique<ClockWindow>(timers, ticks, id(), nullptr);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -169,10 +169,10 @@ TEST(ClockWindow, CopiesNameOpacityAndLevelOntoTheWindow) {
         c.opacity = 0.0; // a hand-edited file must not make the window unreachable
     });
     QCoreApplication::processEvents();
-    EXPECT_TRUE(rig.window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(rig.window->isVisible());
+    EXPECT_EQ(std::tuple(rig.window->windowFlags().testFlag(Qt::WindowStaysOnTopHint),
+                         rig.window->isVisible(), rig.window->minimumSize()),
+              std::tuple(true, true, QSize(360, 150)));
     EXPECT_NEAR(rig.window->windowOpacity(), 0.1, 0.01);
-    EXPECT_EQ(rig.window->minimumSize(), QSize(360, 150));
 }
 
 TEST(ClockWindow, EachModeShowsItsSymbolControlsAndTextAndTheSettingsButtonOpensThePopover) {
@@ -226,9 +226,9 @@ TEST(ClockWindow, MissingSettingsShowMessagesAndAStopwatchGetsItsRecord) {
         c.stopwatch.reset();
         c.timeUntil.reset();
     });
-    EXPECT_EQ(rig.window->message()->text(), QStringLiteral("No Countdown Data"));
-    EXPECT_TRUE(rig.window->message()->isVisible());
-    EXPECT_FALSE(rig.window->controlRow()->isVisible());
+    EXPECT_EQ(std::tuple(rig.window->message()->text(), rig.window->message()->isVisible(),
+                         rig.window->controlRow()->isVisible()),
+              std::tuple(QStringLiteral("No Countdown Data"), true, false));
     rig.tick(1.0);
     rig.edit([](ClockModel& c) { c.mode = ClockMode::timeUntil; });
     EXPECT_EQ(rig.window->message()->text(), QStringLiteral("No Target Time"));
@@ -242,10 +242,10 @@ TEST(ClockWindow, ADeletedClockTurnsIntoTheGreyPlaceholderAndStaysOpen) {
     rig.window->engine()->startPause();
     rig.state.removeClock(rig.id());
     QCoreApplication::processEvents();
-    EXPECT_TRUE(rig.window->isVisible());
-    EXPECT_EQ(rig.window->windowTitle(), QStringLiteral("Deleted Clock"));
+    EXPECT_EQ(
+        std::tuple(rig.window->isVisible(), rig.window->windowTitle(), rig.window->controlRow()->isVisible()),
+        std::tuple(true, QStringLiteral("Deleted Clock"), false));
     EXPECT_NEAR(rig.window->windowOpacity(), 0.5, 0.01);
-    EXPECT_FALSE(rig.window->controlRow()->isVisible());
     rig.tick(1.0);
     rig.window->engine()->reset();
     EXPECT_TRUE(rig.state.clocks().isEmpty()) << "writes to a deleted clock are dropped";
@@ -262,13 +262,11 @@ TEST(ClockWindow, KeysOperateTheTimerAndCtrlZTakesBackTheResetAndTheNudges) {
         Qt::KeyboardModifiers modifiers;
         double change;
     };
-    for (const Press& press : std::initializer_list<Press>{{Qt::Key_Up, Qt::NoModifier, 60},
-                                                           {Qt::Key_Down, Qt::NoModifier, -60},
-                                                           {Qt::Key_Plus, Qt::NoModifier, 60},
-                                                           {Qt::Key_Minus, Qt::KeypadModifier, -60},
-                                                           {Qt::Key_Up, Qt::ShiftModifier, 10},
-                                                           {Qt::Key_Down, Qt::ShiftModifier, -10},
-                                                           {Qt::Key_Plus, Qt::KeypadModifier, 60}}) {
+    const Press presses[] = {{Qt::Key_Up, Qt::NoModifier, 60},      {Qt::Key_Down, Qt::NoModifier, -60},
+                             {Qt::Key_Plus, Qt::NoModifier, 60},    {Qt::Key_Minus, Qt::KeypadModifier, -60},
+                             {Qt::Key_Up, Qt::ShiftModifier, 10},   {Qt::Key_Down, Qt::ShiftModifier, -10},
+                             {Qt::Key_Plus, Qt::KeypadModifier, 60}};
+    for (const Press& press : presses) {
         const double before = remaining();
         QTest::keyClick(window, press.key, press.modifiers);
         EXPECT_DOUBLE_EQ(remaining(), before + press.change) << press.key << " " << press.modifiers;
@@ -341,8 +339,8 @@ TEST(TimecodeClockView, StoresDefaultsOnAppearShowsTheRuntimeAndHoldsIt) {
 
     // Nothing decoded yet: the zero time, dimmed, with NO LTC under it in the text colour, at least
     // an eighth of the digits' height.
-    EXPECT_EQ(display->text(), QStringLiteral("00:00:00:00"));
-    EXPECT_EQ(display->caption(), QStringLiteral("NO LTC"));
+    const auto shown = [&] { return std::pair(display->text(), display->caption()); };
+    EXPECT_EQ(shown(), std::pair(QStringLiteral("00:00:00:00"), QStringLiteral("NO LTC")));
     EXPECT_EQ(display->captionColor(), text);
     EXPECT_NEAR(display->color().alphaF(), TimecodeClockView::kDimmedOpacity, 0.01);
     EXPECT_GE(display->captionBox().height(), display->textBox().height() / 8);
@@ -350,20 +348,17 @@ TEST(TimecodeClockView, StoresDefaultsOnAppearShowsTheRuntimeAndHoldsIt) {
 
     // Drop-frame timecode arrives: live, full strength, a semicolon before the frames.
     runtime->setInput({0.5f, TimecodeRuntime::Time{10, 0, 0, 12, true}, true, 0});
-    EXPECT_EQ(display->text(), QStringLiteral("10:00:00;12"));
-    EXPECT_EQ(display->caption(), QString());
+    EXPECT_EQ(shown(), std::pair(QStringLiteral("10:00:00;12"), QString()));
     EXPECT_EQ(display->color(), text);
     const QRectF digits = display->textBox();
 
     // Lost: the last time stays where it was, dimmed, with NO LTC; HOLD wins over it.
     runtime->setHasLiveTimecode(false);
-    EXPECT_EQ(display->text(), QStringLiteral("10:00:00;12"));
-    EXPECT_EQ(display->caption(), QStringLiteral("NO LTC"));
+    EXPECT_EQ(shown(), std::pair(QStringLiteral("10:00:00;12"), QStringLiteral("NO LTC")));
     EXPECT_EQ(display->textBox(), digits);
     QTest::mouseClick(view->holdButton(), Qt::LeftButton);
     EXPECT_TRUE(runtime->holdEnabled());
-    EXPECT_EQ(display->caption(), QString());
-    EXPECT_EQ(display->color(), text);
+    EXPECT_EQ(std::pair(display->caption(), display->color()), std::pair(QString(), text));
 }
 
 TEST(ClockWindow, DigitsKeepTheirSizeWhileTheTextChangesLengthWithinTheRange) {
@@ -395,9 +390,7 @@ TEST(ClockWindow, OutlineAndBackgroundFlashKeepsTheDigitsAndShowsOvertimeAsPlus)
         c.countdown->overtimeFlashStyle = OvertimeFlashStyle::outlineAndBackground;
         c.countdown->overtimeOutlineColor = ColorValue::srgb(1, 0, 0, 1);
     });
-    AppSettings settings = rig.state.settings();
-    settings.showOvertimeAsPlus = true;
-    rig.state.setSettings(settings);
+    rig.changeSettings([](AppSettings& s) { s.showOvertimeAsPlus = true; });
     QTest::mouseClick(rig.window->startPauseButton(), Qt::LeftButton);
     rig.tick(1.5);
     EXPECT_EQ(rig.text(), QStringLiteral("+0:01"));

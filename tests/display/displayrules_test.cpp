@@ -277,36 +277,34 @@ TEST(FaceLook, EachFlashStyleDrawsItsPhases) {
     c.flashWhenDone = true;
     c.overtimeForegroundColor = overtimeText;
     c.overtimeOutlineColor = overtimeOutline;
+    const auto look = [&](bool phase) { return faceLook(clock, kNoon, phase); };
 
     // Digits: shown, hidden.
-    EXPECT_EQ(faceLook(clock, kNoon, true),
-              (FaceLook{overtimeText, overtimeOutline, background, true, false}));
-    EXPECT_EQ(faceLook(clock, kNoon, false),
-              (FaceLook{overtimeText, overtimeOutline, background, false, false}));
+    EXPECT_EQ(look(true), (FaceLook{overtimeText, overtimeOutline, background, true, false}));
+    EXPECT_EQ(look(false), (FaceLook{overtimeText, overtimeOutline, background, false, false}));
     // Outline and background: the face turns over, the digits stay, opaque, in the background's colour.
     c.overtimeFlashStyle = OvertimeFlashStyle::outlineAndBackground;
-    EXPECT_EQ(faceLook(clock, kNoon, true),
-              (FaceLook{overtimeText, overtimeOutline, background, true, false}));
-    EXPECT_EQ(faceLook(clock, kNoon, false),
+    EXPECT_EQ(look(true), (FaceLook{overtimeText, overtimeOutline, background, true, false}));
+    EXPECT_EQ(look(false),
               (FaceLook{ColorValue::srgb(0.1, 0.1, 0.1, 1), overtimeText, overtimeOutline, true, false}));
     EXPECT_TRUE(displayContent(clock, kNoon, false).visible);
     // Off, or paused: steady in both phases.
     c.flashWhenDone = false;
-    EXPECT_EQ(faceLook(clock, kNoon, false), faceLook(clock, kNoon, true));
+    EXPECT_EQ(look(false), look(true));
     c.flashWhenDone = true;
     c.isRunning = false;
-    EXPECT_EQ(faceLook(clock, kNoon, false), faceLook(clock, kNoon, true));
+    EXPECT_EQ(look(false), look(true));
 
     // The warning band keeps its own colours and a doubled outline; overtime without its own
     // colours looks as it always did.
     c.remaining = 30;
     c.warningTime = 60;
-    EXPECT_EQ(faceLook(clock, kNoon, true),
+    EXPECT_EQ(look(true),
               (FaceLook{c.warningForegroundColor, c.warningOutlineColor, background, true, true}));
     c.remaining = -1;
     c.overtimeForegroundColor.reset();
     c.overtimeOutlineColor.reset();
-    EXPECT_EQ(faceLook(clock, kNoon, true),
+    EXPECT_EQ(look(true),
               (FaceLook{c.warningForegroundColor, c.warningOutlineColor, background, true, false}));
 }
 

@@ -3,21 +3,15 @@
 #include "display/runningtimers.h"
 #include "display/tickscheduler.h"
 #include "display/timesource.h"
-#include "model/appstate.h"
-#include "model/statefile.h"
-
-#include <QTemporaryDir>
+#include "support/storetest.h"
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 
 namespace tavix::test {
 
 /// A new clock (with a stopwatch record) in `mode`.
 inline ClockModel clockIn(ClockMode mode) {
-    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock 1"), AppSettings{});
-    clock.mode = mode;
+    ClockModel clock = makeClock("Clock 1", mode);
     clock.stopwatch = StopwatchSettings{0, false};
     return clock;
 }
@@ -42,25 +36,13 @@ private:
     std::int64_t m_elapsedNs = 5'000'000'000;
 };
 
-/// A store in a temporary folder (holding "Clock 1") and a hand-moved clock set to 12 June 2024 `at`.
-struct Store {
-    explicit Store(QTime at = QTime(12, 0)) : time(QDateTime(QDate(2024, 6, 12), at)) {}
-    ~Store() { file->flushPendingWrites(); }
-    QTemporaryDir dir;
-    std::shared_ptr<StateFile> file = std::make_shared<StateFile>(dir.path());
-    AppState state{file};
+/// A store (holding "Clock 1") with running timers and ticks on a hand-moved clock set to 12 June
+/// 2024 `at`.
+struct TimedStore : Store {
+    explicit TimedStore(QTime at = QTime(12, 0)) : time(QDateTime(QDate(2024, 6, 12), at)) {}
     FakeTimeSource time;
     RunningTimers timers{state, time};
     TickScheduler ticks{time};
-
-    ClockModel clock(int i = 0) const { return state.clocks().at(i); }
-    QUuid id(int i = 0) const { return clock(i).id; }
-    void edit(int i, const std::function<void(ClockModel&)>& change) {
-        ClockModel c = clock(i);
-        change(c);
-        state.setClock(i, c);
-    }
-    void edit(const std::function<void(ClockModel&)>& change) { edit(0, change); }
 };
 
 } // namespace tavix::test

@@ -20,11 +20,11 @@ namespace {
 
 // One clock in a store, an engine and an undo list on it and a hand-moved clock; ticks are called
 // directly.
-struct Rig : test::Store {
+struct Rig : test::TimedStore {
     TickEngine engine{ClockBinding(&state, id()), timers, ticks};
     TimerUndo undo{timers, id()};
 
-    explicit Rig(ClockMode mode) : Store(QTime(17, 59, 50)) {
+    explicit Rig(ClockMode mode) : TimedStore(QTime(17, 59, 50)) {
         edit([&](ClockModel& c) {
             c.mode = mode;
             c.stopwatch = StopwatchSettings{};
@@ -76,15 +76,6 @@ struct Rig : test::Store {
     }
 };
 
-ClockModel runningCountdown(double remaining, std::optional<double> measuredAt) {
-    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Show"), AppSettings{});
-    clock.mode = ClockMode::countdown;
-    clock.countdown->remaining = remaining;
-    clock.countdown->isRunning = true;
-    clock.countdown->measuredAt = measuredAt;
-    return clock;
-}
-
 double wallSeconds(const QDateTime& t) {
     return static_cast<double>(t.toMSecsSinceEpoch()) / 1000.0;
 }
@@ -92,32 +83,31 @@ double wallSeconds(const QDateTime& t) {
 } // namespace
 
 TEST(RunningTimers, ARunningTimerCountsOnWithoutAWindowAndIsReadRightAtAnyMoment) {
-    test::Store store;
+    test::TimedStore store;
     store.edit([](ClockModel& c) { c.mode = ClockMode::countdown; });
+    const auto left = [&] { return *store.timers.currentRemaining(store.id()); };
     store.timers.start(store.id());
     store.time.advance(3.25);
-    EXPECT_DOUBLE_EQ(*store.timers.currentRemaining(store.id()), 1800 - 3.25);
+    EXPECT_DOUBLE_EQ(left(), 1800 - 3.25);
     EXPECT_EQ(store.clock().countdown->remaining, 1800) << "the store is brought up to date on demand";
     store.timers.settle(store.id());
     EXPECT_DOUBLE_EQ(store.clock().countdown->remaining, 1800 - 3.25);
     EXPECT_DOUBLE_EQ(*store.clock().countdown->measuredAt, wallSeconds(store.time.wallNow()));
 
     // Off, time passes only while a window shows the clock.
-    AppSettings settings = store.state.settings();
-    settings.runningTimersKeepCounting = false;
-    store.state.setSettings(settings);
+    store.changeSettings([](AppSettings& s) { s.runningTimersKeepCounting = false; });
     store.time.advance(5);
-    EXPECT_DOUBLE_EQ(*store.timers.currentRemaining(store.id()), 1800 - 3.25);
+    EXPECT_DOUBLE_EQ(left(), 1800 - 3.25);
     store.timers.setShown(store.id(), true);
     store.time.advance(2);
     store.timers.setShown(store.id(), false);
     store.time.advance(5);
-    EXPECT_DOUBLE_EQ(*store.timers.currentRemaining(store.id()), 1800 - 5.25);
+    EXPECT_DOUBLE_EQ(left(), 1800 - 5.25);
     EXPECT_DOUBLE_EQ(store.clock().countdown->remaining, 1800 - 5.25) << "kept when the window went";
 }
 
 TEST(RunningTimers, OperationsBehaveAsTheButtonsAndAreSavedAtOnce) {
-    test::Store store;
+    test::TimedStore store;
     store.edit([](ClockModel& c) { c.mode = ClockMode::stopwatch; });
     const QUuid id = store.id();
     QSignalSpy saves(&store.state, &AppState::saved);
@@ -130,9 +120,7 @@ TEST(RunningTimers, OperationsBehaveAsTheButtonsAndAreSavedAtOnce) {
     store.time.advance(1.5);
     store.timers.startPause(id); // Pause
     store.time.advance(60);
-    EXPECT_EQ(store.clock().stopwatch->elapsed, 91.5);
-    EXPECT_FALSE(store.clock().stopwatch->isRunning);
-    EXPECT_FALSE(store.clock().stopwatch->measuredAt);
+    EXPECT_EQ(store.clock().stopwatch, (StopwatchSettings{91.5, false})) << "no measuredAt once paused";
     EXPECT_EQ(saves.size(), 4);
     store.timers.reset(id);
     EXPECT_EQ(store.clock().stopwatch, (StopwatchSettings{0, false}));
@@ -161,15 +149,17 @@ TEST(RunningTimers, AStartChargesTheTimeSinceTheSaveWithinLimitsAndSaysWhenItDoe
         {"older file", nan, true, 0, nullptr},
     };
     for (const Case& c : cases) {
-        test::Store store;
-        const QDateTime now = store.time.wallNow();
-        PersistenceContainer saved;
-        saved.settings.runningTimersKeepCounting = c.keepCounting;
-        saved.clocks = {runningCountdown(100, std::isnan(c.secondsSinceSave)
-                                                  ? std::nullopt
-                                                  : std::optional(wallSeconds(now) - c.secondsSinceSave))};
+        test::TimedStore store;
+        ClockModel clock = test::makeClock("Show", ClockMode::countdown);
+        clock.countdown->remaining = 100;
+        clock.countdown->isRunning = true;
+        if (!std::isnan(c.secondsSinceSave)) {
+            clock.countdown->measuredAt = wallSeconds(store.time.wallNow()) - c.secondsSinceSave;
+        }
         store.file->flushPendingWrites(); // the store's own first save must not land on top of ours
-        test::writeFile(store.file->stateFileURL(), *encodeStateFile(saved, nullptr));
+        test::writeState(store.file->stateFileURL(), test::stateOf({clock}, [&](AppSettings& s) {
+                             s.runningTimersKeepCounting = c.keepCounting;
+                         }));
         AppState state(store.file);
         std::unique_ptr<RunningTimers> timers;
         const QStringList lines =
@@ -280,8 +270,7 @@ TEST(TickEngine, TimeUntilTurnsToTargetColoursAndFlashesFromTheTarget) {
 TEST(TickEngine, TicksArePlacedJustAfterTheShownSecondChanges) {
     // The delay asked for at a wall-clock millisecond with a countdown or stopwatch at `value`.
     const auto delay = [](ClockMode mode, int wallMs, double value, bool running) {
-        ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QString(), AppSettings{});
-        clock.mode = mode;
+        ClockModel clock = test::makeClock("", mode);
         clock.countdown->remaining = value;
         clock.countdown->isRunning = running;
         clock.stopwatch = StopwatchSettings{value, running};

@@ -28,7 +28,7 @@
 namespace tavix {
 namespace {
 
-struct PanelFixture : test::EditorFixture {
+struct PanelFixture : test::Store {
     std::unique_ptr<ClockSettingsPopover> panel;
 
     void open() {
@@ -57,7 +57,7 @@ struct PanelFixture : test::EditorFixture {
 
 TEST(ClockSettingsPopover, OffsetBoxWritesEveryKeystrokeAndTheStepperWholeHours) {
     PanelFixture f;
-    f.change([](ClockModel& c) { c.timeZoneOffset.reset(); });
+    f.edit([](ClockModel& c) { c.timeZoneOffset.reset(); });
     f.open();
     QLineEdit* box = f.panel->offsetBox();
     ASSERT_NE(box, nullptr);
@@ -74,7 +74,7 @@ TEST(ClockSettingsPopover, OffsetBoxWritesEveryKeystrokeAndTheStepperWholeHours)
     QTest::mouseClick(f.panel->offsetStepper()->upButton(), Qt::LeftButton);
     EXPECT_EQ(f.clock().timeZoneOffset, 25200.0);
     EXPECT_EQ(box->text(), QStringLiteral("+7:00"));
-    f.change([](ClockModel& c) { c.timeZoneOffset = -19800; });
+    f.edit([](ClockModel& c) { c.timeZoneOffset = -19800; });
     EXPECT_EQ(box->text(), QStringLiteral("-5:30"));
     QTest::mouseClick(f.panel->offsetStepper()->downButton(), Qt::LeftButton);
     EXPECT_EQ(f.clock().timeZoneOffset, -21600.0);
@@ -83,7 +83,7 @@ TEST(ClockSettingsPopover, OffsetBoxWritesEveryKeystrokeAndTheStepperWholeHours)
 
 TEST(ClockSettingsPopover, CommonRowsWriteStraightIntoTheClock) {
     PanelFixture f;
-    f.change([](ClockModel& c) { c.opacity = 0.57; });
+    f.edit([](ClockModel& c) { c.opacity = 0.57; });
     f.open();
     EXPECT_EQ(f.panel->opacityText()->text(), QStringLiteral("56%"));
     f.panel->opacitySlider()->setFocus();
@@ -113,7 +113,7 @@ TEST(ClockSettingsPopover, StageRowsWriteTheStageRecordAndFollowItLive) {
     QTest::mouseClick(stage->clickThroughToggle(), Qt::LeftButton);
     EXPECT_TRUE(f.clock().stage->clickThrough);
     // A remote change shows in the open panel.
-    f.change([](ClockModel& c) { c.stage->caption = CaptionKind::name; });
+    f.edit([](ClockModel& c) { c.stage->caption = CaptionKind::name; });
     EXPECT_EQ(stage->captionMenu()->currentData().toInt(), static_cast<int>(CaptionKind::name));
 }
 
@@ -136,10 +136,8 @@ TEST(ClockSettingsPopover, SaysWhatTheDesktopDoesNotHonourNextToTheWindowSetting
 
 TEST(ClockSettingsPopover, ChoosingAModeCreatesItsMissingRecordWithThePanelsFallback) {
     PanelFixture f;
-    AppSettings settings = f.state->settings();
-    settings.defaultCountdownDuration = 600;
-    f.state->setSettings(settings);
-    f.change([](ClockModel& c) {
+    f.changeSettings([](AppSettings& s) { s.defaultCountdownDuration = 600; });
+    f.edit([](ClockModel& c) {
         c.countdown.reset();
         c.timeUntil.reset();
         c.timecode.reset();
@@ -200,7 +198,7 @@ TEST(CountdownSettingsEditor, StartFieldsRecombineClampAndMoveOnlyAPausedRemaini
     for (const bool running : {false, true}) {
         SCOPED_TRACE(running ? "running" : "paused");
         PanelFixture f;
-        f.change([running](ClockModel& c) {
+        f.edit([running](ClockModel& c) {
             c.mode = ClockMode::countdown;
             c.countdown =
                 CountdownSettings{90.5, 75, running, 60, ColorValue::yellow(), ColorValue::yellow(), true};
@@ -237,7 +235,7 @@ TEST(CountdownSettingsEditor, StartFieldsRecombineClampAndMoveOnlyAPausedRemaini
 
 TEST(TimeUntilSettingsEditor, TargetHourStopsAt23AndTypedTextIsKeptWhenTheSectionGoes) {
     PanelFixture f;
-    f.change([](ClockModel& c) {
+    f.edit([](ClockModel& c) {
         c.mode = ClockMode::timeUntil;
         c.timeUntil = TimeUntilSettings{22, 0, 0, ColorValue::red(), ColorValue::red(), true};
     });
@@ -259,7 +257,7 @@ TEST(TimeUntilSettingsEditor, TargetHourStopsAt23AndTypedTextIsKeptWhenTheSectio
 }
 
 // A clock window stand-in: a settings button that opens the popover, plus somewhere else to click.
-struct PopoverFixture : test::EditorFixture {
+struct PopoverFixture : test::Store {
     QWidget window;
     QPushButton* button = new QPushButton(QStringLiteral("Settings"), &window);
     QPushButton* elsewhere = new QPushButton(QStringLiteral("Elsewhere"), &window);

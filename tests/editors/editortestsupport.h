@@ -1,40 +1,13 @@
 #pragma once
 
-#include "model/appstate.h"
-#include "model/clockbinding.h"
-#include "testsupport.h"
+#include "support/storetest.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
-#include <memory>
-
 namespace tavix::test {
-
-/// A store over a fresh temporary folder, with one clock to edit.
-struct EditorFixture {
-    QTemporaryDir directory;
-    std::shared_ptr<StateFile> stateFile = std::make_shared<StateFile>(directory.path());
-    std::unique_ptr<AppState> state = std::make_unique<AppState>(stateFile);
-
-    ~EditorFixture() {
-        state.reset();
-        stateFile->flushPendingWrites();
-    }
-
-    QUuid firstClockID() const { return state->clocks().front().id; }
-    ClockBinding binding() const { return ClockBinding(state.get(), firstClockID()); }
-    ClockModel clock() const { return binding().read(); }
-    void change(const std::function<void(ClockModel&)>& edit) const {
-        ClockModel model = clock();
-        edit(model);
-        binding().write(model);
-    }
-};
 
 /// Types `text` over the whole content of `box`, as a user would after selecting it.
 inline void retype(QLineEdit* box, const QString& text) {

@@ -17,13 +17,13 @@
 namespace tavix {
 namespace {
 
-struct PreferencesFixture : test::EditorFixture {
+struct PreferencesFixture : test::Store {
     QList<QUuid> opened;
     std::unique_ptr<PreferencesView> view;
 
     PreferencesFixture() {
         view = std::make_unique<PreferencesView>(
-            state.get(), [this](const QUuid& id) { opened << id; }, 160);
+            &state, [this](const QUuid& id) { opened << id; }, 160);
         view->show();
         view->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
@@ -45,13 +45,13 @@ TEST(PreferencesView, ListFollowsClocksAddedRenamedAndRemovedElsewhere) {
     EXPECT_EQ(f.rowNames(), QStringList{QStringLiteral("Clock 1")});
     EXPECT_EQ(f.row(0).mode->text(), QStringLiteral("Time"));
 
-    const QUuid second = f.state->addClock();
-    f.state->renameClock(f.firstClockID(), QStringLiteral("Stage"));
-    f.change([](ClockModel& c) { c.mode = ClockMode::timeUntil; });
+    const QUuid second = f.state.addClock();
+    f.state.renameClock(f.id(), QStringLiteral("Stage"));
+    f.edit([](ClockModel& c) { c.mode = ClockMode::timeUntil; });
     EXPECT_EQ(f.rowNames(), (QStringList{QStringLiteral("Stage"), QStringLiteral("Clock 2")}));
     EXPECT_EQ(f.row(0).mode->text(), QStringLiteral("Time Until"));
 
-    f.state->removeClock(f.firstClockID());
+    f.state.removeClock(f.id());
     EXPECT_EQ(f.rowNames(), QStringList{QStringLiteral("Clock 2")});
     EXPECT_EQ(f.row(0).id, second);
     EXPECT_FALSE(f.view->noClocksText()->isVisible());
@@ -59,7 +59,7 @@ TEST(PreferencesView, ListFollowsClocksAddedRenamedAndRemovedElsewhere) {
 
 TEST(PreferencesView, NameBoxWritesEachKeystrokeAndRenamesOnReturn) {
     PreferencesFixture f;
-    const QUuid other = f.state->addClock();
+    const QUuid other = f.state.addClock();
     QLineEdit* box = f.row(0).name;
     test::retype(box, QStringLiteral("  Stage  "));
     EXPECT_EQ(f.clock().name, QStringLiteral("  Stage  "));
@@ -78,25 +78,25 @@ TEST(PreferencesView, NameBoxWritesEachKeystrokeAndRenamesOnReturn) {
     // A refused rename (another clock's name) leaves the typed text in place.
     test::retype(f.row(1).name, QStringLiteral("Stage"));
     QTest::keyClick(f.row(1).name, Qt::Key_Return);
-    EXPECT_EQ(f.state->clocks().at(*f.state->indexOfClock(other)).name, QStringLiteral("Stage"));
+    EXPECT_EQ(f.state.clocks().at(*f.state.indexOfClock(other)).name, QStringLiteral("Stage"));
 }
 
 TEST(PreferencesView, OpenRemoveAndAddWithTheKeyboardShortcut) {
     PreferencesFixture f;
-    const QUuid first = f.firstClockID();
+    const QUuid first = f.id();
     QTest::mouseClick(f.row(0).open, Qt::LeftButton);
     EXPECT_EQ(f.opened, QList<QUuid>{first});
 
     QTest::mouseClick(f.row(0).remove, Qt::LeftButton);
-    ASSERT_TRUE(test::waitUntil([&f] { return f.state->clocks().isEmpty(); }));
+    ASSERT_TRUE(test::waitUntil([&f] { return f.state.clocks().isEmpty(); }));
     EXPECT_TRUE(f.view->noClocksText()->isVisible());
     EXPECT_TRUE(f.view->clockRows().empty());
 
     QTest::keyClick(f.view->windowHandle(), Qt::Key_N, Qt::ControlModifier);
     // A button's shortcut clicks it the animated way, a moment later.
-    ASSERT_TRUE(test::waitUntil([&f] { return f.state->clocks().size() == 1; }));
-    EXPECT_EQ(f.state->clocks().front().name, QStringLiteral("Clock 1"));
-    EXPECT_EQ(f.opened, (QList<QUuid>{first, f.state->clocks().front().id}));
+    ASSERT_TRUE(test::waitUntil([&f] { return f.state.clocks().size() == 1; }));
+    EXPECT_EQ(f.state.clocks().front().name, QStringLiteral("Clock 1"));
+    EXPECT_EQ(f.opened, (QList<QUuid>{first, f.state.clocks().front().id}));
     EXPECT_FALSE(f.view->noClocksText()->isVisible());
     QTest::mouseClick(f.view->addClockButton(), Qt::LeftButton);
     EXPECT_EQ(f.rowNames(), (QStringList{QStringLiteral("Clock 1"), QStringLiteral("Clock 2")}));
@@ -104,53 +104,53 @@ TEST(PreferencesView, OpenRemoveAndAddWithTheKeyboardShortcut) {
 
 TEST(PreferencesView, DefaultsShowTruncatedTextAndSnapToTheirSteps) {
     PreferencesFixture f;
-    AppSettings settings = f.state->settings();
-    settings.defaultOpacity = 0.57;
-    settings.defaultCountdownDuration = 30;
-    f.state->setSettings(settings);
+    f.changeSettings([](AppSettings& s) {
+        s.defaultOpacity = 0.57;
+        s.defaultCountdownDuration = 30;
+    });
     EXPECT_EQ(f.view->opacityText()->text(), QStringLiteral("56%"));
     EXPECT_EQ(f.view->countdownStartText()->text(), QStringLiteral("0:00 h"))
         << "hours and minutes, and says so";
     // Showing an out-of-range start writes nothing; moving the slider brings it into whole minutes.
-    EXPECT_EQ(f.state->settings().defaultCountdownDuration, 30);
+    EXPECT_EQ(f.state.settings().defaultCountdownDuration, 30);
     f.view->countdownStartSlider()->setFocus();
     QTest::keyClick(f.view->countdownStartSlider(), Qt::Key_Right);
-    EXPECT_EQ(f.state->settings().defaultCountdownDuration, 120);
+    EXPECT_EQ(f.state.settings().defaultCountdownDuration, 120);
     QTest::keyClick(f.view->countdownStartSlider(), Qt::Key_End);
-    EXPECT_EQ(f.state->settings().defaultCountdownDuration, 7200);
+    EXPECT_EQ(f.state.settings().defaultCountdownDuration, 7200);
     EXPECT_EQ(f.view->countdownStartText()->text(), QStringLiteral("2:00 h"));
 
     QTest::mouseClick(f.view->alwaysOnTopToggle(), Qt::LeftButton);
-    EXPECT_TRUE(f.state->settings().defaultAlwaysOnTop);
-    EXPECT_EQ(f.state->clocks().front().alwaysOnTop, false);
+    EXPECT_TRUE(f.state.settings().defaultAlwaysOnTop);
+    EXPECT_EQ(f.state.clocks().front().alwaysOnTop, false);
 
     EXPECT_TRUE(f.view->keepCountingToggle()->isChecked());
     QTest::mouseClick(f.view->keepCountingToggle(), Qt::LeftButton);
-    EXPECT_FALSE(f.state->settings().runningTimersKeepCounting);
+    EXPECT_FALSE(f.state.settings().runningTimersKeepCounting);
 }
 
 TEST(PreferencesView, SaysWhenChangesAreNotBeingSaved) {
     PreferencesFixture f;
-    f.stateFile->flushPendingWrites();
+    f.file->flushPendingWrites();
     EXPECT_FALSE(f.view->saveNote()->isVisible());
     // Made read-only by its owner: Tavix must not replace it, and says so here.
-    ASSERT_TRUE(QFile::setPermissions(f.stateFile->stateFileURL(), QFileDevice::ReadOwner));
-    f.state->renameClock(f.firstClockID(), QStringLiteral("Stage"));
-    f.stateFile->flushPendingWrites();
+    ASSERT_TRUE(QFile::setPermissions(f.file->stateFileURL(), QFileDevice::ReadOwner));
+    f.state.renameClock(f.id(), QStringLiteral("Stage"));
+    f.file->flushPendingWrites();
     ASSERT_TRUE(test::waitUntil([&] { return f.view->saveNote()->isVisible(); }));
     EXPECT_TRUE(f.view->saveNote()->text().startsWith(QStringLiteral("Your changes are not being saved: ")));
     EXPECT_TRUE(f.view->saveNote()->text().contains(QStringLiteral("read-only")));
 
     ASSERT_TRUE(
-        QFile::setPermissions(f.stateFile->stateFileURL(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    f.state->renameClock(f.firstClockID(), QStringLiteral("Studio"));
-    f.stateFile->flushPendingWrites();
+        QFile::setPermissions(f.file->stateFileURL(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    f.state.renameClock(f.id(), QStringLiteral("Studio"));
+    f.file->flushPendingWrites();
     EXPECT_TRUE(test::waitUntil([&] { return !f.view->saveNote()->isVisible(); }));
 }
 
 TEST(RemoteControlSection, EditsTheRemoteKeysAndShowsTheAddressWithTheTokenMasked) {
-    test::EditorFixture f;
-    RemoteControlSection section(f.state.get(), 160);
+    test::Store f;
+    RemoteControlSection section(&f.state, 160);
     section.show();
     EXPECT_TRUE(section.enabledToggle()->isChecked()) << "on by default";
     EXPECT_FALSE(section.allowOthersToggle()->isChecked());
@@ -161,13 +161,13 @@ TEST(RemoteControlSection, EditsTheRemoteKeysAndShowsTheAddressWithTheTokenMaske
     section.httpPortBox()->setFocus();
     section.httpPortBox()->selectAll();
     QTest::keyClicks(section.httpPortBox(), QStringLiteral("8123"));
-    EXPECT_EQ(f.state->settings().remoteHttpPort, 7420);
+    EXPECT_EQ(f.state.settings().remoteHttpPort, 7420);
     QTest::keyClick(section.httpPortBox(), Qt::Key_Return);
-    EXPECT_EQ(f.state->settings().remoteHttpPort, 8123);
+    EXPECT_EQ(f.state.settings().remoteHttpPort, 8123);
 
     QTest::mouseClick(section.allowOthersToggle(), Qt::LeftButton);
-    const QString token = f.state->settings().remoteAccessToken;
-    EXPECT_TRUE(f.state->settings().remoteAllowOtherComputers);
+    const QString token = f.state.settings().remoteAccessToken;
+    EXPECT_TRUE(f.state.settings().remoteAllowOtherComputers);
     EXPECT_GE(token.size(), 40) << "a token is made when other computers are first allowed";
     EXPECT_EQ(section.tokenBox()->echoMode(), QLineEdit::Password);
 
@@ -180,12 +180,12 @@ TEST(RemoteControlSection, EditsTheRemoteKeysAndShowsTheAddressWithTheTokenMaske
     EXPECT_EQ(QGuiApplication::clipboard()->text(), url) << "the copy is the whole address";
 
     QTest::mouseClick(section.newTokenButton(), Qt::LeftButton);
-    EXPECT_NE(f.state->settings().remoteAccessToken, token);
+    EXPECT_NE(f.state.settings().remoteAccessToken, token);
     section.setStatus(url, QString());
     EXPECT_FALSE(section.problemText()->isVisible());
 
     QTest::mouseClick(section.enabledToggle(), Qt::LeftButton);
-    EXPECT_FALSE(f.state->settings().remoteControlEnabled);
+    EXPECT_FALSE(f.state.settings().remoteControlEnabled);
     EXPECT_FALSE(section.httpPortBox()->isEnabled());
     EXPECT_EQ(section.urlText()->text(), QStringLiteral("Off"));
 }

@@ -17,13 +17,13 @@ namespace {
 
 test::ScriptedAudioDevice device(std::uint32_t id, const char* name, std::uint32_t channels,
                                  SourceTraits traits = test::lineInPort()) {
-    return test::ScriptedAudioDevice(id, QString::fromUtf8(name), channels, 48000, std::move(traits));
+    return {id, QString::fromUtf8(name), channels, 48000, std::move(traits)};
 }
 
 // The onboard card's microphone input: its port, not its name, makes it one.
 const SourceTraits kMicPort{false, QStringLiteral("analog-input-mic"), PortType::microphone, QString()};
 
-struct TimecodeFixture : test::EditorFixture {
+struct TimecodeFixture : test::Store {
     test::ScriptedAudioBackend audio;
     TimecodeRuntime runtime;
     QWidget anchor;
@@ -36,7 +36,7 @@ struct TimecodeFixture : test::EditorFixture {
                           device(12, "Built-in Audio Analog Mono", 1, kMicPort)});
     }
     void open(std::optional<TimecodeSettings> stored) {
-        change([&stored](ClockModel& c) {
+        edit([&stored](ClockModel& c) {
             c.mode = ClockMode::timecode;
             c.timecode = stored;
         });

@@ -1,6 +1,6 @@
 #include "model/appstate.h"
 #include "model/statecodec.h"
-#include "testsupport.h"
+#include "support/storetest.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -24,50 +24,33 @@ struct Store {
         file->flushPendingWrites();
         return StateFile(base.path()).loadSavedState();
     }
-    void writeState(const PersistenceContainer& s) {
-        test::writeFile(file->stateFileURL(), *encodeStateFile(s, nullptr));
-    }
+    void writeState(const PersistenceContainer& s) { test::writeState(file->stateFileURL(), s); }
 };
 
-ClockModel namedClock(const QString& name) {
-    return ClockModel::makeNew(QUuid::createUuid(), name, AppSettings{});
-}
+using test::makeClock;
 
 } // namespace
 
-TEST(AppState, FirstStartMakesClockOneAndWritesItAtOnce) {
-    Store store;
-    store.start();
-    ASSERT_EQ(store.state->clocks().size(), 1);
-    EXPECT_EQ(store.state->clocks()[0].name, QStringLiteral("Clock 1"));
-    const auto disk = store.onDisk();
-    ASSERT_TRUE(disk && disk->clocks.size() == 1);
-    EXPECT_EQ(disk->clocks[0].id, store.state->clocks()[0].id);
-}
-
 TEST(AppState, AnEmptySavedListGetsOneClockMadeFromTheSavedDefaults) {
     Store store;
-    PersistenceContainer saved;
-    saved.settings.defaultOpacity = 0.4;
-    saved.settings.defaultCountdownDuration = 90;
-    saved.settings.defaultBackgroundColor = ColorValue::srgb(0.2, 0.2, 0.2, 1);
-    saved.settings.defaultTimeUntilFlashAtTarget = false;
-    store.writeState(saved);
+    store.writeState(test::stateOf({}, [](AppSettings& s) {
+        s.defaultOpacity = 0.4;
+        s.defaultCountdownDuration = 90;
+        s.defaultBackgroundColor = ColorValue::srgb(0.2, 0.2, 0.2, 1);
+        s.defaultTimeUntilFlashAtTarget = false;
+    }));
     store.start();
     ASSERT_EQ(store.state->clocks().size(), 1);
     const ClockModel& clock = store.state->clocks()[0];
-    EXPECT_EQ(clock.opacity, 0.4);
-    EXPECT_EQ(clock.countdown->duration, 90);
-    EXPECT_EQ(clock.backgroundColor, ColorValue::srgb(0.2, 0.2, 0.2, 1));
-    EXPECT_FALSE(clock.timeUntil->flashAtTarget);
+    EXPECT_EQ(std::tuple(clock.opacity, clock.countdown->duration, clock.backgroundColor,
+                         clock.timeUntil->flashAtTarget),
+              std::tuple(0.4, 90.0, ColorValue::srgb(0.2, 0.2, 0.2, 1), false));
     EXPECT_EQ(store.onDisk()->clocks.size(), 1);
 }
 
 TEST(AppState, AReadableFileIsUsedAsIsAndNothingIsWrittenUntilAChange) {
     Store store;
-    PersistenceContainer saved;
-    saved.clocks = {namedClock(QStringLiteral("A")), namedClock(QStringLiteral("B"))};
-    store.writeState(saved);
+    store.writeState(test::stateOf({makeClock("A"), makeClock("B")}));
     const QDateTime before = QFileInfo(store.file->stateFileURL()).lastModified();
     store.start();
     QSignalSpy saves(store.state.get(), &AppState::saved);
@@ -165,29 +148,20 @@ TEST(AppState, RunningTimerProgressAloneIsSavedPeriodicallyNotAtOnce) {
 TEST(AppState, DefaultNamesTakeTheSmallestFreeNumberComparedAsUnicodeText) {
     Store store;
     store.start();
-    const QList<std::pair<QStringList, QString>> cases = {
-        {{}, QStringLiteral("Clock 1")},
-        {{QStringLiteral("Clock 1"), QStringLiteral("Clock 3")}, QStringLiteral("Clock 2")},
-        {{QStringLiteral("Clock 1 "), QStringLiteral("clock 1")}, QStringLiteral("Clock 1")},
-        {{QStringLiteral("Clock 2"), QStringLiteral("Clock 1")}, QStringLiteral("Clock 3")},
-    };
-    for (const auto& [existing, expected] : cases) {
-        QList<ClockModel> clocks;
-        for (const QString& name : existing) {
-            clocks.append(namedClock(name));
-        }
+    const std::vector<std::pair<QList<ClockModel>, const char*>> cases = {
+        {{}, "Clock 1"},
+        {{makeClock("Clock 1"), makeClock("Clock 3")}, "Clock 2"},
+        {{makeClock("Clock 1 "), makeClock("clock 1")}, "Clock 1"},
+        {{makeClock("Clock 2"), makeClock("Clock 1")}, "Clock 3"}};
+    for (const auto& [clocks, expected] : cases) {
         store.state->setClocks(clocks);
-        EXPECT_EQ(store.state->nextDefaultClockName(), expected)
-            << existing.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(store.state->nextDefaultClockName(), QString::fromUtf8(expected));
     }
 }
 
 TEST(AppState, RenameTrimsAndRefusesEmptyOrTakenNames) {
     Store store;
-    PersistenceContainer saved;
-    saved.clocks = {namedClock(QStringLiteral("Caf\u00E9")), namedClock(QStringLiteral("Clock 2")),
-                    namedClock(QStringLiteral("Other"))};
-    store.writeState(saved);
+    store.writeState(test::stateOf({makeClock("Caf\u00E9"), makeClock("Clock 2"), makeClock("Other")}));
     store.start();
     const QUuid first = store.state->clocks()[0].id;
     const QUuid third = store.state->clocks()[2].id;

@@ -19,8 +19,17 @@ namespace {
 
 const QString kPreserved = QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ");
 
-QStringList preservedFiles(const QString& directory) {
-    return QDir(directory).entryList({QStringLiteral("tavix-corrupt-*")}, QDir::Files);
+// The files kept aside in `directory` as tavix-<kind>-*.plist, and their contents.
+QStringList keptFiles(const QString& directory, const char* kind = "corrupt") {
+    return QDir(directory).entryList({QStringLiteral("tavix-%1-*.plist").arg(QLatin1String(kind))},
+                                     QDir::Files);
+}
+QList<QByteArray> keptBytes(const QString& directory, const char* kind = "corrupt") {
+    QList<QByteArray> contents;
+    for (const QString& name : keptFiles(directory, kind)) {
+        contents.append(test::readFile(QDir(directory).filePath(name)));
+    }
+    return contents;
 }
 
 PersistenceContainer stateWithClocks(int count) {
@@ -87,7 +96,7 @@ TEST(StateFile, NoFileGivesNoStateSilentlyAndOldTemporaryFilesAreCleanedUp) {
     std::optional<PersistenceContainer> loaded;
     EXPECT_TRUE(capturedStdoutLines([&] { loaded = file.loadSavedState(); }).isEmpty());
     EXPECT_FALSE(loaded);
-    EXPECT_TRUE(preservedFiles(base.filePath(QStringLiteral("Tavix"))).isEmpty());
+    EXPECT_TRUE(keptFiles(base.filePath(QStringLiteral("Tavix"))).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(old));
     EXPECT_TRUE(QFileInfo::exists(fresh));
 }
@@ -110,18 +119,32 @@ TEST(StateFile, UnreadableFilesAreMovedAsideUnderDistinctNamesWithOneMessage) {
         EXPECT_FALSE(QFileInfo::exists(file.stateFileURL()));
     }
     // All three within a second or two, and every one kept with its bytes under its own name.
-    const QStringList kept = preservedFiles(dir);
+    const QStringList kept = keptFiles(dir);
     ASSERT_EQ(kept.size(), 3);
     static const QRegularExpression name(QStringLiteral(
         "^tavix-corrupt-\\d+-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.plist$"));
-    QList<QByteArray> keptBytes;
     for (const QString& k : kept) {
         EXPECT_TRUE(name.match(k).hasMatch()) << k.toStdString();
-        keptBytes.append(test::readFile(QDir(dir).filePath(k)));
     }
     for (const QByteArray& bytes : inputs) {
-        EXPECT_TRUE(keptBytes.contains(bytes));
+        EXPECT_TRUE(keptBytes(dir).contains(bytes));
     }
+}
+
+// Every file of the corrupt corpus is kept aside whole by the corrupt-corpus drill; one too large to
+// read is made here, sparse, so that it costs no disk.
+TEST(StateFile, AFileTooLargeToBeStateIsKeptAsideUnread) {
+    QTemporaryDir base;
+    StateFile file(base.path());
+    QFile big(file.stateFileURL());
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(65 * 1024 * 1024));
+    big.close();
+    std::optional<PersistenceContainer> loaded;
+    const QStringList lines = capturedStdoutLines([&] { loaded = file.loadSavedState(); });
+    EXPECT_FALSE(loaded);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("too large")));
+    EXPECT_EQ(keptFiles(base.filePath(QStringLiteral("Tavix"))).size(), 1);
 }
 
 TEST(StateFile, QuickSavesEndWithTheLastStateAndTheFileIsWholeAtEveryMoment) {
@@ -182,22 +205,15 @@ TEST(StateFile, AnUnreadableFileThatCouldNotBeMovedIsNeverOverwrittenUnkept) {
     files->failWrites = false;
     lines = save(file, state);
     EXPECT_TRUE(lines.isEmpty());
-    const QStringList kept = preservedFiles(dir);
-    ASSERT_EQ(kept.size(), 1);
-    EXPECT_EQ(test::readFile(QDir(dir).filePath(kept[0])), QByteArray("the user's only copy"));
+    EXPECT_EQ(keptBytes(dir), QList<QByteArray>{"the user's only copy"});
     EXPECT_EQ(StateFile(base.path()).loadSavedState(), state);
 
     // Later saves just write.
     save(file, state);
-    EXPECT_EQ(preservedFiles(dir).size(), 1);
+    EXPECT_EQ(keptFiles(dir).size(), 1);
 }
 
 namespace {
-
-QStringList keptFiles(const QString& directory, const char* kind) {
-    return QDir(directory).entryList({QStringLiteral("tavix-%1-*.plist").arg(QLatin1String(kind))},
-                                     QDir::Files);
-}
 
 // Replaces the file as a sync tool does: new content of the same size, the old modification time.
 void replaceKeepingTime(const QString& path, QByteArray bytes) {
@@ -238,8 +254,7 @@ TEST(StateFile, AVersionPutThereByAnotherProgramIsKeptAsideBeforeTheNextWrite) {
     ours.clocks[0].name = QStringLiteral("Changed here");
     const QStringList lines = save(file, ours);
     const QStringList kept = keptFiles(dir, "replaced");
-    ASSERT_EQ(kept.size(), 1);
-    EXPECT_EQ(test::readFile(QDir(dir).filePath(kept[0])), restored);
+    ASSERT_EQ(keptBytes(dir, "replaced"), QList<QByteArray>{restored});
     EXPECT_EQ(lines,
               QStringList{QStringLiteral("⚠️ Saved app state was changed outside Tavix and was kept "
                                          "aside: kept as \u201C%1\u201D")
@@ -283,9 +298,8 @@ TEST(StateFile, ALinkedStateFileStaysALinkAndAnUnreadableTargetIsKeptBesideIt) {
 
     StateFile file(base.path());
     capturedStdoutLines([&] { EXPECT_FALSE(file.loadSavedState()); });
-    const QStringList kept = keptFiles(synced, "corrupt");
-    ASSERT_EQ(kept.size(), 1) << "kept beside the file the link points to";
-    EXPECT_EQ(test::readFile(QDir(synced).filePath(kept[0])), QByteArray("unreadable"));
+    EXPECT_EQ(keptBytes(synced), QList<QByteArray>{"unreadable"})
+        << "kept beside the file the link points to";
 
     const PersistenceContainer state = stateWithClocks(1);
     save(file, state);

@@ -2,8 +2,6 @@
 
 #include "testsupport.h"
 #include "timecode/audioinputdevicemanager.h"
-#include "timecode/timecodeinputmanager.h"
-#include "timecode/timecoderuntime.h"
 
 #include <gtest/gtest.h>
 
@@ -25,22 +23,13 @@ TEST(PulseAudioBackend, DeviceIDsAreThePosixCksumOfTheSourceName) {
     }
 }
 
-TEST(PulseAudioBackend, WithoutARunningServerNothingIsListedOrCapturedAndNothingCrashes) {
+TEST(PulseAudioBackend, WithoutARunningServerACaptureFailsAtTheDeviceAndNothingCrashes) {
     const QByteArray saved = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", "unix:/nonexistent/tavix-test/native");
     {
+        // Listing and retrying without a server are the sound-server drill's part.
         PulseAudioBackend audio;
         EXPECT_EQ(audio.inputAccess(), InputAccess::granted);
-        std::vector<AudioInputDeviceInfo> devices;
-        EXPECT_EQ(test::capturedStdoutLines([&] { devices = listInputDevices(audio); }),
-                  QStringList{u"⚠️ listInputDevices: couldn't get device list size (-6)"_s});
-        EXPECT_TRUE(devices.empty());
-
-        TimecodeRuntime runtime;
-        TimecodeInputManager manager(&audio, &runtime, {TimecodeFrameRate::fps25, u"1241085600"_s, 0});
-        test::capturedStdoutLines([&] { test::startSettled(manager); });
-        EXPECT_FALSE(manager.isCapturing());
-
         // A capture asked for directly fails at the device, as a vanished device would.
         AudioInputDeviceManager capture(audio);
         const QStringList lines =

@@ -1,9 +1,7 @@
 // The real build/tavix under a private Xvfb, driven from outside with curl, liblo's oscsend and
 // oscdump, a Qt WebSocket client and raw sockets. Every test has its own state folder and ports.
-#include "model/statecodec.h"
-#include "testsupport.h"
+#include "support/appprocess.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <memory>
 
 using namespace tavix;
@@ -52,37 +49,24 @@ QByteArray runProgram(const QString& program, const QStringList& arguments) {
     return process.readAllStandardOutput();
 }
 
-/// The application on a fresh XDG_DATA_HOME with its own ports.
-struct Tavix {
-    QTemporaryDir data;
-    QProcess process;
+/// The application with its own ports.
+struct Tavix : test::AppProcess {
     quint16 httpPort = freePort();
     quint16 oscPort = freePort();
     QString token;
 
     explicit Tavix(const QList<ClockModel>& clocks, const QString& accessToken = {}) : token(accessToken) {
-        QDir().mkpath(data.path() + u"/Tavix"_s);
-        PersistenceContainer state;
-        state.clocks = clocks;
-        state.settings.remoteHttpPort = httpPort;
-        state.settings.remoteOscPort = oscPort;
-        state.settings.remoteAllowOtherComputers = !accessToken.isEmpty();
-        state.settings.remoteAccessToken = accessToken;
-        test::writeFile(stateFile(), *encodeStateFile(state, nullptr));
+        prepare(test::stateOf(clocks, [&](AppSettings& s) {
+            s.remoteHttpPort = httpPort;
+            s.remoteOscPort = oscPort;
+            s.remoteAllowOtherComputers = !accessToken.isEmpty();
+            s.remoteAccessToken = accessToken;
+        }));
     }
-    ~Tavix() {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-    QString stateFile() const { return data.path() + u"/Tavix/tavix.plist"_s; }
 
     /// Starts the process and waits until both servers answer.
     bool start() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"XDG_DATA_HOME"_s, data.path());
-        process.setProcessEnvironment(env);
-        process.start(QString::fromLocal8Bit(qgetenv("TAVIX_BINARY")), {});
-        return process.waitForStarted(10000) &&
+        return launch() &&
                test::waitUntil([&] { return curl(u"/api/v1/clocks"_s).status != 0; }, kDeadlineMs) &&
                waitForOsc();
     }
@@ -98,10 +82,6 @@ struct Tavix {
                 return test::waitUntil([&] { return replies.hasPendingDatagrams(); }, 300);
             },
             kDeadlineMs);
-    }
-    bool stop() {
-        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-        return process.waitForFinished(kDeadlineMs) && process.exitCode() == 0;
     }
 
     /// curl on `path` with any further curl arguments.
@@ -123,35 +103,24 @@ struct Tavix {
     }
 };
 
-ClockModel clockNamed(const char* name, ClockMode mode) {
-    ClockModel clock = ClockModel::makeNew(QUuid::createUuid(), QString::fromUtf8(name), AppSettings{});
-    clock.mode = mode;
-    return clock;
-}
+using test::makeClock;
 
 ClockModel countdown(const char* name, double remaining) {
-    ClockModel clock = clockNamed(name, ClockMode::countdown);
+    ClockModel clock = makeClock(name, ClockMode::countdown);
     clock.countdown->duration = remaining;
     clock.countdown->remaining = remaining;
     return clock;
 }
 
-class RemoteEndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (qgetenv("TAVIX_BINARY").isEmpty() || qgetenv("DISPLAY").isEmpty()) {
-            GTEST_SKIP() << "needs TAVIX_BINARY and an X display (run through with-xvfb.sh)";
-        }
-    }
-};
+using RemoteEndToEnd = test::AppTest;
 
 } // namespace
 
 // Status codes of every refusal are the unit tests' business; here the ones only the running
 // application can give: the byte gate, open windows and the last window.
 TEST_F(RemoteEndToEnd, CurlDrivesTheClocksAsTheirButtonsDoAndTheChangesAreSaved) {
-    Tavix tavix({countdown("Show Timer", 300), clockNamed("Wall", ClockMode::clock),
-                 clockNamed("Deck A", ClockMode::timecode)});
+    Tavix tavix({countdown("Show Timer", 300), makeClock("Wall", ClockMode::clock),
+                 makeClock("Deck A", ClockMode::timecode)});
     ASSERT_TRUE(tavix.start());
     const QJsonArray list = QJsonDocument::fromJson(tavix.curl(u"/api/v1/clocks"_s).body).array();
     ASSERT_EQ(list.size(), 3);
@@ -185,19 +154,16 @@ TEST_F(RemoteEndToEnd, CurlDrivesTheClocksAsTheirButtonsDoAndTheChangesAreSaved)
         << "without a tray the last window's close would end Tavix and its remote control";
 
     ASSERT_TRUE(tavix.stop());
-    const auto saved = decodeStateFile(test::readFile(tavix.stateFile()), nullptr);
-    ASSERT_TRUE(saved);
-    ASSERT_EQ(saved->clocks.size(), 4);
-    const CountdownSettings show = *saved->clocks[0].countdown;
-    EXPECT_TRUE(show.isRunning);
-    EXPECT_EQ(show.duration, 600);
+    const QList<ClockModel> saved = tavix.saved().value().clocks;
+    ASSERT_EQ(saved.size(), 4);
+    const CountdownSettings show = saved[0].countdown.value();
+    EXPECT_EQ(std::pair(show.isRunning, show.duration), std::pair(true, 600.0));
     EXPECT_GT(show.remaining, 330) << "the nudge is in the saved state";
-    EXPECT_EQ(saved->clocks[3].name, u"Break"_s);
-    EXPECT_EQ(saved->clocks[3].mode, ClockMode::stopwatch);
+    EXPECT_EQ(std::pair(saved[3].name, saved[3].mode), std::pair(u"Break"_s, ClockMode::stopwatch));
 }
 
 TEST_F(RemoteEndToEnd, OscsendDrivesClocksByNameAndOscdumpReceivesTheList) {
-    Tavix tavix({countdown("Main Stage", 120), clockNamed("Laps", ClockMode::stopwatch)});
+    Tavix tavix({countdown("Main Stage", 120), makeClock("Laps", ClockMode::stopwatch)});
     ASSERT_TRUE(tavix.start());
     tavix.oscsend({u"/tavix/clock/Main Stage/toggle"_s});
     ASSERT_TRUE(test::waitUntil([&] { return tavix.clock(u"Main Stage"_s).value(u"isRunning"_s).toBool(); },

@@ -1,9 +1,7 @@
 // The real build/tavix under a private Xvfb (no window manager), looked at from outside with
 // xdotool, xwininfo and xprop, with its state folder under a temporary XDG_DATA_HOME.
-#include "model/statecodec.h"
-#include "testsupport.h"
+#include "support/appprocess.h"
 
-#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -71,45 +69,15 @@ bool closeWindow(const QString& window) {
         [&] { return !run(QStringLiteral("xwininfo -id ") + window).contains(u"IsViewable"); }, 10000);
 }
 
-/// The application on a fresh XDG_DATA_HOME.
-struct Tavix {
-    Tavix() { QDir().mkpath(folder()); }
-    ~Tavix() {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    QString folder() const { return m_data.path() + QStringLiteral("/Tavix"); }
-    QString stateFile() const { return folder() + QStringLiteral("/tavix.plist"); }
-    void prepare(const QList<ClockModel>& clocks) {
-        PersistenceContainer state;
-        state.clocks = clocks;
-        test::writeFile(stateFile(), *encodeStateFile(state, nullptr));
-    }
-    std::optional<PersistenceContainer> saved() const {
-        return decodeStateFile(test::readFile(stateFile()), nullptr);
-    }
-
-    void start() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_data.path());
-        m_process.setProcessEnvironment(env);
-        m_process.start(QString::fromLocal8Bit(qgetenv("TAVIX_BINARY")), {});
-        ASSERT_TRUE(m_process.waitForStarted(10000));
-    }
-    bool waitForExit() { return m_process.waitForFinished(10000); }
-    /// Sends the signal: true when the process then ends normally with exit code 0.
-    bool stop(int signalNumber) {
-        ::kill(static_cast<pid_t>(m_process.processId()), signalNumber);
-        return waitForExit() && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-    }
-    QString output() { return QString::fromUtf8(m_process.readAllStandardOutput()); }
-
-    /// Visible top-level windows by title.
+/// The application, and its visible windows by title.
+struct Tavix : test::AppProcess {
+    void prepare(const QList<ClockModel>& clocks) { AppProcess::prepare(test::stateOf(clocks)); }
+    void start() { ASSERT_TRUE(launch()); }
+    bool waitForExit() { return process.waitForFinished(10000); }
     std::map<QString, QString> windows() const {
         std::map<QString, QString> result;
-        const QString ids = run(QStringLiteral("xdotool search --all --onlyvisible --pid %1 --name .")
-                                    .arg(m_process.processId()));
+        const QString ids = run(
+            QStringLiteral("xdotool search --all --onlyvisible --pid %1 --name .").arg(process.processId()));
         for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
             result[run(QStringLiteral("xdotool getwindowname ") + id).trimmed()] = id;
         }
@@ -118,26 +86,16 @@ struct Tavix {
     bool waitForWindows(std::size_t count) {
         return test::waitUntil([&] { return windows().size() == count; }, 10000);
     }
-
-    QTemporaryDir m_data;
-    QProcess m_process;
 };
 
 ClockModel clock(const char* name, PointValue origin, SizeValue size) {
-    ClockModel c = ClockModel::makeNew(QUuid::createUuid(), QString::fromUtf8(name), AppSettings{});
+    ClockModel c = test::makeClock(name);
     c.windowOrigin = origin;
     c.windowSize = size;
     return c;
 }
 
-class EndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (qgetenv("TAVIX_BINARY").isEmpty() || qgetenv("DISPLAY").isEmpty()) {
-            GTEST_SKIP() << "needs TAVIX_BINARY and an X display (run through with-xvfb.sh)";
-        }
-    }
-};
+using EndToEnd = test::AppTest;
 
 } // namespace
 
@@ -184,26 +142,20 @@ TEST_F(EndToEnd, CtrlNAddsAClockSavedAtOnceAndClosingAWindowKeepsItsClock) {
     ASSERT_TRUE(closeWindow(tavix.windows().at(QStringLiteral("Second"))));
     ASSERT_TRUE(tavix.waitForWindows(2));
     EXPECT_TRUE(tavix.stop(SIGINT));
-    const auto saved = tavix.saved();
-    ASSERT_TRUE(saved);
-    ASSERT_EQ(saved->clocks.size(), 3);
-    EXPECT_EQ(saved->clocks.at(1).name, QStringLiteral("Second")) << "closing a window keeps its clock";
-    EXPECT_EQ(saved->clocks.at(1).windowOrigin, (PointValue{800, 100}));
-    EXPECT_EQ(saved->clocks.at(2).name, QStringLiteral("Clock 2"));
+    const QList<ClockModel> saved = tavix.saved().value().clocks;
+    ASSERT_EQ(saved.size(), 3);
+    EXPECT_EQ(std::pair(saved[1].name, saved[1].windowOrigin),
+              std::pair(QStringLiteral("Second"), PointValue{800, 100}))
+        << "closing a window keeps its clock";
+    EXPECT_EQ(saved[2].name, QStringLiteral("Clock 2"));
 }
 
-TEST_F(EndToEnd, ACorruptFileIsKeptAsideClockOneStartsAndClosingItEndsTheApplication) {
+// How a corrupt file is kept aside is the corrupt-corpus drill's part, for every file of the corpus.
+TEST_F(EndToEnd, ClosingTheLastWindowEndsTheApplication) {
     Tavix tavix;
-    const QByteArray junk("<?xml version=\"1.0\"?><plist><dict><key>clocks</key><string>oops");
-    test::writeFile(tavix.stateFile(), junk);
     tavix.start();
     ASSERT_TRUE(tavix.waitForWindows(1));
     ASSERT_TRUE(closeWindow(tavix.windows().at(QStringLiteral("Clock 1"))));
-    ASSERT_TRUE(tavix.waitForExit()) << "closing the last window ends the application";
-    // How the file is kept aside is the corrupt-corpus drill's part, for every file of the corpus.
-    EXPECT_TRUE(tavix.output().contains(u"\u26A0\uFE0F"));
-    EXPECT_EQ(QDir(tavix.folder()).entryList({QStringLiteral("tavix-corrupt-*.plist")}).size(), 1);
-    const auto saved = tavix.saved();
-    ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->clocks.at(0).name, QStringLiteral("Clock 1"));
+    ASSERT_TRUE(tavix.waitForExit());
+    EXPECT_EQ(tavix.saved().value().clocks.at(0).name, QStringLiteral("Clock 1"));
 }

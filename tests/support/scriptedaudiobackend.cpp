@@ -114,7 +114,7 @@ public:
     }
     bool isRunning() override {
         std::lock_guard lock(m_backend.m_mutex);
-        return started && !lost;
+        return started;
     }
 
     // Guarded by the backend's mutex.
@@ -125,7 +125,6 @@ public:
     void* userData = nullptr;
     bool connected = false;
     bool started = false;
-    bool lost = false;
     std::uint64_t framesDelivered = 0;
 
 private:
@@ -152,36 +151,6 @@ ScriptedAudioBackend::ScriptedAudioBackend() = default;
 
 ScriptedAudioBackend::~ScriptedAudioBackend() = default;
 
-void ScriptedAudioBackend::setDevices(std::vector<ScriptedAudioDevice> devices) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_devices = std::move(devices);
-    }
-    notifySubscribers();
-}
-
-ChangeSubscription ScriptedAudioBackend::subscribeToChanges(std::function<void()> onChange) {
-    std::lock_guard lock(m_subscriberMutex);
-    const std::uint64_t id = m_nextSubscriber++;
-    m_subscribers.emplace(id, std::move(onChange));
-    return ChangeSubscription(this, id);
-}
-
-void ScriptedAudioBackend::unsubscribe(std::uint64_t id) {
-    std::lock_guard lock(m_subscriberMutex);
-    m_subscribers.erase(id);
-}
-
-void ScriptedAudioBackend::notifySubscribers() {
-    if (!reportsChanges()) {
-        return;
-    }
-    std::lock_guard lock(m_subscriberMutex);
-    for (const auto& [id, onChange] : m_subscribers) {
-        onChange();
-    }
-}
-
 void ScriptedAudioBackend::setSampleSource(SampleSource source) {
     std::lock_guard callbackLock(m_callbackMutex);
     std::lock_guard lock(m_mutex);
@@ -204,7 +173,7 @@ bool ScriptedAudioBackend::deliverCallbacks(const std::vector<std::uint32_t>& fr
             {
                 std::lock_guard lock(m_mutex);
                 const auto it = std::find_if(m_streams.rbegin(), m_streams.rend(), [](const Stream* s) {
-                    return s->started && !s->lost && s->callback != nullptr;
+                    return s->started && s->callback != nullptr;
                 });
                 if (it == m_streams.rend()) {
                     return;
@@ -229,19 +198,6 @@ bool ScriptedAudioBackend::deliverCallbacks(const std::vector<std::uint32_t>& fr
     });
     audioThread.join();
     return delivered;
-}
-
-void ScriptedAudioBackend::loseRunningStream() {
-    {
-        std::lock_guard callbackLock(m_callbackMutex);
-        std::lock_guard lock(m_mutex);
-        for (Stream* stream : m_streams) {
-            if (stream->started) {
-                stream->lost = true;
-            }
-        }
-    }
-    notifySubscribers();
 }
 
 AudioStatus ScriptedAudioBackend::enter(ScriptedAudioStep step) {

@@ -8,7 +8,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <type_traits>
@@ -18,19 +17,13 @@ namespace tavix::test {
 
 /// One source of the scripted backend.
 struct ScriptedAudioDevice {
-    ScriptedAudioDevice() = default;
-    ScriptedAudioDevice(InputDeviceId deviceID, std::optional<QString> name, std::uint32_t channels,
-                        double sampleRate = 48000, SourceTraits traits = {})
-        : deviceID(deviceID), name(std::move(name)), channels(channels), sampleRate(sampleRate),
-          traits(std::move(traits)) {}
-
     InputDeviceId deviceID = 0;
     /// Absent: the source has no description.
-    std::optional<QString> name;
+    std::optional<QString> name{};
     std::uint32_t channels = 0;
     double sampleRate = 48000;
     /// Monitor, port and form factor, as the server would tell them.
-    SourceTraits traits;
+    SourceTraits traits{};
 };
 
 /// The traits of a source on a line-in port, the usual input for LTC.
@@ -74,7 +67,9 @@ public:
     void setAccessGranted(bool granted) {
         locked([&] { m_accessGranted = granted; });
     }
-    void setDevices(std::vector<ScriptedAudioDevice> devices);
+    void setDevices(std::vector<ScriptedAudioDevice> devices) {
+        locked([&] { m_devices = std::move(devices); });
+    }
     /// Every later call of `step` returns `status` (0 restores success).
     void setStatus(ScriptedAudioStep step, AudioStatus status) {
         locked([&] { m_statuses.at(std::size_t(step)) = status; });
@@ -85,19 +80,12 @@ public:
     }
     /// What read() delivers; silence by default.
     void setSampleSource(SampleSource source);
-    /// Changes are reported as they happen: setDevices() and loseRunningStream() tell the
-    /// subscribers, and reportsChanges() answers true. Off by default, as without a server.
-    void setReportsChanges(bool reports) {
-        locked([&] { m_reportsChanges = reports; });
-    }
     /// Called on the delivering thread just before and just after each capture callback.
     void setCallbackHooks(std::function<void()> before, std::function<void()> after);
 
     /// Runs one capture callback per entry of `frameCounts`, in order, on a thread of its own, as a
     /// started stream would, and waits for them. Returns false when no stream is started.
     bool deliverCallbacks(const std::vector<std::uint32_t>& frameCounts);
-    /// The started stream stops delivering, as when its source is unplugged or the server dies.
-    void loseRunningStream();
 
     std::vector<ScriptedAudioStep> callLog() const {
         return locked([&] { return m_callLog; });
@@ -126,13 +114,12 @@ public:
     bool canCapture() override { return true; }
     AudioStatus newCaptureStream(std::unique_ptr<CaptureStream>& stream) override;
     void post(std::function<void()> work) override { m_worker.post(std::move(work)); }
-    ChangeSubscription subscribeToChanges(std::function<void()> onChange) override;
-    bool reportsChanges() override {
-        return locked([&] { return m_reportsChanges; });
-    }
+    // Changes are never reported, as without a server: only listing again finds them.
+    ChangeSubscription subscribeToChanges(std::function<void()>) override { return {}; }
+    bool reportsChanges() override { return false; }
 
 protected:
-    void unsubscribe(std::uint64_t id) override;
+    void unsubscribe(std::uint64_t) override {}
 
 private:
     class Stream;
@@ -146,7 +133,6 @@ private:
     /// Logs the call and returns its scripted status. Called with m_mutex held.
     AudioStatus enter(ScriptedAudioStep step);
     const ScriptedAudioDevice* findDevice(InputDeviceId device) const;
-    void notifySubscribers();
 
     mutable std::mutex m_mutex;
     // Held while a callback runs, so that stopping a stream waits for it as a real stream does.
@@ -162,11 +148,6 @@ private:
     std::optional<SampleSpec> m_lastClientSpec;
     std::optional<std::uint32_t> m_lastMaximumBlockFrames;
     std::vector<Stream*> m_streams;
-    bool m_reportsChanges = false;
-    // Held while subscribers are told, so that unsubscribing waits for a callback in progress.
-    std::mutex m_subscriberMutex;
-    std::map<std::uint64_t, std::function<void()>> m_subscribers;
-    std::uint64_t m_nextSubscriber = 1;
     // Declared last, so that it stops before the state its work uses goes.
     WorkerThread m_worker{"scripted-list"};
 };

@@ -112,11 +112,10 @@ TEST(AudioInputDeviceManager, AFailedStartPrintsOneLineWithTheStatusAndLeavesNot
         c.script(capture.audio);
         const QStringList lines = capture.start();
         ASSERT_FALSE(lines.isEmpty());
-        EXPECT_EQ(lines.last(), c.lastLine);
-        EXPECT_EQ(lines.filter(u"❌"_s).size(), c.capturing ? 0 : 1);
-        EXPECT_EQ(lines.contains(advisory), c.capturing);
-        EXPECT_EQ(capture.manager->isCapturing(), c.capturing);
-        EXPECT_EQ(capture.audio.liveStreamCount(), c.capturing ? 1 : 0);
+        // The last line, failure lines, the advisory warning, whether capturing, streams alive.
+        EXPECT_EQ(std::tuple(lines.last(), lines.filter(u"❌"_s).size(), lines.contains(advisory),
+                             capture.manager->isCapturing(), capture.audio.liveStreamCount()),
+                  std::tuple(c.lastLine, c.capturing ? 0 : 1, c.capturing, c.capturing, c.capturing ? 1 : 0));
         if (!c.capturing) {
             EXPECT_EQ(capture.manager->scratchCapacityFrames(), 0);
             EXPECT_TRUE(test::capturedStdoutLines([&] { capture.manager->stop(); }).isEmpty());

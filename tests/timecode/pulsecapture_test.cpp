@@ -129,10 +129,10 @@ TEST_F(PulseLive, ListsEverySourceWithWhatTheServerSaysAboutItAndRefusesItsMicro
     EXPECT_EQ(devices.size(), expected.size());
     for (const auto& [sourceName, name, channels, microphone, evidence] : expected) {
         const AudioInputDeviceInfo device = find(sourceName);
-        EXPECT_EQ(device.name, QString::fromLatin1(name)) << sourceName;
-        EXPECT_EQ(device.inputChannelCount, channels) << sourceName;
-        EXPECT_EQ(judgeMicrophone(device).isMicrophone, microphone) << sourceName;
-        EXPECT_EQ(judgeMicrophone(device).evidence, evidence) << sourceName;
+        const MicrophoneVerdict verdict = judgeMicrophone(device);
+        EXPECT_EQ(std::tuple(device.name, device.inputChannelCount, verdict.isMicrophone, verdict.evidence),
+                  std::tuple(QString::fromLatin1(name), channels, microphone, evidence))
+            << sourceName;
     }
 
     std::reverse(modules.begin(), modules.end()); // the filters before their master
