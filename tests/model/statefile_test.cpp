@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
 
 using namespace tavix;
 using tavix::test::capturedStdoutLines;
@@ -147,39 +146,6 @@ TEST(StateFile, AFileTooLargeToBeStateIsKeptAsideUnread) {
     EXPECT_EQ(keptFiles(base.filePath(QStringLiteral("Tavix"))).size(), 1);
 }
 
-TEST(StateFile, QuickSavesEndWithTheLastStateAndTheFileIsWholeAtEveryMoment) {
-    QTemporaryDir base;
-    StateFile file(base.path());
-    const QString path = file.stateFileURL();
-    PersistenceContainer state = stateWithClocks(20);
-    save(file, state);
-
-    std::atomic<bool> stop{false};
-    std::atomic<int> reads{0};
-    std::atomic<int> broken{0};
-    std::thread reader([&] {
-        while (!stop) {
-            const QByteArray bytes = test::readFile(path);
-            if (!decodeStateFile(bytes, nullptr)) {
-                ++broken;
-            }
-            ++reads;
-        }
-    });
-    for (int i = 1; i <= 10; ++i) {
-        state.clocks[0].name = QStringLiteral("Save %1").arg(i);
-        state.clocks.append(ClockModel(state.clocks[1]));
-        file.save(state.clocks, state.settings);
-    }
-    file.flushPendingWrites();
-    stop = true;
-    reader.join();
-    EXPECT_EQ(broken, 0) << "of " << reads << " reads";
-    EXPECT_GT(reads, 0);
-    StateFile again(base.path());
-    EXPECT_EQ(again.loadSavedState(), state);
-}
-
 TEST(StateFile, AnUnreadableFileThatCouldNotBeMovedIsNeverOverwrittenUnkept) {
     QTemporaryDir base;
     auto files = std::make_shared<FlakyFiles>();
@@ -215,16 +181,6 @@ TEST(StateFile, AnUnreadableFileThatCouldNotBeMovedIsNeverOverwrittenUnkept) {
 
 namespace {
 
-// Replaces the file as a sync tool does: new content of the same size, the old modification time.
-void replaceKeepingTime(const QString& path, QByteArray bytes) {
-    const QDateTime time = QFileInfo(path).lastModified();
-    bytes.resize(QFileInfo(path).size(), ' ');
-    test::writeFile(path, bytes);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
-}
-
 class NoCopies : public FileOperations {
 public:
     bool keepCopy(const QString&, const QString&, const QByteArray&, QString* error) override {
@@ -234,41 +190,6 @@ public:
 };
 
 } // namespace
-
-TEST(StateFile, AVersionPutThereByAnotherProgramIsKeptAsideBeforeTheNextWrite) {
-    QTemporaryDir base;
-    const QString dir = base.filePath(QStringLiteral("Tavix"));
-    PersistenceContainer ours = stateWithClocks(2);
-    {
-        StateFile first(base.path());
-        save(first, ours);
-    }
-    StateFile file(base.path());
-    ASSERT_EQ(file.loadSavedState(), ours);
-    EXPECT_TRUE(save(file, ours).isEmpty()) << "unchanged: written without a copy";
-
-    // A restored backup, same size and time as ours.
-    const QByteArray theirs = *encodeStateFile(stateWithClocks(2), nullptr);
-    replaceKeepingTime(file.stateFileURL(), theirs);
-    const QByteArray restored = test::readFile(file.stateFileURL());
-    ours.clocks[0].name = QStringLiteral("Changed here");
-    const QStringList lines = save(file, ours);
-    const QStringList kept = keptFiles(dir, "replaced");
-    ASSERT_EQ(keptBytes(dir, "replaced"), QList<QByteArray>{restored});
-    EXPECT_EQ(lines,
-              QStringList{QStringLiteral("⚠️ Saved app state was changed outside Tavix and was kept "
-                                         "aside: kept as \u201C%1\u201D")
-                              .arg(QDir(dir).filePath(kept[0]))});
-    EXPECT_EQ(StateFile(base.path()).loadSavedState(), ours);
-    // The desktop notification of the copy is checked with the real application, on a session bus.
-
-    // Our own write is what we know now; deleting the file is no change worth a copy either.
-    file.save(ours.clocks, ours.settings);
-    QFile::remove(file.stateFileURL());
-    save(file, ours);
-    EXPECT_EQ(keptFiles(dir, "replaced").size(), 1);
-    EXPECT_EQ(StateFile(base.path()).loadSavedState(), ours);
-}
 
 TEST(StateFile, AnOutsideVersionThatCannotBeKeptIsNotOverwritten) {
     QTemporaryDir base;
