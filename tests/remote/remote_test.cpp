@@ -351,10 +351,9 @@ TEST(ClockSnapshot, StateTextAndFieldsFollowTheModeAndTheWindow) {
         countdown.countdown->remaining = remaining;
         return snapshotOf(countdown, kNow, true, true, nullptr).state;
     };
-    EXPECT_EQ(stateOf(61), ClockState::normal);
-    EXPECT_EQ(stateOf(60), ClockState::warning);
-    EXPECT_EQ(stateOf(0), ClockState::warning);
-    EXPECT_EQ(stateOf(-0.5), ClockState::overtime);
+    // Where each band begins is the display rules' test; here each band's name.
+    EXPECT_EQ((std::vector{stateOf(61), stateOf(60), stateOf(-0.5)}),
+              (std::vector{ClockState::normal, ClockState::warning, ClockState::overtime}));
     countdown.countdown->isRunning = true;
     countdown.countdown->flashWhenDone = true;
     const ClockSnapshot hidden = snapshotOf(countdown, kNow, false, true, nullptr);
