@@ -221,10 +221,7 @@ TEST(StateFile, ALinkedStateFileStaysALinkAndAnUnreadableTargetIsKeptBesideIt) {
     capturedStdoutLines([&] { EXPECT_FALSE(file.loadSavedState()); });
     EXPECT_EQ(keptBytes(synced), QList<QByteArray>{"unreadable"})
         << "kept beside the file the link points to";
-
-    const PersistenceContainer state = stateWithClocks(1);
-    save(file, state);
+    // What is written through the link is the atomic file's test; here the link must survive.
+    save(file, stateWithClocks(1));
     EXPECT_TRUE(QFileInfo(file.stateFileURL()).isSymLink());
-    EXPECT_EQ(StateFile(base.path()).loadSavedState(), state);
-    EXPECT_EQ(decodeStateFile(test::readFile(target), nullptr), state);
 }
