@@ -580,9 +580,9 @@ TEST(RemoteCommands, StageAndCaptionReadTheSameOverHttpAndOsc) {
     EXPECT_EQ(f.backend.applied, before);
 
     f.backend.models[1].stage = StageSettings{true, u"DP-1"_s, CaptionKind::message, u"Act 2"_s};
-    const QJsonObject stage =
+    const QJsonObject shown =
         bodyOf(f.api.handle(request("GET", "/api/v1/clocks/Wall"))).value(u"stage"_s).toObject();
-    EXPECT_EQ(stage, (QJsonObject{{u"on"_s, true},
+    EXPECT_EQ(shown, (QJsonObject{{u"on"_s, true},
                                   {u"screen"_s, u"DP-1"_s},
                                   {u"caption"_s, u"message"_s},
                                   {u"message"_s, u"Act 2"_s}}));
