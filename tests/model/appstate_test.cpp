@@ -85,27 +85,6 @@ TEST(AppState, ABurstOfChangesGivesOneSaveAfterTheBurstSettles) {
     ASSERT_TRUE(test::waitUntil([&] { return saves.count() == 2; }, 2000));
 }
 
-TEST(AppState, AStreamOfChangesCannotPostponeTheSaveForEver) {
-    Store store;
-    store.start();
-    QSignalSpy saves(store.state.get(), &AppState::saved);
-    // Changes 100 ms apart never leave the 250 ms quiet period the debounce waits for.
-    QElapsedTimer stream;
-    stream.start();
-    qint64 firstSaveMs = -1;
-    for (int i = 0; i < 20; ++i) {
-        ClockModel clock = store.state->clocks()[0];
-        clock.countdown->remaining -= 1;
-        store.state->setClock(0, clock);
-        QTest::qWait(100);
-        if (firstSaveMs < 0 && saves.count() > 0) {
-            firstSaveMs = stream.elapsed();
-        }
-    }
-    EXPECT_GE(saves.count(), 2);
-    EXPECT_GE(firstSaveMs, AppState::kAutosaveMaximumDelayMs);
-}
-
 TEST(AppState, RunningTimerProgressAloneIsSavedPeriodicallyNotAtOnce) {
     Store store;
     store.start();

@@ -197,11 +197,6 @@ TEST(StateCodec, AFailedReadSaysWhatIsWrongAndWhere) {
         {[](plist_t r) { plist_dict_set_item(firstClock(r), "id", plist_new_string("1234")); },
          "invalid UUID \u201C1234\u201D at clocks[0].id"},
         {[](plist_t r) {
-             plist_dict_set_item(plist_dict_get_item(firstClock(r), "stage"), "caption",
-                                 plist_new_string("banner"));
-         },
-         "unknown caption \u201Cbanner\u201D at clocks[0].stage.caption"},
-        {[](plist_t r) {
              plist_dict_remove_item(plist_dict_get_item(firstClock(r), "timecode"), "audioChannelIndex");
          },
          "at clocks[0].timecode"},
@@ -246,21 +241,15 @@ TEST(StateCodec, FilesInOtherUnicodeEncodingsOrLatin1ReadAsTheirUtf8Form) {
 
 namespace {
 
-// One of every property-list type, nested too, as a newer Tavix might store them.
+// Text that needs escaping, bytes and a nested list: every type of every level is the session
+// files test's part, on what a newer Tavix wrote in binary form.
 plist_t newerEntries(const char* tag) {
     plist_t entries = plist_new_dict();
-    plist_dict_set_item(entries, "newerString", plist_new_string(tag));
-    plist_dict_set_item(entries, "newerMarkup", plist_new_string("a < b & \"c\" > d\nline"));
-    plist_dict_set_item(entries, "newerNegative", plist_new_uint(static_cast<std::uint64_t>(-42)));
-    plist_dict_set_item(entries, "newerReal", plist_new_real(0.1));
-    plist_dict_set_item(entries, "newerFlag", plist_new_bool(1));
-    plist_dict_set_item(entries, "newerDate", plist_new_date(700000000, 0));
+    plist_dict_set_item(entries, "newerMarkup", plist_new_string(tag));
     plist_dict_set_item(entries, "newerData", plist_new_data("\0\1\2\xFF", 4));
     plist_t list = plist_new_array();
-    plist_array_append_item(list, plist_new_uint(7));
-    plist_t inner = plist_new_dict();
-    plist_dict_set_item(inner, "deeper", plist_new_array());
-    plist_array_append_item(list, inner);
+    plist_array_append_item(list, plist_new_string("a < b & \"c\" > d\nline"));
+    plist_array_append_item(list, plist_new_dict());
     plist_dict_set_item(entries, "newerList", list);
     return entries;
 }

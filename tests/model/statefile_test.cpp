@@ -4,13 +4,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
-#include <thread>
 
 using namespace tavix;
 using tavix::test::capturedStdoutLines;
@@ -101,7 +100,9 @@ TEST(StateFile, NoFileGivesNoStateSilentlyAndOldTemporaryFilesAreCleanedUp) {
     EXPECT_TRUE(QFileInfo::exists(fresh));
 }
 
-TEST(StateFile, UnreadableFilesAreMovedAsideUnderDistinctNamesWithOneMessage) {
+// The name, the message and the start after it are the corrupt-corpus drill's part, one file per
+// start; here several in one second, which must not take one another's place.
+TEST(StateFile, UnreadableFilesAreMovedAsideUnderDistinctNames) {
     QTemporaryDir base;
     StateFile file(base.path());
     const QString dir = base.filePath(QStringLiteral("Tavix"));
@@ -109,26 +110,17 @@ TEST(StateFile, UnreadableFilesAreMovedAsideUnderDistinctNamesWithOneMessage) {
         QByteArray bytes = *encodeStateFile(stateWithClocks(2), nullptr);
         return bytes.replace("<key>defaultOpacity</key>", "<key>defaultOpacityX</key>");
     }();
-    const QByteArray inputs[] = {QByteArray(), QByteArray("garbage"), missingKey};
+    const QList<QByteArray> inputs = {QByteArray(), QByteArray("garbage"), missingKey};
     for (const QByteArray& bytes : inputs) {
         test::writeFile(file.stateFileURL(), bytes);
-        std::optional<PersistenceContainer> loaded;
-        const QStringList lines = capturedStdoutLines([&] { loaded = file.loadSavedState(); });
-        EXPECT_FALSE(loaded);
-        EXPECT_EQ(lines.size(), 1);
+        capturedStdoutLines([&] { EXPECT_FALSE(file.loadSavedState()); });
         EXPECT_FALSE(QFileInfo::exists(file.stateFileURL()));
     }
-    // All three within a second or two, and every one kept with its bytes under its own name.
-    const QStringList kept = keptFiles(dir);
-    ASSERT_EQ(kept.size(), 3);
-    static const QRegularExpression name(QStringLiteral(
-        "^tavix-corrupt-\\d+-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.plist$"));
-    for (const QString& k : kept) {
-        EXPECT_TRUE(name.match(k).hasMatch()) << k.toStdString();
-    }
-    for (const QByteArray& bytes : inputs) {
-        EXPECT_TRUE(keptBytes(dir).contains(bytes));
-    }
+    QList<QByteArray> kept = keptBytes(dir);
+    std::sort(kept.begin(), kept.end());
+    QList<QByteArray> expected = inputs;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(kept, expected);
 }
 
 // Every file of the corrupt corpus is kept aside whole by the corrupt-corpus drill; one too large to
@@ -145,39 +137,6 @@ TEST(StateFile, AFileTooLargeToBeStateIsKeptAsideUnread) {
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains(QStringLiteral("too large")));
     EXPECT_EQ(keptFiles(base.filePath(QStringLiteral("Tavix"))).size(), 1);
-}
-
-TEST(StateFile, QuickSavesEndWithTheLastStateAndTheFileIsWholeAtEveryMoment) {
-    QTemporaryDir base;
-    StateFile file(base.path());
-    const QString path = file.stateFileURL();
-    PersistenceContainer state = stateWithClocks(20);
-    save(file, state);
-
-    std::atomic<bool> stop{false};
-    std::atomic<int> reads{0};
-    std::atomic<int> broken{0};
-    std::thread reader([&] {
-        while (!stop) {
-            const QByteArray bytes = test::readFile(path);
-            if (!decodeStateFile(bytes, nullptr)) {
-                ++broken;
-            }
-            ++reads;
-        }
-    });
-    for (int i = 1; i <= 10; ++i) {
-        state.clocks[0].name = QStringLiteral("Save %1").arg(i);
-        state.clocks.append(ClockModel(state.clocks[1]));
-        file.save(state.clocks, state.settings);
-    }
-    file.flushPendingWrites();
-    stop = true;
-    reader.join();
-    EXPECT_EQ(broken, 0) << "of " << reads << " reads";
-    EXPECT_GT(reads, 0);
-    StateFile again(base.path());
-    EXPECT_EQ(again.loadSavedState(), state);
 }
 
 TEST(StateFile, AnUnreadableFileThatCouldNotBeMovedIsNeverOverwrittenUnkept) {
@@ -215,16 +174,6 @@ TEST(StateFile, AnUnreadableFileThatCouldNotBeMovedIsNeverOverwrittenUnkept) {
 
 namespace {
 
-// Replaces the file as a sync tool does: new content of the same size, the old modification time.
-void replaceKeepingTime(const QString& path, QByteArray bytes) {
-    const QDateTime time = QFileInfo(path).lastModified();
-    bytes.resize(QFileInfo(path).size(), ' ');
-    test::writeFile(path, bytes);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
-}
-
 class NoCopies : public FileOperations {
 public:
     bool keepCopy(const QString&, const QString&, const QByteArray&, QString* error) override {
@@ -234,41 +183,6 @@ public:
 };
 
 } // namespace
-
-TEST(StateFile, AVersionPutThereByAnotherProgramIsKeptAsideBeforeTheNextWrite) {
-    QTemporaryDir base;
-    const QString dir = base.filePath(QStringLiteral("Tavix"));
-    PersistenceContainer ours = stateWithClocks(2);
-    {
-        StateFile first(base.path());
-        save(first, ours);
-    }
-    StateFile file(base.path());
-    ASSERT_EQ(file.loadSavedState(), ours);
-    EXPECT_TRUE(save(file, ours).isEmpty()) << "unchanged: written without a copy";
-
-    // A restored backup, same size and time as ours.
-    const QByteArray theirs = *encodeStateFile(stateWithClocks(2), nullptr);
-    replaceKeepingTime(file.stateFileURL(), theirs);
-    const QByteArray restored = test::readFile(file.stateFileURL());
-    ours.clocks[0].name = QStringLiteral("Changed here");
-    const QStringList lines = save(file, ours);
-    const QStringList kept = keptFiles(dir, "replaced");
-    ASSERT_EQ(keptBytes(dir, "replaced"), QList<QByteArray>{restored});
-    EXPECT_EQ(lines,
-              QStringList{QStringLiteral("⚠️ Saved app state was changed outside Tavix and was kept "
-                                         "aside: kept as \u201C%1\u201D")
-                              .arg(QDir(dir).filePath(kept[0]))});
-    EXPECT_EQ(StateFile(base.path()).loadSavedState(), ours);
-    // The desktop notification of the copy is checked with the real application, on a session bus.
-
-    // Our own write is what we know now; deleting the file is no change worth a copy either.
-    file.save(ours.clocks, ours.settings);
-    QFile::remove(file.stateFileURL());
-    save(file, ours);
-    EXPECT_EQ(keptFiles(dir, "replaced").size(), 1);
-    EXPECT_EQ(StateFile(base.path()).loadSavedState(), ours);
-}
 
 TEST(StateFile, AnOutsideVersionThatCannotBeKeptIsNotOverwritten) {
     QTemporaryDir base;
@@ -300,10 +214,7 @@ TEST(StateFile, ALinkedStateFileStaysALinkAndAnUnreadableTargetIsKeptBesideIt) {
     capturedStdoutLines([&] { EXPECT_FALSE(file.loadSavedState()); });
     EXPECT_EQ(keptBytes(synced), QList<QByteArray>{"unreadable"})
         << "kept beside the file the link points to";
-
-    const PersistenceContainer state = stateWithClocks(1);
-    save(file, state);
+    // What is written through the link is the atomic file's test; here the link must survive.
+    save(file, stateWithClocks(1));
     EXPECT_TRUE(QFileInfo(file.stateFileURL()).isSymLink());
-    EXPECT_EQ(StateFile(base.path()).loadSavedState(), state);
-    EXPECT_EQ(decodeStateFile(test::readFile(target), nullptr), state);
 }

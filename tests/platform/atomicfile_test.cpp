@@ -1,4 +1,5 @@
 #include "platform/atomicfile.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,20 +14,13 @@ using namespace Qt::StringLiterals;
 
 using tavix::writeFileAtomically;
 
-namespace {
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-} // namespace
-
 TEST(AtomicFile, ReplacesWholeAndAFailureKeepsTheOldFileAndSaysWhy) {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"state.plist"_s);
     QString error;
     ASSERT_TRUE(writeFileAtomically(path, QByteArray(100000, 'x'), &error)) << error.toStdString();
     ASSERT_TRUE(writeFileAtomically(path, "keep me", &error)) << error.toStdString();
-    EXPECT_EQ(contents(path), QByteArray("keep me"));
+    EXPECT_EQ(tavix::test::readFile(path), QByteArray("keep me"));
 
     // A directory in place of the file cannot be replaced by a file.
     const QString blocked = dir.filePath(u"blocked"_s);
@@ -39,7 +33,7 @@ TEST(AtomicFile, ReplacesWholeAndAFailureKeepsTheOldFileAndSaysWhy) {
     EXPECT_FALSE(writeFileAtomically(dir.filePath(u"missing/state.plist"_s), "new", &error));
     EXPECT_TRUE(error.contains(u"No such file or directory"_s)) << error.toStdString();
 
-    EXPECT_EQ(contents(path), QByteArray("keep me"));
+    EXPECT_EQ(tavix::test::readFile(path), QByteArray("keep me"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{u"state.plist"_s});
 }
 
@@ -66,7 +60,7 @@ TEST(AtomicFile, WritesThroughLinksAndKeepsTheLinks) {
 
     QString error;
     ASSERT_TRUE(writeFileAtomically(state, "new", &error)) << error.toStdString();
-    EXPECT_EQ(contents(real), QByteArray("new"));
+    EXPECT_EQ(tavix::test::readFile(real), QByteArray("new"));
     EXPECT_EQ(QFileInfo(state).symLinkTarget(), link);
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(QDir(dir.filePath(u"app"_s)).entryList(QDir::Files | QDir::System),
@@ -75,7 +69,7 @@ TEST(AtomicFile, WritesThroughLinksAndKeepsTheLinks) {
     // A link whose target is gone makes the target again.
     ASSERT_TRUE(QFile::remove(real));
     ASSERT_TRUE(writeFileAtomically(state, "again", &error)) << error.toStdString();
-    EXPECT_EQ(contents(real), QByteArray("again"));
+    EXPECT_EQ(tavix::test::readFile(real), QByteArray("again"));
     EXPECT_TRUE(QFileInfo(state).isSymLink());
 }
 
@@ -98,7 +92,7 @@ TEST(AtomicFile, KeepsTheModeUsesTheUmaskForNewFilesAndRefusesReadOnlyOnes) {
     QString error;
     EXPECT_FALSE(writeFileAtomically(path, "replaced", &error));
     EXPECT_TRUE(error.contains(u"read-only"_s)) << error.toStdString();
-    EXPECT_EQ(contents(path), QByteArray("more"));
+    EXPECT_EQ(tavix::test::readFile(path), QByteArray("more"));
     EXPECT_EQ(modeOf(path), mode_t(0444));
 }
 
@@ -110,7 +104,8 @@ TEST(AtomicFile, AKeptCopyNeverReplacesAFile) {
     QString error;
     ASSERT_TRUE(tavix::keepCopy(path, copy, "theirs", &error)) << error.toStdString();
     ASSERT_TRUE(writeFileAtomically(path, "ours", nullptr));
-    EXPECT_EQ(contents(copy), QByteArray("theirs")) << "the copy is not the state file's new content";
+    EXPECT_EQ(tavix::test::readFile(copy), QByteArray("theirs"))
+        << "the copy is not the state file's new content";
     EXPECT_FALSE(tavix::keepCopy(path, copy, "ours", &error));
-    EXPECT_EQ(contents(copy), QByteArray("theirs"));
+    EXPECT_EQ(tavix::test::readFile(copy), QByteArray("theirs"));
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -28,10 +29,9 @@ TEST(SerialQueue, RunsTasksInSubmissionOrderOneAtATimeOffTheCallingThread) {
     }
     // sync() returns only after everything submitted before it has run.
     queue.sync([] {});
-    ASSERT_EQ(order.size(), 200u);
-    for (int i = 0; i < 200; ++i) {
-        EXPECT_EQ(order[static_cast<size_t>(i)], i);
-    }
+    std::vector<int> submitted(200);
+    std::iota(submitted.begin(), submitted.end(), 0);
+    EXPECT_EQ(order, submitted);
     EXPECT_FALSE(overlapped);
     EXPECT_TRUE(onQueue);
     EXPECT_FALSE(queue.isCurrent());

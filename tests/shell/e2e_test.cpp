@@ -99,19 +99,17 @@ using EndToEnd = test::AppTest;
 
 } // namespace
 
-TEST_F(EndToEnd, OpensTheSavedClocksInPlaceWithTheirLevelAndOpacity) {
+// Staying above others is the window-manager drill's part, opacity the clock window test's.
+TEST_F(EndToEnd, OpensTheSavedClocksInPlace) {
     Tavix tavix;
-    ClockModel wall = clock("Studio", {100, 100}, {600, 200});
     ClockModel countdown = clock("Segment \u23F1", {750, 400}, {480, 170});
     countdown.mode = ClockMode::countdown;
-    ClockModel floating = clock("Floating", {1300, 700}, {400, 160});
-    floating.alwaysOnTop = true;
-    floating.opacity = 0.5;
-    tavix.prepare({wall, countdown, floating});
+    const QList<ClockModel> clocks{clock("Studio", {100, 100}, {600, 200}), countdown};
+    tavix.prepare(clocks);
     tavix.start();
-    ASSERT_TRUE(tavix.waitForWindows(3));
+    ASSERT_TRUE(tavix.waitForWindows(2));
     const auto windows = tavix.windows();
-    for (const ClockModel& c : {wall, countdown, floating}) {
+    for (const ClockModel& c : clocks) {
         ASSERT_TRUE(windows.count(c.name)) << c.name.toStdString();
         // The stored origin is the bottom-left corner, y upward from the bottom of the 1080-pixel screen.
         const auto [x, y] = c.windowOrigin;
@@ -120,10 +118,6 @@ TEST_F(EndToEnd, OpensTheSavedClocksInPlaceWithTheirLevelAndOpacity) {
                   (QList<int>{int(x), int(1080 - y - height), int(width), int(height)}))
             << c.name.toStdString();
     }
-    const QString floatingProps = run(QStringLiteral("xprop -id ") + windows.at(floating.name));
-    EXPECT_TRUE(floatingProps.contains(u"_NET_WM_STATE_ABOVE"));
-    const QRegularExpression opacity(QStringLiteral("_NET_WM_WINDOW_OPACITY\\(CARDINAL\\) = (\\d+)"));
-    EXPECT_NEAR(opacity.match(floatingProps).captured(1).toDouble() / 0xFFFFFFFF, 0.5, 1e-6);
     // A signal ends it cleanly; what it saves then is the signal drill's business.
     EXPECT_TRUE(tavix.stop(SIGTERM));
 }
