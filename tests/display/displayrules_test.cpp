@@ -110,6 +110,39 @@ TEST(WallClockText, MediumTimeOfTheLocaleInTheSystemZoneShiftedByTheOffset) {
     EXPECT_EQ(text(berlin(1, 59, 59, 0, QDate(2024, 3, 31)), 2.0, "de_DE"), "03:00:01");
 }
 
+TEST(WallClockText, FollowsTheCLibraryLocalTimeInEveryFormOfTZ) {
+    const QByteArray saved = qgetenv("TZ");
+    // POSIX rules ICU does not know, names, and the forms Tavix itself sets: a name after a colon,
+    // or the path of a zone file that has no name.
+    const char* const zones[] = {"CET-1CEST,M3.5.0,M10.5.0/3",
+                                 "IST-5:30",
+                                 "<+0545>-5:45",
+                                 "EST5EDT,M3.2.0,M11.1.0",
+                                 "America/St_Johns",
+                                 ":Europe/Berlin",
+                                 ":/usr/share/zoneinfo/Asia/Kolkata",
+                                 "UTC0"};
+    // Winter, summer, and either side of the European spring change.
+    const qint64 instants[] = {1705320000, 1718193600, 1711846799, 1711846801};
+    for (const char* zone : zones) {
+        qputenv("TZ", zone);
+        tzset();
+        for (const qint64 seconds : instants) {
+            const auto t = static_cast<time_t>(seconds);
+            tm local{};
+            localtime_r(&t, &local);
+            char expected[16];
+            std::strftime(expected, sizeof expected, "%H:%M:%S", &local);
+            EXPECT_EQ(
+                wallClockText(QDateTime::fromSecsSinceEpoch(seconds), std::nullopt, QString()).toStdString(),
+                expected)
+                << zone << " at " << seconds;
+        }
+    }
+    saved.isNull() ? qunsetenv("TZ") : qputenv("TZ", saved);
+    tzset();
+}
+
 TEST(CountdownRules, EveryStateOfTheTableHasItsColoursFlashAndText) {
     const auto countdown = [](double remaining, bool running, double warningTime = 60, bool flash = true) {
         ClockModel clock = clockIn(ClockMode::countdown);
