@@ -38,7 +38,9 @@ StageSettingsSection::StageSettingsSection(ClockBinding clock, double labelWidth
 
     m_screen->setAccessibleName(tr("Stage Screen"));
     m_screen->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    layout->addWidget(row(tr("Stage"), labelWidth, m_stageMode, m_screen));
+    layout->addWidget(row(tr("Stage"), labelWidth, m_stageMode));
+    // Its own line: a screen's name and size do not fit beside the toggle in the panel's width.
+    layout->addWidget(row(QString(), labelWidth, m_screen));
     connect(m_stageMode, &Toggle::clicked, this,
             [this](bool on) { writeStage([on](StageSettings& s) { s.isActive = on; }); });
     connect(m_screen, &QComboBox::activated, this, [this](int index) {

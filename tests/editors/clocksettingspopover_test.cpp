@@ -104,6 +104,10 @@ TEST(ClockSettingsPopover, StageRowsWriteTheStageRecordAndFollowItLive) {
     ASSERT_TRUE(stage);
     EXPECT_FALSE(f.clock().stage) << "only a change makes the record";
     EXPECT_EQ(stage->screenMenu()->count(), QGuiApplication::screens().size());
+    // A screen's name and size show whole in the panel's width, a long one too.
+    stage->screenMenu()->addItem(QStringLiteral("HDMI-A-1 (3840\u00D72160)"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_GE(stage->screenMenu()->width(), stage->screenMenu()->sizeHint().width());
     QTest::mouseClick(stage->stageModeToggle(), Qt::LeftButton);
     ASSERT_TRUE(f.clock().stage);
     EXPECT_TRUE(f.clock().stage->isActive);
