@@ -437,7 +437,10 @@ void TimecodeInputManager::watchForStall() {
         m_reportedStall = false;
         return;
     }
-    if (!m_reportedStall && m_lastProgress.elapsed() >= kStallMs) {
+    // A new stream's first audio can take a moment on a busy machine (the server sets the stream
+    // up first); a stream that delivered and then stopped is what a hung server looks like.
+    const qint64 allowanceMs = delivered == 0 ? 2 * kStallMs : kStallMs;
+    if (!m_reportedStall && m_lastProgress.elapsed() >= allowanceMs) {
         m_reportedStall = true;
         printDiagnostic(QStringLiteral("⚠️ TimecodeInputManager: no audio from deviceID ") +
                         QString::number(m_inputManager->captureDeviceID()) +

@@ -73,7 +73,8 @@ public:
     bool isRetrying() const { return m_supervision == Supervision::retrying; }
     /// A device listing of this manager is running.
     bool isListing() const { return m_listing; }
-    /// The capture runs but has delivered nothing for kStallMs (a sound server that hangs).
+    /// The capture runs but has delivered nothing for kStallMs, twice that before its first block
+    /// (a sound server that hangs).
     bool isStalled() const { return m_supervision == Supervision::watching && m_reportedStall; }
     /// How often a capture is checked and, once lost, tried again (tests shorten it).
     void setRetryIntervalMs(int intervalMs);

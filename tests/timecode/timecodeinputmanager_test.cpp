@@ -5,6 +5,8 @@
 #include "testsupport.h"
 #include "timecode/timecoderuntime.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -271,4 +273,23 @@ TEST(TimecodeInputManager, TellsWhenLtcArrivesItsRateAndWhenBlocksStopComing) {
     rig.deliver(5);
     EXPECT_FALSE(rig.runtime.showsNoTimecode());
     EXPECT_NE(rig.runtime.displayString(), stalled);
+}
+
+TEST(TimecodeInputManager, ANewStreamHasTwiceTheTimeForItsFirstAudioBeforeTheServerIsCalledHung) {
+    // A busy machine can take more than 2 s to set a new stream up; once audio has come, 2 s
+    // without any is what a hung server looks like.
+    Rig rig(settingsFor("73"));
+    rig.manager->setRetryIntervalMs(100);
+    ASSERT_TRUE(rig.start().contains(kCapturing));
+    QElapsedTimer since;
+    since.start();
+    const QStringList silent = test::capturedStdoutLines(
+        [&] { ASSERT_TRUE(test::waitUntil([&] { return rig.manager->isStalled(); }, 15000)); });
+    EXPECT_GE(since.elapsed(), 2 * TimecodeInputManager::kStallMs - 100);
+    EXPECT_EQ(silent,
+              QStringList{u"⚠️ TimecodeInputManager: no audio from deviceID 73 for 2 s; the sound "
+                          u"server does not answer"_s});
+    rig.deliver(8);
+    EXPECT_TRUE(test::waitUntil([&] { return !rig.manager->isStalled(); }))
+        << "audio again: the capture goes on";
 }
