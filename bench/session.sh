@@ -1,11 +1,13 @@
 # shellcheck shell=bash disable=SC2154,SC2034  # variables shared with the caller
-# Sourced by the measuring scripts once root, build and seconds are set:
-#   source bench/session.sh SCREEN ARGS...
-# runs the calling script again with ARGS under a private Xvfb of SCREEN (WxHxD) when there is no
-# display, then offers a temporary XDG_DATA_HOME for a state written by tavix_makestate, starting
+# Sourced by the measuring scripts with their own arguments, the first of which is BUILD_DIR:
+#   source "$(dirname "$0")/../session.sh" SCREEN "$@"
+# sets root and build (absolute; build/ of the checkout by default), runs the calling script again
+# with its arguments under a private Xvfb of SCREEN (WxHxD) when there is no display, then offers a temporary XDG_DATA_HOME for a state written by tavix_makestate, starting
 # and stopping what is measured (pids), and CPU time from /proc.
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(cd "${2:-$root/build}" && pwd)"
 if [ -z "${DISPLAY:-}" ]; then
-    exec "$root/tests/support/with-xvfb.sh" --screen "$1" "$0" "${@:2}"
+    exec "$root/tests/support/with-xvfb.sh" --screen "$1" "$0" "$build" "${@:3}"
 fi
 
 data=$(mktemp -d)

@@ -4,12 +4,10 @@
 # control on (no client connected) and once with it off. Prints both and their difference.
 # Usage: bench/remote/idle_cpu.sh [BUILD_DIR] [SECONDS] [ROUNDS]    (defaults build, 60, 2)
 set -euo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
 seconds="${2:-60}"
 rounds="${3:-2}"
 # shellcheck source=bench/session.sh
-source "$root/bench/session.sh" 1920x1080x24 "$build" "$seconds" "$rounds"
+source "$(dirname "$0")/../session.sh" 1920x1080x24 "$@"
 
 measure() { # on|off -> percent of one core in result
     write_state one --mode countdown --name Show --time 600 --origin 100,100 --size 600x200 --remote "$1"

@@ -6,12 +6,10 @@
 # Usage: bench/stage/stage_cpu.sh [BUILD_DIR] [SECONDS] [ROUNDS]    (defaults build, 60, 2)
 # With TENTHS=1 the stopwatch shows tenths of a second (ten repaints a second).
 set -euo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
 seconds="${2:-60}"
 rounds="${3:-2}"
 # shellcheck source=bench/session.sh
-source "$root/bench/session.sh" 1920x1080x24 "$build" "$seconds" "$rounds"
+source "$(dirname "$0")/../session.sh" 1920x1080x24 "$@"
 tenths=()
 [ "${TENTHS:-}" != 1 ] || tenths=(--tenths)
 

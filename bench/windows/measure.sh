@@ -11,8 +11,6 @@
 # Usage: bench/windows/measure.sh [BUILD_DIR] [SECONDS] [SETS] [STARTS] [COUNT]
 #   defaults: build, 60, "tavix", 5, 20; SETS is any of "tavix", "xclock" and "plainqt", in order
 set -euo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
 seconds="${2:-60}"
 sets="${3:-tavix}"
 starts="${4:-5}"
@@ -21,7 +19,7 @@ count="${5:-20}"
 screen=1920x1080x24
 [ "$count" -le 20 ] || screen=3840x2700x24
 # shellcheck source=bench/session.sh
-source "$root/bench/session.sh" "$screen" "$build" "$seconds" "$sets" "$starts" "$count"
+source "$(dirname "$0")/../session.sh" "$screen" "$@"
 write_state "bench$count"
 
 start_set() {

@@ -6,12 +6,10 @@
 # (a quarter of the clocks are running countdowns, so there is always something to save).
 # Usage: bench/windows/quit.sh [BUILD_DIR] [N] [ROUNDS]    (defaults build, 1000, 3)
 set -euo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
 count="${2:-1000}"
 rounds="${3:-3}"
 # shellcheck source=bench/session.sh
-source "$root/bench/session.sh" 1920x1080x24 "$build" "$count" "$rounds"
+source "$(dirname "$0")/../session.sh" 1920x1080x24 "$@"
 write_state "many:$count" --remote off
 state="$data/Tavix/tavix.plist"
 

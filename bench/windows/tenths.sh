@@ -4,11 +4,9 @@
 # the tenths cost.
 # Usage: bench/windows/tenths.sh [BUILD_DIR] [SECONDS]     (defaults: build, 30)
 set -euo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="$(cd "${1:-$root/build}" && pwd)"
 seconds="${2:-30}"
 # shellcheck source=bench/session.sh
-source "$root/bench/session.sh" 1920x1080x24 "$build" "$seconds"
+source "$(dirname "$0")/../session.sh" 1920x1080x24 "$@"
 
 for scene in tenths plain; do
     tenths=()
