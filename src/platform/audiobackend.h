@@ -168,7 +168,8 @@ protected:
     virtual void unsubscribe(std::uint64_t id) = 0;
 };
 
-/// The audio backend of this machine (PulseAudio, which also serves PipeWire desktops).
+/// The audio backend of this machine (PulseAudio, which also serves PipeWire desktops), made when
+/// first used.
 std::unique_ptr<AudioBackend> makeSystemAudioBackend();
 
 } // namespace tavix

@@ -86,8 +86,4 @@ bool PulseAudioBackend::reportsChanges() {
     return reports;
 }
 
-std::unique_ptr<AudioBackend> makeSystemAudioBackend() {
-    return std::make_unique<PulseAudioBackend>();
-}
-
 } // namespace tavix

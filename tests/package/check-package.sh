@@ -54,12 +54,12 @@ for file in ./usr/bin/tavix ./usr/share/applications/org.tavix.Tavix.desktop \
             ./usr/share/metainfo/org.tavix.Tavix.metainfo.xml \
             ./usr/share/icons/hicolor/scalable/apps/org.tavix.Tavix.svg \
             ./usr/share/doc/tavix/copyright ./usr/share/doc/tavix/changelog.gz \
-            ./usr/share/man/man1/tavix.1.gz; do
+            ./usr/share/man/man1/tavix.1.gz ./usr/lib/tavix/tavix-pulse.so; do
     echo "$contents" | grep -q " $file\$" || fail "$file is not in the package"
 done
 echo "$contents" | grep -q '^-rwxr-xr-x \./usr/bin/tavix$' || fail "usr/bin/tavix is not executable by all"
-if echo "$contents" | awk '{print $2}' | grep -Ev '^\./(usr/|usr/bin/.*|usr/share/.*)?$'; then
-    fail "files outside /usr/bin and /usr/share"
+if echo "$contents" | awk '{print $2}' | grep -Ev '^\./(usr/|usr/bin/.*|usr/share/.*|usr/lib/|usr/lib/tavix/.*)?$'; then
+    fail "files outside /usr/bin, /usr/lib/tavix and /usr/share"
 fi
 
 lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1 ||
@@ -80,6 +80,10 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$
     { cat "$work/apt.log" >&2; fail "apt-get could not install the package"; }
 [ "$(/usr/bin/tavix --version)" = "Tavix $version" ] || fail "installed tavix --version: $(/usr/bin/tavix --version)"
 
+# A timecode clock, so that the installed binary loads its audio module (no sound server here: it
+# then reports the failed listing, which is fine).
+mkdir -p "$state/Tavix"
+"$build/tavix_makestate" "$state/Tavix/tavix.plist" one --mode timecode >/dev/null
 XDG_DATA_HOME="$state" TAVIX_REMOTE_CONTROL=off LANG=C.UTF-8 /usr/bin/tavix >"$work/run.log" 2>&1 &
 pid=$!
 shown=""
@@ -95,6 +99,9 @@ kill -TERM "$pid" 2>/dev/null || true
 wait "$pid" || fail "the installed tavix did not end cleanly: $(cat "$work/run.log")"
 [ -n "$shown" ] || fail "the installed tavix showed no window: $(cat "$work/run.log")"
 [ -s "$state/Tavix/tavix.plist" ] || fail "the installed tavix saved no state"
+if grep -q "audio module could not be loaded" "$work/run.log"; then
+    fail "the installed tavix found no audio module: $(cat "$work/run.log")"
+fi
 
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq tavix >"$work/apt.log" 2>&1 ||
     { cat "$work/apt.log" >&2; fail "apt-get could not remove the package"; }

@@ -1,9 +1,14 @@
+#include "platform/audiomodule.h"
+#include "platform/deferredaudiobackend.h"
 #include "platform/pulseaudiobackend.h"
 
 #include "testsupport.h"
 #include "timecode/audioinputdevicemanager.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace tavix;
 using namespace Qt::StringLiterals;
@@ -26,15 +31,45 @@ TEST(PulseAudioBackend, DeviceIDsAreThePosixCksumOfTheSourceName) {
 TEST(PulseAudioBackend, WithoutARunningServerACaptureFailsAtTheDeviceAndNothingCrashes) {
     const QByteArray saved = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", "unix:/nonexistent/tavix-test/native");
-    {
-        // Listing and retrying without a server are the sound-server drill's part.
-        PulseAudioBackend audio;
+    const auto captureFailure = [](AudioBackend& audio) {
         EXPECT_EQ(audio.inputAccess(), InputAccess::granted);
         // A capture asked for directly fails at the device, as a vanished device would.
         AudioInputDeviceManager capture(audio);
-        const QStringList lines =
-            test::capturedStdoutLines([&] { capture.startCapture(1241085600, nullptr, {}); });
-        EXPECT_EQ(lines, QStringList{u"❌ set current device failed -6"_s});
+        return test::capturedStdoutLines([&] { capture.startCapture(1241085600, nullptr, {}); });
+    };
+    const QStringList expected{u"❌ set current device failed -6"_s};
+    {
+        // Listing and retrying without a server are the sound-server drill's part.
+        PulseAudioBackend audio;
+        EXPECT_EQ(captureFailure(audio), expected);
+    }
+    {
+        // The application's backend: the module, made by the first of several threads to ask.
+        std::atomic<int> made{0};
+        DeferredAudioBackend audio([&made] {
+            ++made;
+            return loadAudioModule(TAVIX_AUDIO_MODULE_FILE);
+        });
+        EXPECT_FALSE(audio.isMade());
+        std::vector<std::thread> askers;
+        for (int i = 0; i < 4; ++i) {
+            askers.emplace_back([&audio] { EXPECT_TRUE(audio.canCapture()); });
+        }
+        for (std::thread& asker : askers) {
+            asker.join();
+        }
+        EXPECT_EQ(made.load(), 1);
+        EXPECT_EQ(captureFailure(audio), expected);
+    }
+    {
+        // A module that is not there leaves a machine without a server, not a crash.
+        std::unique_ptr<AudioBackend> audio = loadAudioModule("/nonexistent/tavix-pulse.so");
+        EXPECT_FALSE(audio->canCapture());
+        EXPECT_EQ(audio->connect(), -6);
+        bool ran = false;
+        audio->post([&ran] { ran = true; });
+        EXPECT_TRUE(ran);
+        EXPECT_FALSE(audio->subscribeToChanges([] {}));
     }
     if (saved.isNull()) {
         qunsetenv("PULSE_SERVER");
