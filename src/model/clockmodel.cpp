@@ -1,6 +1,5 @@
 #include "clockmodel.h"
 
-#include <QRegularExpression>
 #include <QTimeZone>
 
 #include <algorithm>
@@ -286,10 +285,17 @@ QString uuidText(const QUuid& id) {
 }
 
 std::optional<QUuid> uuidFromText(const QString& text) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
-    if (text.size() != 36 || !pattern.match(text).hasMatch()) {
+    // Only the hyphenated 8-4-4-4-12 form: QUuid alone would also take braces and other lengths.
+    if (text.size() != 36) {
         return std::nullopt;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool hyphen = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (hyphen ? c != u'-' : !hex) {
+            return std::nullopt;
+        }
     }
     const QUuid id = QUuid::fromString(text);
     if (id.isNull() && text != QStringLiteral("00000000-0000-0000-0000-000000000000")) {

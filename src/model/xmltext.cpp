@@ -1,6 +1,5 @@
 #include "xmltext.h"
 
-#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <cstring>
@@ -21,6 +20,41 @@ bool startsWith(const QByteArray& bytes, const char* prefix, qsizetype length) {
 QByteArray decodedAsUtf8(const QByteArray& bytes, QStringConverter::Encoding encoding, qsizetype skip) {
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     return QString(decoder(QByteArrayView(bytes).sliced(skip))).toUtf8();
+}
+
+// The encoding an XML declaration at the start of `head` names, as in
+// <?xml version="1.0" encoding="ISO-8859-1"?>, lower-cased; empty when it names none.
+QString declaredEncoding(QStringView head) {
+    head = head.trimmed();
+    if (!head.startsWith(u"<?xml")) {
+        return {};
+    }
+    head = head.first(head.contains(u'>') ? head.indexOf(u'>') : head.size());
+    const qsizetype at = head.indexOf(u"encoding");
+    if (at < 0) {
+        return {};
+    }
+    QStringView rest = head.sliced(at + 8).trimmed();
+    if (!rest.startsWith(u'=')) {
+        return {};
+    }
+    rest = rest.sliced(1).trimmed();
+    if (rest.isEmpty() || (rest.front() != u'"' && rest.front() != u'\'')) {
+        return {};
+    }
+    rest = rest.sliced(1);
+    qsizetype length = 0;
+    const auto nameCharacter = [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+               c == u'.' || c == u'_' || c == u'-';
+    };
+    while (length < rest.size() && nameCharacter(rest[length])) {
+        ++length;
+    }
+    if (length == 0 || length == rest.size() || (rest[length] != u'"' && rest[length] != u'\'')) {
+        return {};
+    }
+    return rest.first(length).toString().toLower();
 }
 
 } // namespace
@@ -123,10 +157,8 @@ QByteArray xmlAsUtf8(const QByteArray& bytes) {
         return decodedAsUtf8(bytes, E::Utf16BE, 0);
     }
     // An 8-bit file declared as Latin-1 (or ASCII, its subset) holds bytes that are not UTF-8.
-    static const QRegularExpression declaration(
-        QStringLiteral("^\\s*<\\?xml[^>]*encoding\\s*=\\s*[\"']([A-Za-z0-9._-]+)[\"']"));
-    const QString head = QString::fromLatin1(bytes.first(std::min<qsizetype>(bytes.size(), 200)));
-    const QString name = declaration.match(head).captured(1).toLower();
+    const QString name =
+        declaredEncoding(QString::fromLatin1(bytes.first(std::min<qsizetype>(bytes.size(), 200))));
     if (name == u"iso-8859-1" || name == u"latin1" || name == u"latin-1" || name == u"iso8859-1" ||
         name == u"l1") {
         return decodedAsUtf8(bytes, E::Latin1, 0);
