@@ -145,10 +145,12 @@ SerialQueue& StateFile::queue() {
 static void removeStaleTemporaryFiles(const QString& path) {
     const QFileInfo info(path);
     const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-10);
-    const QFileInfoList leftovers =
-        info.dir().entryInfoList({info.fileName() + QStringLiteral(".tmp-*")}, QDir::Files | QDir::Hidden);
-    for (const QFileInfo& leftover : leftovers) {
-        if (leftover.lastModified().toUTC() < cutoff) {
+    // Matched by hand: a name filter would compile a regular expression, and load its library, for
+    // this one look at start-up.
+    const QString prefix = info.fileName() + QStringLiteral(".tmp-");
+    const QFileInfoList entries = info.dir().entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo& leftover : entries) {
+        if (leftover.fileName().startsWith(prefix) && leftover.lastModified().toUTC() < cutoff) {
             QFile::remove(leftover.absoluteFilePath());
         }
     }
