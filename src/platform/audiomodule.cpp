@@ -49,7 +49,7 @@ std::unique_ptr<AudioBackend> loadAudioModule(const std::string& path) {
         }
     }
     // Not a diagnostic of the show: a broken installation, told once, where a terminal shows it.
-    const char* why = ::dlerror();
+    const char* why = ::dlerror(); // NOLINT(concurrency-mt-unsafe): glibc keeps its state per thread
     std::fprintf(stderr, "tavix: no audio input, the audio module could not be loaded: %s\n",
                  why != nullptr ? why : path.c_str());
     return std::make_unique<UnavailableAudioBackend>();
