@@ -38,13 +38,16 @@ protected:
 
 using Maker = AudioBackend* (*)();
 
+#define TAVIX_TEXT(name) #name
+#define TAVIX_NAME_TEXT(name) TAVIX_TEXT(name)
+
 } // namespace
 
 std::unique_ptr<AudioBackend> loadAudioModule(const std::string& path) {
-    // Never closed: the backend's code must stay for as long as the process runs.
+    // Kept open once it made the backend: the backend's code must stay while the process runs.
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module != nullptr) {
-        if (auto make = reinterpret_cast<Maker>(::dlsym(module, kAudioModuleEntry))) {
+        if (auto make = reinterpret_cast<Maker>(::dlsym(module, TAVIX_NAME_TEXT(TAVIX_AUDIO_MODULE_ENTRY)))) {
             return std::unique_ptr<AudioBackend>(make());
         }
     }
@@ -52,6 +55,9 @@ std::unique_ptr<AudioBackend> loadAudioModule(const std::string& path) {
     const char* why = ::dlerror(); // NOLINT(concurrency-mt-unsafe): glibc keeps its state per thread
     std::fprintf(stderr, "tavix: no audio input, the audio module could not be loaded: %s\n",
                  why != nullptr ? why : path.c_str());
+    if (module != nullptr) {
+        ::dlclose(module); // another version's: nothing of it is used
+    }
     return std::make_unique<UnavailableAudioBackend>();
 }
 

@@ -7,10 +7,11 @@
 
 namespace tavix {
 
-/// The sound server's client side lives in a module of its own (built as TAVIX_AUDIO_MODULE), loaded
-/// the first time audio is needed: the executable then does not map the client library and the
-/// codec libraries it pulls in. This is the name the module exports its maker under.
-inline constexpr const char* kAudioModuleEntry = "tavix_make_audio_backend";
+/// The sound server's client side lives in a module of its own (TAVIX_AUDIO_MODULE), loaded the
+/// first time audio is needed: the executable then does not map the client library and the codec
+/// libraries it pulls in. The module exports its maker under a name that carries the version
+/// (TAVIX_AUDIO_MODULE_ENTRY), so that a running Tavix never takes the module of a newer package
+/// installed under it: it finds no maker there and goes on without audio instead of crashing.
 
 /// Loads the module at `path` and makes its backend. When the module cannot be loaded, says why on
 /// standard error and returns a backend without a server: every call fails as it would on a

@@ -1,7 +1,6 @@
 // The entry of the audio module: the executable loads this file's library when it first needs audio.
-#include "audiomodule.h"
 #include "pulseaudiobackend.h"
 
-extern "C" __attribute__((visibility("default"))) tavix::AudioBackend* tavix_make_audio_backend() {
+extern "C" __attribute__((visibility("default"))) tavix::AudioBackend* TAVIX_AUDIO_MODULE_ENTRY() {
     return new tavix::PulseAudioBackend();
 }
