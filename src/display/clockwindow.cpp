@@ -157,7 +157,6 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
     connect(m_settingsButton, &QToolButton::clicked, this, &ClockWindow::toggleSettings);
     connect(m_startPause, &QPushButton::clicked, m_engine, &TickEngine::startPause);
     connect(m_reset, &QPushButton::clicked, m_undo, &TimerUndo::reset);
-    makeTimerActions();
     connect(m_undo, &TimerUndo::changed, this, &ClockWindow::updateUndoAction);
     connect(m_engine, &TickEngine::ticked, this, [this] { refresh(true); });
     AppState* state = &timers.appState();
@@ -426,6 +425,9 @@ void ClockWindow::refresh(bool ticked) {
 }
 
 void ClockWindow::registerKeys(bool on) {
+    if (on) {
+        ensureTimerActions();
+    }
     if (on == m_keysRegistered) {
         return;
     }
@@ -448,16 +450,24 @@ bool ClockWindow::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void ClockWindow::makeTimerActions() {
+// The timer's keys and menu entries only ever act in the active window or in its context menu, so
+// they are made the first time either is needed: a hundred clocks on a wall would otherwise keep
+// eight actions each (8 KB) that nobody uses.
+void ClockWindow::ensureTimerActions() {
+    if (m_startPauseAction != nullptr) {
+        return;
+    }
     const auto make = [this](const QString& text, const QList<QKeySequence>& keys) {
         auto* action = new QAction(text, this);
-        action->setShortcuts(keys);
+        if (m_keysRegistered) {
+            action->setShortcuts(keys);
+        }
         m_keys.append({action, keys});
         // Not the whole window: the settings panel is a tool window of this one, and its fields
         // need Up, Down, Space and the letters for themselves.
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         action->setShortcutVisibleInContextMenu(true);
-        addAction(action);
+        insertAction(m_stageAction, action); // above the stage entries
         return action;
     };
     m_startPauseAction = make(tr("Start"), {QKeySequence(Qt::Key_Space)});
@@ -470,7 +480,7 @@ void ClockWindow::makeTimerActions() {
     m_undoAction = make(tr("Undo"), {QKeySequence(QKeySequence::Undo)});
     m_timerSeparator = new QAction(this);
     m_timerSeparator->setSeparator(true);
-    addAction(m_timerSeparator);
+    insertAction(m_stageAction, m_timerSeparator);
 
     connect(m_startPauseAction, &QAction::triggered, m_engine, &TickEngine::startPause);
     connect(m_resetAction, &QAction::triggered, m_undo, &TimerUndo::reset);
@@ -479,9 +489,15 @@ void ClockWindow::makeTimerActions() {
     connect(m_tenSecondsUpAction, &QAction::triggered, m_undo, [this] { m_undo->nudge(10); });
     connect(m_tenSecondsDownAction, &QAction::triggered, m_undo, [this] { m_undo->nudge(-10); });
     connect(m_undoAction, &QAction::triggered, m_undo, &TimerUndo::undo);
+    updateTimerActions(m_timerCounting, m_timerRunning);
 }
 
 void ClockWindow::updateTimerActions(bool counting, bool running) {
+    m_timerCounting = counting;
+    m_timerRunning = running;
+    if (m_startPauseAction == nullptr) {
+        return;
+    }
     // Hidden actions take no keys either: a wall clock ignores Space and R.
     for (QAction* action : timerActions()) {
         action->setVisible(counting);
@@ -492,6 +508,9 @@ void ClockWindow::updateTimerActions(bool counting, bool running) {
 }
 
 void ClockWindow::updateUndoAction() {
+    if (m_undoAction == nullptr) {
+        return;
+    }
     const auto next = m_undo->nextUndo();
     m_undoAction->setEnabled(next.has_value());
     if (!next) {
@@ -503,7 +522,8 @@ void ClockWindow::updateUndoAction() {
     }
 }
 
-QList<QAction*> ClockWindow::timerActions() const {
+QList<QAction*> ClockWindow::timerActions() {
+    ensureTimerActions();
     return {m_startPauseAction,   m_resetAction,          m_minuteUpAction, m_minuteDownAction,
             m_tenSecondsUpAction, m_tenSecondsDownAction, m_undoAction};
 }

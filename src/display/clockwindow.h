@@ -89,8 +89,8 @@ public:
     QWidget* controlRow() const { return m_controls; }
     TimecodeClockView* timecodeView() const { return m_timecodeView; }
     Popover* popover() const { return m_popover; }
-    /// Start/Pause, Reset, the nudges and Undo, in the order of the context menu.
-    QList<QAction*> timerActions() const;
+    /// Start/Pause, Reset, the nudges and Undo, in the order of the context menu (made if not yet).
+    QList<QAction*> timerActions();
     /// The outline's rectangle (the display's bounds), in window coordinates.
     QRect outlineRect() const;
     QColor outlineColor() const { return m_outlineColor; }
@@ -127,7 +127,7 @@ private:
     void registerKeys(bool on);
     void showMode(const ClockModel& clock);
     void updateTint(const ClockModel& clock);
-    void makeTimerActions();
+    void ensureTimerActions();
     void updateTimerActions(bool counting, bool running);
     void updateUndoAction();
     void updateCaption(const ClockModel& clock, const QColor& colour);
@@ -170,6 +170,9 @@ private:
     QShortcut* m_leaveStage;
     QList<std::pair<QAction*, QList<QKeySequence>>> m_keys;
     bool m_keysRegistered = true;
+    // What the timer actions show, kept for when they are made.
+    bool m_timerCounting = false;
+    bool m_timerRunning = false;
 
     bool m_inStage = false;
     QPointer<QScreen> m_stageScreen;

@@ -287,6 +287,8 @@ TEST(ClockWindow, KeysOperateTheTimerAndCtrlZTakesBackTheResetAndTheNudges) {
 
     // The entries are in the window's context menu; a wall clock has neither the entries nor the keys.
     EXPECT_TRUE(window->actions().contains(actions.first()));
+    EXPECT_LT(window->actions().indexOf(actions.last()),
+              window->actions().indexOf(window->stageModeAction()));
     rig.edit([](ClockModel& c) { c.mode = ClockMode::clock; });
     EXPECT_FALSE(actions.first()->isVisible());
 }
