@@ -59,8 +59,7 @@ TEST(LTCDecoderWrapper, AudioFramesPerVideoFrameRoundHalfAwayFromZeroOrHaveNone)
     LTCDecoderWrapper decoder;
     const std::vector<float> block(kBlock, 0.5f);
     decoder.decode(block.data(), block.size(), 48000, std::numeric_limits<double>::infinity());
-    EXPECT_FALSE(decoder.hasDecoder());
-    EXPECT_EQ(decoder.runningSamplePos(), 0);
+    EXPECT_EQ(std::tuple(decoder.hasDecoder(), decoder.runningSamplePos()), std::tuple(false, 0));
 }
 
 TEST(LTCDecoderWrapper, AFrameRateChangeKeepsTheLastTimeUntilANewFrameArrives) {
@@ -71,8 +70,7 @@ TEST(LTCDecoderWrapper, AFrameRateChangeKeepsTheLastTimeUntilANewFrameArrives) {
     ASSERT_TRUE(last25);
     const std::vector<float> silence(4800, 0.0f);
     feed(decoder, silence, 48000, 30);
-    EXPECT_EQ(decoder.lastAPV(), 1600);
-    EXPECT_EQ(decoder.lastDecoded(), last25);
+    EXPECT_EQ(std::tuple(decoder.lastAPV(), decoder.lastDecoded()), std::tuple(1600, last25));
     const auto at30 = makeLtc(48000, 30, {20, 0, 0, 0}, 20);
     EXPECT_TRUE(followsSignal(feed(decoder, at30.samples, 48000, 30), at30.frames));
 }
