@@ -2,6 +2,7 @@
 
 #include <ltc.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -67,9 +68,7 @@ std::vector<float> whiteNoise(std::size_t count, double dbfs, unsigned seed) {
     std::mt19937 random(seed);
     std::normal_distribution<float> normal(0.0f, float(std::pow(10.0, dbfs / 20.0)));
     std::vector<float> noise(count);
-    for (float& s : noise) {
-        s = normal(random);
-    }
+    std::generate(noise.begin(), noise.end(), [&] { return normal(random); });
     return noise;
 }
 
