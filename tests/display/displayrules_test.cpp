@@ -170,8 +170,7 @@ TEST(WidestTexts, ACountdownKeepsItsRangeFromTheStartValueIntoOvertime) {
         {600, {600, 599.5, 61, 9.2, 0, -0.5, -59}, false, false, {"00:00", "-0:00"}},
         {3600, {3600, 3599, 1, -1}, false, false, {"0:00:00", "-0:00"}},
         {300, {300, -61, -599}, true, false, {"0:00", "+0:00"}},
-        {30, {30, 9.9, 0.05}, false, true, {"0:00", "-0:00", "0:00.0"}},
-    };
+        {30, {30, 9.9, 0.05}, false, true, {"0:00", "-0:00", "0:00.0"}}};
     for (const auto& [duration, remainings, plus, tenths, expected] : cases) {
         for (const double remaining : remainings) {
             ClockModel clock = clockIn(ClockMode::countdown);

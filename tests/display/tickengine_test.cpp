@@ -140,8 +140,7 @@ TEST(RunningTimers, AStartChargesTheTimeSinceTheSaveWithinLimitsAndSaysWhenItDoe
         {"far ahead", 30 * 86400.0, true, RunningTimers::kMaximumChargeSeconds,
          "2592000 s passed since the last save"},
         {"setting off", 5, false, 0, nullptr},
-        {"older file", nan, true, 0, nullptr},
-    };
+        {"older file", nan, true, 0, nullptr}};
     for (const auto& [what, secondsSinceSave, keepCounting, charged, line] : cases) {
         SCOPED_TRACE(what);
         test::TimedStore store;
@@ -175,12 +174,9 @@ TEST(RunningTimers, AStartChargesTheTimeSinceTheSaveWithinLimitsAndSaysWhenItDoe
 TEST(TickEngine, LateTicksOfUpTo200MsNeitherSkipNorRepeatASecond) {
     std::mt19937 random(7);
     std::uniform_int_distribution<int> upTo200(0, 200);
-    const std::function<int(int)> patterns[] = {
-        [](int) { return 0; },
-        [](int) { return 150; },
-        [](int i) { return i % 2 ? 199 : 0; },
-        [&](int) { return upTo200(random); },
-    };
+    const std::function<int(int)> patterns[] = {[](int) { return 0; }, [](int) { return 150; },
+                                                [](int i) { return i % 2 ? 199 : 0; },
+                                                [&](int) { return upTo200(random); }};
     for (const auto& lateMs : patterns) {
         Rig rig(ClockMode::countdown);
         rig.edit([](ClockModel& c) { c.countdown->remaining = c.countdown->duration = 12; });
@@ -201,7 +197,7 @@ TEST(TickEngine, LateTicksOfUpTo200MsNeitherSkipNorRepeatASecond) {
     }
 }
 
-TEST(TickEngine, ACountdownShowsEachSecondOnceThroughZeroAndFlashesInOvertime) {
+TEST(TickEngine, ACountdownAndATimeUntilShowEachSecondOnceThroughZeroAndFlashPastIt) {
     Rig rig(ClockMode::countdown);
     rig.edit([](ClockModel& c) { c.countdown->remaining = c.countdown->duration = 3; });
     rig.time.advance(0.4); // Start between two ticks
@@ -210,6 +206,9 @@ TEST(TickEngine, ACountdownShowsEachSecondOnceThroughZeroAndFlashesInOvertime) {
     rig.engine.startPause();
     EXPECT_EQ(rig.shown(), "-0:03!") << "paused in overtime: steady at once";
     EXPECT_EQ(rig.run(1), "-0:03!");
+    // A time until turns to its target colours and flashes from the target (17:59:50, target 18:00).
+    Rig until(ClockMode::timeUntil);
+    EXPECT_EQ(until.run(13), "0:09 0:08 0:07 0:06 0:05 0:04 0:03 0:02 0:01 0:00!~ -0:01! -0:02!~ -0:03!");
 }
 
 TEST(TickEngine, StartIsChargedFromThePressAndPauseUpToThePress) {
@@ -256,11 +255,6 @@ TEST(TickEngine, AStopwatchRunsOnlyInItsModeAndResetStopsIt) {
     EXPECT_EQ(rig.clock().stopwatch, (StopwatchSettings{0, false}));
 }
 
-TEST(TickEngine, TimeUntilTurnsToTargetColoursAndFlashesFromTheTarget) {
-    Rig rig(ClockMode::timeUntil); // 17:59:50, target 18:00:00
-    EXPECT_EQ(rig.run(13), "0:09 0:08 0:07 0:06 0:05 0:04 0:03 0:02 0:01 0:00!~ -0:01! -0:02!~ -0:03!");
-}
-
 TEST(TickEngine, TicksArePlacedJustAfterTheShownSecondChanges) {
     // The delay asked for at a wall-clock millisecond with a countdown or stopwatch at `value`.
     const auto delay = [](ClockMode mode, int wallMs, double value, bool running) {
@@ -280,9 +274,8 @@ TEST(TickEngine, TicksArePlacedJustAfterTheShownSecondChanges) {
     EXPECT_EQ(delay(ClockMode::countdown, 0, 12.5, false), 1000) << "paused: a plain second";
     EXPECT_EQ(delay(ClockMode::stopwatch, 777, 0, true), 1003);
     EXPECT_EQ(delay(ClockMode::stopwatch, 0, 1e12 + 0.5, true), 503) << "huge values keep their phase";
-}
 
-TEST(TickEngine, ChangingTheModeReplacesThePendingTick) {
+    // Changing the mode replaces the pending tick.
     Rig rig(ClockMode::countdown);
     rig.time.setWall(QDateTime(QDate(2024, 6, 12), QTime(12, 0, 0, 400)));
     rig.engine.startTicking();
