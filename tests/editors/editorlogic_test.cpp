@@ -27,8 +27,7 @@ TEST(DecimalParse, AcceptsOnlySignedAsciiDigitsInside64Bits) {
         {u"9223372036854775807"_s, kMax},
         {u"9223372036854775808"_s, std::nullopt},
         {u"-9223372036854775808"_s, kMin},
-        {u"-9223372036854775809"_s, std::nullopt},
-    };
+        {u"-9223372036854775809"_s, std::nullopt}};
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(parseDecimalInt64(text), expected) << text.toStdString();
     }
@@ -48,21 +47,20 @@ TEST(NumericFilter, KeepsWholeGraphemesThatStartWithANumericCharacter) {
     }
 }
 
-TEST(OffsetText, ShowsSignHoursAndTruncatedMinutes) {
+TEST(OffsetText, ShowsSignHoursAndTruncatedMinutesAndParsesWhatIsTyped) {
     const std::vector<std::pair<std::optional<double>, QString>> cases = {
         {std::nullopt, u"+0:00"_s}, {19800.0, u"+5:30"_s}, {-12600.0, u"-3:30"_s},
-        {-90.0, u"-0:01"_s},        {59.9, u"+0:00"_s},    {std::nan(""), u"+0:00"_s},
-    };
+        {-90.0, u"-0:01"_s},        {59.9, u"+0:00"_s},    {std::nan(""), u"+0:00"_s}};
     for (const auto& [offset, text] : cases) {
         EXPECT_EQ(offsetText(offset), text) << offset.value_or(-1);
     }
     // Offsets from a hand-edited file that do not fit 64-bit minutes still give some text.
     EXPECT_FALSE(offsetText(1e300).isEmpty());
     EXPECT_FALSE(offsetText(-std::numeric_limits<double>::infinity()).isEmpty());
-}
 
-TEST(OffsetText, ParsesSignedHoursAndMinutesAndReadsAnythingElseAsZero) {
-    const std::vector<std::pair<QString, double>> cases = {
+    // Typed offsets: signed hours and minutes; anything else reads as zero, as do the last two, which
+    // would overflow 64-bit seconds.
+    const std::vector<std::pair<QString, double>> typed = {
         {u"  -5:30 \t"_s, -19800},
         {u"+5"_s, 0},
         {u"5:x"_s, 0},
@@ -75,11 +73,10 @@ TEST(OffsetText, ParsesSignedHoursAndMinutesAndReadsAnythingElseAsZero) {
         {u"--5:30++"_s, -19800},
         {u"5 :30"_s, 0},
         {u"\n5:30"_s, 0},
-        // Would overflow 64-bit seconds: unusable, not a crash.
         {u"999999999999999999:00"_s, 0},
         {u"0:9223372036854775807"_s, 0},
     };
-    for (const auto& [text, seconds] : cases) {
+    for (const auto& [text, seconds] : typed) {
         EXPECT_EQ(parseOffsetText(text), seconds) << text.toStdString();
     }
 }
