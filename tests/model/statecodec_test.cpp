@@ -139,8 +139,7 @@ TEST(StateCodec, FilesWithoutTheKeysAddedLaterReadAsBeforeAndDefaultsWriteNoneOf
         {plist_dict_get_item(clock, "timeUntil"), {"rollOverAfter"}},
         {plist_dict_get_item(root.get(), "settings"),
          {"runningTimersKeepCounting", "showOvertimeAsPlus", "remoteControlEnabled", "remoteHttpPort",
-          "remoteOscPort", "remoteAllowOtherComputers", "remoteAccessToken"}},
-    };
+          "remoteOscPort", "remoteAllowOtherComputers", "remoteAccessToken"}}};
     for (const auto& [dict, keys] : added) {
         for (const char* key : keys) {
             plist_dict_remove_item(dict, key);
@@ -188,8 +187,7 @@ TEST(StateCodec, AFailedReadSaysWhatIsWrongAndWhere) {
         {[](plist_t r) {
              plist_dict_remove_item(plist_dict_get_item(firstClock(r), "timecode"), "audioChannelIndex");
          },
-         "at clocks[0].timecode"},
-    };
+         "at clocks[0].timecode"}};
     const QByteArray good = *encodeStateFile(fullState(), nullptr);
     for (const auto& [spoil, reason] : cases) {
         const PlistNode root = parse(good);
@@ -220,8 +218,7 @@ TEST(StateCodec, FilesInOtherUnicodeEncodingsOrLatin1ReadAsTheirUtf8Form) {
         {"UTF-16 without a mark", encoded(QStringConverter::Utf16LE, false)},
         {"UTF-32 with a mark", encoded(QStringConverter::Utf32LE, true)},
         {"UTF-8 declared as UTF-16", QByteArray(utf8).replace("UTF-8", "UTF-16")},
-        {"Latin-1", latin1.toLatin1()},
-    };
+        {"Latin-1", latin1.toLatin1()}};
     for (const auto& [label, bytes] : variants) {
         QString error;
         EXPECT_EQ(decodeStateFile(bytes, &error), expected) << label << ": " << error.toStdString();

@@ -19,8 +19,7 @@ TEST(DesktopSession, OnlyNativeWaylandRefusesStackingAndPlacement) {
         {"wayland-egl", "wayland-1", "", SessionKind::wayland, false, false},
         // Tests and remote screens: nothing to warn about.
         {"offscreen", "wayland-0", "wayland", SessionKind::other, true, true},
-        {"", "", "", SessionKind::other, true, true},
-    };
+        {"", "", "", SessionKind::other, true, true}};
     for (const auto& [platform, waylandDisplay, sessionType, kind, keepsOnTop, places] : cases) {
         const DesktopCapabilities desktop = detectDesktop(platform, waylandDisplay, sessionType);
         SCOPED_TRACE(std::string(platform) + " / " + waylandDisplay + " / " + sessionType);

@@ -18,8 +18,7 @@ TEST(Paths, TheDataDirectoryFollowsTheXdgRules) {
         {u"/data//here/"_s, u"/home/u"_s, u"/data/here"_s},
         {u"relative/data"_s, u"/home/u"_s, u"/home/u/.local/share"_s},
         {QString(), u"/home/u"_s, u"/home/u/.local/share"_s},
-        {u"."_s, QString(), QString()},
-    };
+        {u"."_s, QString(), QString()}};
     for (const auto& [xdgDataHome, home, expected] : cases) {
         EXPECT_EQ(dataHomeDirectory(xdgDataHome, home), expected) << xdgDataHome.toStdString();
     }

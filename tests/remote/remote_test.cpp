@@ -115,8 +115,7 @@ TEST(RemoteApi, RoutesRequestsAndAnswersErrorsWithTheRightStatusWithoutChangingA
         {"POST", "/api/v1/clocks", "{\"mode\": \"sundial\"}", 400, false},
         {"POST", "/api/v1/clocks", "{\"name\": \"  Wall \"}", 409, false},
         {"POST", "/api/v1/clocks", "{\"name\": \"   \"}", 400, false},
-        {"GET", "/api/v1/events", "", 426, false},
-    };
+        {"GET", "/api/v1/events", "", 426, false}};
     for (const auto& [method, path, body, status, changes] : cases) {
         SCOPED_TRACE(std::string(method) + ' ' + path + ' ' + body);
         Fixture f;
@@ -167,8 +166,7 @@ TEST(RemoteApi, HostOriginAndTokenDecideWhoMayAct) {
           {"Origin", "http://evil.example"},
           {"Authorization", "Bearer s3cret-token"}},
          "",
-         403},
-    };
+         403}};
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const auto& [allowOthers, headers, query, status] = cases[i];
         Fixture f;
@@ -229,8 +227,7 @@ TEST(HttpRequestGate, RefusesOversizedOrUnframedRequestsAsSoonAsTheHeadersSaySo)
         {{"POST / HTTP/1.1\r\nContent-Length: 12x\r\n\r\n"}, V::badRequest},
         {{"POST / HTTP/1.1\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n"}, V::badRequest},
         {{"GET / HTTP/1.1\r\nX: " + QByteArray(20000, 'a')}, V::headersTooLarge},
-        {{"GET /api/v1/events HTTP/1.1\r\nUpgrade: websocket\r\n\r\n", QByteArray(200000, '\x81')}, V::pass},
-    };
+        {{"GET /api/v1/events HTTP/1.1\r\nUpgrade: websocket\r\n\r\n", QByteArray(200000, '\x81')}, V::pass}};
     for (const auto& [chunks, expected] : cases) {
         HttpRequestGate gate;
         V verdict = V::pass;
@@ -368,11 +365,9 @@ TEST(RemoteFuzz, RandomAndMutatedInputIsRefusedWithoutHarm) {
     OscEndpoint osc(f.backend);
     QRandomGenerator random(20240612);
     const QList<QByteArray> oscSeeds = {
-        encodeOscMessage(u"/tavix/clock/Show Timer/nudge"_s, {1.0}),
-        encodeOscMessage(u"/tavix/clocks"_s, {}),
+        encodeOscMessage(u"/tavix/clock/Show Timer/nudge"_s, {1.0}), encodeOscMessage(u"/tavix/clocks"_s, {}),
         QByteArray("#bundle\0", 8) + QByteArray(8, '\0') + QByteArray("\0\0\0\x10", 4) +
-            encodeOscMessage(u"/tavix/clock/x/hold"_s, {qint64{1}}).left(16),
-    };
+            encodeOscMessage(u"/tavix/clock/x/hold"_s, {qint64{1}}).left(16)};
     const QList<QByteArray> httpSeeds = {"{\"seconds\": -60}", "{\"duration\": 600, \"remaining\": 1}",
                                          "{\"hour\": 18, \"minute\": 0}", "[]", "{"};
     const auto mutate = [&](QByteArray bytes) {

@@ -52,8 +52,7 @@ TEST(ListInputDevices, AFailedListingIsEmptyAndSaysWhyOnce) {
         {[](auto& audio) { audio.setStatus(Step::connect, -6); },
          u"⚠️ listInputDevices: couldn't get device list size (-6)"_s},
         {[](auto& audio) { audio.setDevices({}); },
-         u"⚠️ listInputDevices: couldn't get device list size (0)"_s},
-    };
+         u"⚠️ listInputDevices: couldn't get device list size (0)"_s}};
     for (const auto& [script, line] : cases) {
         ScriptedAudioBackend audio;
         audio.setDevices({{1, u"Line In"_s, 2}});
@@ -93,8 +92,7 @@ TEST(AudioInputDeviceManager, AFailedStartPrintsOneLineWithTheStatusAndLeavesNot
         {[](auto& audio) { audio.setStatus(Step::startStream, -4); }, u"❌ AudioOutputUnitStart failed -4"_s,
          false},
         {[](auto& audio) { audio.setStatus(Step::setSourceBlockFrames, -3); },
-         u"✅ AudioInputDeviceManager: capturing from deviceID 73 • sr:44100.0 ch:64"_s, true},
-    };
+         u"✅ AudioInputDeviceManager: capturing from deviceID 73 • sr:44100.0 ch:64"_s, true}};
     const QString advisory = u"⚠️ could not set device buffer frames to 1024: -3"_s;
     for (const auto& [script, lastLine, capturing] : cases) {
         Capture capture({73, u"Line In"_s, 64, 44100});

@@ -47,12 +47,11 @@ bool followsSignal(std::vector<DecodedTimecode> seen, const std::vector<DecodedT
 
 TEST(LTCDecoderWrapper, AudioFramesPerVideoFrameRoundHalfAwayFromZeroOrHaveNone) {
     const std::vector<std::tuple<double, double, std::optional<std::int32_t>>> cases = {
-        {48000, 25, 1920},       {48000, 29.97, 1602},
+        {48000, 25, 1920},      {48000, 29.97, 1602},
         {44100, 24, 1838}, // 1837.5
-        {44100, 29.97, 1471},    {48000, 0, std::nullopt},
-        {0, 25, std::nullopt},   {std::nan(""), 25, std::nullopt},
-        {1e12, 1, std::nullopt},
-    };
+        {44100, 29.97, 1471},   {48000, 0, std::nullopt},
+        {0, 25, std::nullopt},  {std::nan(""), 25, std::nullopt},
+        {1e12, 1, std::nullopt}};
     for (const auto& [rate, fps, apv] : cases) {
         EXPECT_EQ(LTCDecoderWrapper::audioFramesPerVideoFrame(rate, fps), apv) << rate << " / " << fps;
     }

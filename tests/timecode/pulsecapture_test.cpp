@@ -105,8 +105,7 @@ TEST_F(PulseLive, ListsEverySourceWithWhatTheServerSaysAboutItAndRefusesItsMicro
         {"tavixbase", "Null Input", 2, false, E::name},
         {"tavixmic", "Built-in Audio Analog Stereo", 2, true, E::formFactor},
         {"tavixwebcam", "Remapped Null Input", 2, true, E::formFactor},
-        {"tavixplain", "Built-in Audio Analog Stereo", 2, false, E::name},
-    };
+        {"tavixplain", "Built-in Audio Analog Stereo", 2, false, E::name}};
     EXPECT_EQ(devices.size(), expected.size());
     for (const auto& [sourceName, name, channels, microphone, evidence] : expected) {
         const AudioInputDeviceInfo device = find(sourceName);
@@ -134,8 +133,7 @@ TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
         {"ltcout", "ltcout.monitor", 48000, TimecodeFrameRate::fps30,
          u"✅ AudioInputDeviceManager: capturing from deviceID 1241085600 • sr:48000.0 ch:2"_s},
         {"ltcout44", "ltcout44.monitor", 44100, TimecodeFrameRate::fps25,
-         u"✅ AudioInputDeviceManager: capturing from deviceID 2609877008 • sr:44100.0 ch:1"_s},
-    };
+         u"✅ AudioInputDeviceManager: capturing from deviceID 2609877008 • sr:44100.0 ch:1"_s}};
     for (const Case& c : cases) {
         PulseAudioBackend audio;
         TimecodeRuntime runtime;

@@ -93,8 +93,7 @@ TEST(TimecodeValidator, KnowsWhichFrameComesNextAndWhichTimesCannotExist) {
         {tc{10, 9, 59, 29, true}, tc{10, 10, 0, 0, true}, false, 30, true},
         {tc{10, 0, 0, 5}, tc{10, 0, 0, 6, true}, false, 0, false},
         {tc{10, 0, 1, 0}, tc{10, 0, 0, 24}, true, 25, true},
-        {tc{10, 0, 1, 0}, tc{10, 0, 0, 24}, false, 25, false},
-    };
+        {tc{10, 0, 1, 0}, tc{10, 0, 0, 24}, false, 25, false}};
     for (const auto& [previous, following, reverse, frameCount, continues] : next) {
         EXPECT_EQ(TimecodeValidator::continues(previous, following, reverse, frameCount), continues)
             << text(previous) << " -> " << text(following);
@@ -105,8 +104,7 @@ TEST(TimecodeValidator, KnowsWhichFrameComesNextAndWhichTimesCannotExist) {
         {tc{23, 59, 59, 29}, 0, true},      {tc{10, 0, 0, 25}, 25, false},
         {tc{10, 0, 0, 25}, 30, true},       {tc{10, 0, 0, 30}, 0, false},
         {tc{10, 1, 0, 0, true}, 30, false}, {tc{10, 1, 0, 2, true}, 30, true},
-        {tc{10, 10, 0, 0, true}, 30, true},
-    };
+        {tc{10, 10, 0, 0, true}, 30, true}};
     for (const auto& [time, frameCount, isPossible] : possible) {
         EXPECT_EQ(TimecodeValidator::isPossible(time, frameCount), isPossible)
             << text(time) << " " << frameCount;

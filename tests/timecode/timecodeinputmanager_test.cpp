@@ -83,8 +83,7 @@ TEST(TimecodeInputManager, DeviceIDsParseAsUnsigned32BitDecimalOnly) {
         {"4294967296", std::nullopt},
         {"-1", std::nullopt},
         {"", std::nullopt},
-        {"++73", std::nullopt},
-    };
+        {"++73", std::nullopt}};
     for (const auto& [text, id] : cases) {
         EXPECT_EQ(TimecodeInputManager::parseDeviceID(QString::fromLatin1(text)), id) << text;
     }
@@ -109,8 +108,7 @@ TEST(JudgeMicrophone, WhatTheServerSaysDecidesAndTheNameOnlyWhenItSaysNothing) {
         {"Family 17h HD Audio", 2, port("[In] Line1", PortType::unknown), false, E::port},
         {"Built-in Audio Pro", 4, formFactor("internal"), false, E::formFactor},
         {"MacBook Pro Microphone", 2, {}, true, E::name},
-        {"USB microphone array", 8, {}, false, E::name},
-    };
+        {"USB microphone array", 8, {}, false, E::name}};
     for (const auto& [name, channels, traits, microphone, evidence] : cases) {
         const MicrophoneVerdict verdict =
             judgeMicrophone(AudioInputDeviceInfo{1, QString::fromLatin1(name), channels, traits});
@@ -166,8 +164,7 @@ TEST(TimecodeInputManager, ASourceWithoutPortOrFormFactorIsJudgedByItsNameAndSay
 TEST(TimecodeInputManager, MetersTheSelectedChannelLinearly) {
     const std::vector<std::tuple<std::int64_t, std::vector<float>, float>> cases = {
         {0, {0.1f, 0.9f}, 0.4f},  {1, {0.9f, 0.1f}, 0.4f}, {5, {0.0f, 0.25f}, 1.0f},
-        {-1, {0.1f, 0.9f}, 0.4f}, {0, {0.0f, 1.0f}, 0.0f}, {0, {-1.0f, 0.0f}, 1.0f},
-    };
+        {-1, {0.1f, 0.9f}, 0.4f}, {0, {0.0f, 1.0f}, 0.0f}, {0, {-1.0f, 0.0f}, 1.0f}};
     for (const auto& [channelIndex, channels, level] : cases) {
         Rig rig(settingsFor("73", channelIndex));
         rig.start();

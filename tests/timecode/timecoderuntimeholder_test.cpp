@@ -23,8 +23,7 @@ TEST(TimecodeRuntime, HoldFreezesTheShownTimeWhileTheLiveTimeMovesOn) {
         {[](auto& r) { r.setLiveTime(10, 0, 1, 2, true); },
          "10:00:01;02",
          {10, 0, 1, 2, true},
-         {10, 0, 1, 2, true}},
-    };
+         {10, 0, 1, 2, true}}};
     TimecodeRuntime runtime;
     for (const auto& [action, display, live, frozen] : steps) {
         action(runtime);
