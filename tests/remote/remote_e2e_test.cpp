@@ -106,8 +106,7 @@ using test::makeClock;
 
 ClockModel countdown(const char* name, double remaining) {
     ClockModel clock = makeClock(name, ClockMode::countdown);
-    clock.countdown->duration = remaining;
-    clock.countdown->remaining = remaining;
+    clock.countdown->duration = clock.countdown->remaining = remaining;
     return clock;
 }
 
@@ -141,7 +140,6 @@ TEST_F(RemoteEndToEnd, CurlDrivesTheClocksAsTheirButtonsDoAndTheChangesAreSaved)
     EXPECT_EQ(tavix.send("POST", u"/api/v1/clocks/Deck%20A/hold"_s).status, 409) << "no window, no HOLD";
     EXPECT_EQ(tavix.send("POST", u"/api/v1/clocks/Show%20Timer/nudge"_s, QByteArray(100 * 1024, '1')).status,
               413);
-    EXPECT_EQ(tavix.curl(u"/api/v1/clocks"_s, {u"-H"_s, u"Origin: http://evil.example"_s}).status, 403);
 
     const Reply added =
         tavix.send("POST", u"/api/v1/clocks"_s, "{\"name\": \"Break\", \"mode\": \"stopwatch\"}");
