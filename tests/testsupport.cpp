@@ -34,10 +34,7 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
 
 QByteArray readFile(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {

@@ -10,7 +10,6 @@
 #include "timecode/timecoderuntimeholder.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
@@ -27,6 +26,7 @@
 #include <algorithm>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -66,21 +66,21 @@ TEST(FittedText, IsAsLargeAsFitsNeverClippedAndRefitsOnlyWhenTheShapeChanges) {
             << text << " leaves too much room: " << box.width() << "x" << box.height();
     }
     widget.resize(30, 22);
-    widget.setText(QStringLiteral("-100:00:00"));
+    widget.setText(u"-100:00:00"_s);
     EXPECT_EQ(widget.fittedPixelSize(), FittedText::kMinimumPixelSize) << "shrinks no further than 1%";
     // The size is worked out when the shape of the text changes, not at every tick or paint.
     const int fits = widget.fitCount();
-    widget.setText(QStringLiteral("-123:45:59"));
+    widget.setText(u"-123:45:59"_s);
     widget.repaint();
     EXPECT_EQ(widget.fitCount(), fits) << "same length, digits only: no refit";
-    widget.setText(QStringLiteral("0:00"));
+    widget.setText(u"0:00"_s);
     EXPECT_EQ(widget.fitCount(), fits + 1);
 
     // Room kept for a caption (NO LTC) is inside the area too, also where the height is the limit.
     widget.setCaptionRoom(true);
     for (const QSize size : {QSize(900, 130), QSize(300, 300)}) {
         widget.resize(size);
-        widget.setText(QStringLiteral("00:00:00:00"));
+        widget.setText(u"00:00:00:00"_s);
         const QRectF area = QRectF(widget.rect()).adjusted(10, 10, -10, -10);
         EXPECT_TRUE(area.contains(widget.textBox().united(widget.captionBox())))
             << size.width() << "x" << size.height();
@@ -94,7 +94,7 @@ TEST(FittedText, DisplaysOfOneSizeAndColourShareTheirGlyphsUntilTheLastGoes) {
         for (int i = 0; i < 5; ++i) {
             displays.push_back(std::make_unique<FittedText>());
             displays.back()->resize(300, 100);
-            displays.back()->setText(QStringLiteral("12:34"));
+            displays.back()->setText(u"12:34"_s);
             displays.back()->grab();
         }
         EXPECT_EQ(FittedText::glyphSetCount(), before + 1);
@@ -108,7 +108,7 @@ TEST(FittedText, DisplaysOfOneSizeAndColourShareTheirGlyphsUntilTheLastGoes) {
 TEST(FittedText, EveryDigitHasTheSameWidthSoRunningClocksDoNotJitter) {
     for (const int size : {12, 150, 1000}) {
         const QFontMetricsF metrics(FittedText::displayFont(size));
-        for (const QChar digit : QStringLiteral("123456789")) {
+        for (const QChar digit : u"123456789"_s) {
             EXPECT_EQ(metrics.horizontalAdvance(digit), metrics.horizontalAdvance(QLatin1Char('0'))) << size;
         }
     }
@@ -116,7 +116,7 @@ TEST(FittedText, EveryDigitHasTheSameWidthSoRunningClocksDoNotJitter) {
 
 TEST(FittedText, ARightToLeftTimeIsLaidOutAsOneStringWithItsMarkerBeforeTheDigits) {
     const auto arabic = [](QTime time) {
-        return wallClockText(QDateTime(QDate(2024, 6, 12), time), std::nullopt, QStringLiteral("ar_EG"));
+        return wallClockText(QDateTime(QDate(2024, 6, 12), time), std::nullopt, u"ar_EG"_s);
     };
     const QString sample = arabic(QTime(2, 30, 5));
     ASSERT_TRUE(std::any_of(sample.begin(), sample.end(), [](QChar c) { return c.isLetter(); }))
@@ -160,9 +160,9 @@ TEST(FittedText, ARightToLeftTimeIsLaidOutAsOneStringWithItsMarkerBeforeTheDigit
 
 TEST(ClockWindow, CopiesNameOpacityAndLevelOntoTheWindow) {
     // Qt reads "[*]" in a window title as a placeholder; a clock's name is shown as it is.
-    Rig rig([](ClockModel& c) { c.name = QStringLiteral("Stage [*] left"); });
+    Rig rig([](ClockModel& c) { c.name = u"Stage [*] left"_s; });
     QCoreApplication::processEvents();
-    EXPECT_EQ(rig.window->windowHandle()->title(), QStringLiteral("Stage [*] left"));
+    EXPECT_EQ(rig.window->windowHandle()->title(), u"Stage [*] left"_s);
     EXPECT_FALSE(rig.window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     rig.edit([](ClockModel& c) {
         c.alwaysOnTop = true;
@@ -190,7 +190,7 @@ TEST(ClockWindow, EachModeShowsItsSymbolControlsAndTextAndTheSettingsButtonOpens
     EXPECT_EQ(show(ClockMode::stopwatch, "Stopwatch", true), "0:00");
     EXPECT_EQ(show(ClockMode::timeUntil, "Time until\u2026", false), "3:29:55");
     show(ClockMode::timecode, "Timecode", false);
-    EXPECT_EQ(rig.window->settingsButton()->toolTip(), QStringLiteral("Clock Settings"));
+    EXPECT_EQ(rig.window->settingsButton()->toolTip(), u"Clock Settings"_s);
     QTest::mouseClick(rig.window->settingsButton(), Qt::LeftButton);
     ASSERT_TRUE(rig.window->showingSettings());
     rig.window->popover()->close();
@@ -206,16 +206,15 @@ TEST(ClockWindow, TheButtonsDriveTheCountdownAndItsColoursAndFlashReachTheScreen
     EXPECT_EQ(rig.window->display()->color().rgb(), warning);
     EXPECT_EQ(rig.window->outlineColor().rgb(), warning);
     QTest::mouseClick(rig.window->startPauseButton(), Qt::LeftButton);
-    EXPECT_EQ(rig.window->startPauseButton()->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(rig.window->startPauseButton()->text(), u"Pause"_s);
     rig.tick(1.0);
     rig.tick(1.0);
     EXPECT_FALSE(rig.window->display()->isTextVisible()) << "overtime: the first tick hides the text";
     rig.tick(1.0);
-    EXPECT_TRUE(rig.window->display()->isTextVisible());
-    EXPECT_EQ(rig.text(), QStringLiteral("-0:01"));
+    EXPECT_EQ(std::tuple(rig.window->display()->isTextVisible(), rig.text()), std::tuple(true, u"-0:01"_s));
     QTest::mouseClick(rig.window->resetButton(), Qt::LeftButton);
-    EXPECT_EQ(rig.window->startPauseButton()->text(), QStringLiteral("Start"));
-    EXPECT_EQ(rig.text(), QStringLiteral("30:00"));
+    EXPECT_EQ(rig.window->startPauseButton()->text(), u"Start"_s);
+    EXPECT_EQ(rig.text(), u"30:00"_s);
     EXPECT_NE(rig.window->display()->color().rgb(), warning);
 }
 
@@ -228,10 +227,10 @@ TEST(ClockWindow, MissingSettingsShowMessagesAndAStopwatchGetsItsRecord) {
     });
     EXPECT_EQ(std::tuple(rig.window->message()->text(), rig.window->message()->isVisible(),
                          rig.window->controlRow()->isVisible()),
-              std::tuple(QStringLiteral("No Countdown Data"), true, false));
+              std::tuple(u"No Countdown Data"_s, true, false));
     rig.tick(1.0);
     rig.edit([](ClockModel& c) { c.mode = ClockMode::timeUntil; });
-    EXPECT_EQ(rig.window->message()->text(), QStringLiteral("No Target Time"));
+    EXPECT_EQ(rig.window->message()->text(), u"No Target Time"_s);
     rig.edit([](ClockModel& c) { c.mode = ClockMode::stopwatch; });
     EXPECT_EQ(rig.clock().stopwatch, (StopwatchSettings{0, false})) << "shown once, it has settings";
     EXPECT_FALSE(rig.window->message()->isVisible());
@@ -244,7 +243,7 @@ TEST(ClockWindow, ADeletedClockTurnsIntoTheGreyPlaceholderAndStaysOpen) {
     QCoreApplication::processEvents();
     EXPECT_EQ(
         std::tuple(rig.window->isVisible(), rig.window->windowTitle(), rig.window->controlRow()->isVisible()),
-        std::tuple(true, QStringLiteral("Deleted Clock"), false));
+        std::tuple(true, u"Deleted Clock"_s, false));
     EXPECT_NEAR(rig.window->windowOpacity(), 0.5, 0.01);
     rig.tick(1.0);
     rig.window->engine()->reset();
@@ -257,33 +256,28 @@ TEST(ClockWindow, KeysOperateTheTimerAndCtrlZTakesBackTheResetAndTheNudges) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     const auto remaining = [&] { return *rig.timers.currentRemaining(rig.id()); };
-    struct Press {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        double change;
-    };
-    const Press presses[] = {{Qt::Key_Up, Qt::NoModifier, 60},      {Qt::Key_Down, Qt::NoModifier, -60},
-                             {Qt::Key_Plus, Qt::NoModifier, 60},    {Qt::Key_Minus, Qt::KeypadModifier, -60},
-                             {Qt::Key_Up, Qt::ShiftModifier, 10},   {Qt::Key_Down, Qt::ShiftModifier, -10},
-                             {Qt::Key_Plus, Qt::KeypadModifier, 60}};
-    for (const Press& press : presses) {
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, double> presses[] = {
+        {Qt::Key_Up, Qt::NoModifier, 60},      {Qt::Key_Down, Qt::NoModifier, -60},
+        {Qt::Key_Plus, Qt::NoModifier, 60},    {Qt::Key_Minus, Qt::KeypadModifier, -60},
+        {Qt::Key_Up, Qt::ShiftModifier, 10},   {Qt::Key_Down, Qt::ShiftModifier, -10},
+        {Qt::Key_Plus, Qt::KeypadModifier, 60}};
+    for (const auto& [key, modifiers, change] : presses) {
         const double before = remaining();
-        QTest::keyClick(window, press.key, press.modifiers);
-        EXPECT_DOUBLE_EQ(remaining(), before + press.change) << press.key << " " << press.modifiers;
+        QTest::keyClick(window, key, modifiers);
+        EXPECT_DOUBLE_EQ(remaining(), before + change) << key << " " << modifiers;
     }
-    EXPECT_EQ(rig.text(), QStringLiteral("31:00"));
+    EXPECT_EQ(rig.text(), u"31:00"_s);
     QTest::keyClick(window, Qt::Key_Space);
     EXPECT_TRUE(rig.clock().countdown->isRunning);
     rig.tick(90);
     QTest::keyClick(window, Qt::Key_R);
-    EXPECT_FALSE(rig.clock().countdown->isRunning);
-    EXPECT_EQ(rig.text(), QStringLiteral("30:00"));
+    EXPECT_EQ(std::tuple(rig.clock().countdown->isRunning, rig.text()), std::tuple(false, u"30:00"_s));
     // What an undo gives back is the undo list's test; here the key and the entry's text.
     const QList<QAction*> actions = window->timerActions();
-    EXPECT_EQ(actions.last()->text(), QStringLiteral("Undo Reset"));
+    EXPECT_EQ(actions.last()->text(), u"Undo Reset"_s);
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(rig.clock().countdown->isRunning);
-    EXPECT_EQ(actions.last()->text(), QStringLiteral("Undo +1 min"));
+    EXPECT_EQ(actions.last()->text(), u"Undo +1 min"_s);
 
     // The entries are in the window's context menu; a wall clock has neither the entries nor the keys.
     EXPECT_TRUE(window->actions().contains(actions.first()));
@@ -299,7 +293,7 @@ TEST(ClockWindow, TheCountdownSettingsAdjustTheTimeLeftUndoably) {
     auto* settings = rig.window->popover()->findChild<ClockSettingsPopover*>();
     ASSERT_TRUE(settings);
     ASSERT_TRUE(settings->minuteUpButton());
-    EXPECT_EQ(settings->minuteDownButton()->text(), QStringLiteral("\u22121 min"));
+    EXPECT_EQ(settings->minuteDownButton()->text(), u"\u22121 min"_s);
     // Keys typed in the panel belong to its fields, not to the window's timer.
     rig.window->popover()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window->popover()));
@@ -336,7 +330,7 @@ TEST(TimecodeClockView, StoresDefaultsOnAppearShowsTheRuntimeAndHoldsIt) {
     // Nothing decoded yet: the zero time, dimmed, with NO LTC under it in the text colour, at least
     // an eighth of the digits' height.
     const auto shown = [&] { return std::pair(display->text(), display->caption()); };
-    EXPECT_EQ(shown(), std::pair(QStringLiteral("00:00:00:00"), QStringLiteral("NO LTC")));
+    EXPECT_EQ(shown(), std::pair(u"00:00:00:00"_s, u"NO LTC"_s));
     EXPECT_EQ(display->captionColor(), text);
     EXPECT_NEAR(display->color().alphaF(), TimecodeClockView::kDimmedOpacity, 0.01);
     EXPECT_GE(display->captionBox().height(), display->textBox().height() / 8);
@@ -344,13 +338,13 @@ TEST(TimecodeClockView, StoresDefaultsOnAppearShowsTheRuntimeAndHoldsIt) {
 
     // Drop-frame timecode arrives: live, full strength, a semicolon before the frames.
     runtime->setInput({0.5f, TimecodeRuntime::Time{10, 0, 0, 12, true}, true, 0});
-    EXPECT_EQ(shown(), std::pair(QStringLiteral("10:00:00;12"), QString()));
+    EXPECT_EQ(shown(), std::pair(u"10:00:00;12"_s, QString()));
     EXPECT_EQ(display->color(), text);
     const QRectF digits = display->textBox();
 
     // Lost: the last time stays where it was, dimmed, with NO LTC; HOLD wins over it.
     runtime->setHasLiveTimecode(false);
-    EXPECT_EQ(shown(), std::pair(QStringLiteral("10:00:00;12"), QStringLiteral("NO LTC")));
+    EXPECT_EQ(shown(), std::pair(u"10:00:00;12"_s, u"NO LTC"_s));
     EXPECT_EQ(display->textBox(), digits);
     QTest::mouseClick(view->holdButton(), Qt::LeftButton);
     EXPECT_TRUE(runtime->holdEnabled());
@@ -389,7 +383,7 @@ TEST(ClockWindow, OutlineAndBackgroundFlashKeepsTheDigitsAndShowsOvertimeAsPlus)
     rig.changeSettings([](AppSettings& s) { s.showOvertimeAsPlus = true; });
     QTest::mouseClick(rig.window->startPauseButton(), Qt::LeftButton);
     rig.tick(1.5);
-    EXPECT_EQ(rig.text(), QStringLiteral("+0:01"));
+    EXPECT_EQ(rig.text(), u"+0:01"_s);
     std::vector<std::pair<bool, QRgb>> phases;
     for (int i = 0; i < 2; ++i) {
         phases.emplace_back(rig.window->display()->isTextVisible(), rig.window->backgroundColor().rgb());
@@ -403,7 +397,7 @@ TEST(ClockWindow, OutlineAndBackgroundFlashKeepsTheDigitsAndShowsOvertimeAsPlus)
 TEST(ClockWindow, StageModeShowsOnlyTheDigitsAndTheCaptionAndTakesInput) {
     Rig rig([&](ClockModel& clock) {
         clock.mode = ClockMode::timeUntil;
-        clock.stage = StageSettings{false, std::nullopt, CaptionKind::message, QStringLiteral("Act 2"), true};
+        clock.stage = StageSettings{false, std::nullopt, CaptionKind::message, u"Act 2"_s, true};
     });
     ClockWindow& window = *rig.window;
     window.activateWindow();
@@ -432,7 +426,7 @@ TEST(ClockWindow, TheStageGoesToTheChosenScreenOrThePrimaryWhenThatOneIsMissing)
     Rig rig([](ClockModel& c) {
         c.stage = StageSettings{};
         c.stage->isActive = true;
-        c.stage->screenName = QStringLiteral("no such screen");
+        c.stage->screenName = u"no such screen"_s;
     });
     QCoreApplication::processEvents();
     EXPECT_EQ(rig.window->stageScreen(), QGuiApplication::primaryScreen());
@@ -441,8 +435,7 @@ TEST(ClockWindow, TheStageGoesToTheChosenScreenOrThePrimaryWhenThatOneIsMissing)
     ASSERT_FALSE(rig.window->stageScreenMenu()->actions().isEmpty());
     EXPECT_TRUE(rig.window->stageScreenMenu()->actions().first()->text().startsWith(name));
     rig.window->stageScreenMenu()->actions().first()->trigger();
-    EXPECT_EQ(rig.clock().stage->screenName, name);
-    EXPECT_TRUE(rig.window->isInStageMode());
+    EXPECT_EQ(std::tuple(rig.clock().stage->screenName, rig.window->isInStageMode()), std::tuple(name, true));
     // The Escape key only leaves a stage; on a floating window it does nothing to the record.
     rig.window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));

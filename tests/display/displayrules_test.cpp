@@ -14,6 +14,7 @@
 #include <vector>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -36,8 +37,7 @@ std::string shown(const ClockModel& clock, const QDateTime& now) {
         return countdown ? updateCountdownFlash(clock, visible) : updateTimeUntilFlash(clock, now, visible);
     };
     const DisplayContent hiddenPhase = displayContent(clock, now, false);
-    EXPECT_EQ(update(true), hiddenPhase.visible);
-    EXPECT_TRUE(update(false));
+    EXPECT_EQ(std::tuple(update(true), update(false)), std::tuple(hiddenPhase.visible, true));
     const auto colours = std::pair(currentTextColor(clock, now), currentOutlineColor(clock, now));
     const auto special =
         countdown
@@ -50,7 +50,7 @@ std::string shown(const ClockModel& clock, const QDateTime& now) {
 
 std::vector<std::string> widest(const ClockModel& clock, const QDateTime& now, bool plus = false) {
     std::vector<std::string> texts;
-    for (const QString& text : widestTexts(clock, now, {plus, QStringLiteral("de_DE")})) {
+    for (const QString& text : widestTexts(clock, now, {plus, u"de_DE"_s})) {
         texts.push_back(text.toStdString());
     }
     return texts;
@@ -64,17 +64,13 @@ TEST(FormatDuration, TruncatesTowardZeroSwitchesToHoursAndSurvivesAnyDouble) {
     const auto text = [](double seconds, bool showSign) {
         return formatDuration(seconds, showSign).toStdString();
     };
-    EXPECT_EQ(text(59.9, false), "0:59");
-    EXPECT_EQ(text(3599, false), "59:59");
-    EXPECT_EQ(text(3600, false), "1:00:00");
-    EXPECT_EQ(text(360000, false), "100:00:00");
+    EXPECT_EQ(std::tuple(text(59.9, false), text(3599, false)), std::tuple("0:59", "59:59"));
+    EXPECT_EQ(std::tuple(text(3600, false), text(360000, false)), std::tuple("1:00:00", "100:00:00"));
     EXPECT_EQ(text(-0.999, true), "0:00"); // never "-0:00"
-    EXPECT_EQ(text(-1.7, true), "-0:01");
-    EXPECT_EQ(text(-61, false), "1:01");
+    EXPECT_EQ(std::tuple(text(-1.7, true), text(-61, false)), std::tuple("-0:01", "1:01"));
     EXPECT_EQ(text(-3600, true), "-1:00:00");
     // Values a hand-edited file could hold give text, not undefined behaviour.
-    EXPECT_EQ(text(kNan, true), "0:00");
-    EXPECT_EQ(text(-kInf, true).front(), '-');
+    EXPECT_EQ(std::tuple(text(kNan, true), text(-kInf, true).front()), std::tuple("0:00", '-'));
     EXPECT_EQ(text(1e300, false).find('-'), std::string::npos);
 }
 
@@ -114,28 +110,20 @@ TEST(WallClockText, FollowsTheCLibraryLocalTimeInEveryFormOfTZ) {
     const QByteArray saved = qgetenv("TZ");
     // POSIX rules ICU does not know, names, and the forms Tavix itself sets: a name after a colon,
     // or the path of a zone file that has no name.
-    const char* const zones[] = {"CET-1CEST,M3.5.0,M10.5.0/3",
-                                 "IST-5:30",
-                                 "<+0545>-5:45",
-                                 "EST5EDT,M3.2.0,M11.1.0",
-                                 "America/St_Johns",
-                                 ":Europe/Berlin",
-                                 ":/usr/share/zoneinfo/Asia/Kolkata",
-                                 "UTC0"};
-    // Winter, summer, and either side of the European spring change.
-    const qint64 instants[] = {1705320000, 1718193600, 1711846799, 1711846801};
-    for (const char* zone : zones) {
+    for (const char* zone :
+         {"CET-1CEST,M3.5.0,M10.5.0/3", "IST-5:30", "<+0545>-5:45", "EST5EDT,M3.2.0,M11.1.0",
+          "America/St_Johns", ":Europe/Berlin", ":/usr/share/zoneinfo/Asia/Kolkata", "UTC0"}) {
         qputenv("TZ", zone);
         tzset();
-        for (const qint64 seconds : instants) {
+        // Winter, summer, and either side of the European spring change.
+        for (const qint64 seconds : {1705320000, 1718193600, 1711846799, 1711846801}) {
             const auto t = static_cast<time_t>(seconds);
             tm local{};
             localtime_r(&t, &local);
             char expected[16];
             std::strftime(expected, sizeof expected, "%H:%M:%S", &local);
-            EXPECT_EQ(
-                wallClockText(QDateTime::fromSecsSinceEpoch(seconds), std::nullopt, QString()).toStdString(),
-                expected)
+            const QDateTime at = QDateTime::fromSecsSinceEpoch(seconds);
+            EXPECT_EQ(wallClockText(at, std::nullopt, QString()).toStdString(), expected)
                 << zone << " at " << seconds;
         }
     }
@@ -150,11 +138,9 @@ TEST(CountdownRules, EveryStateOfTheTableHasItsColoursFlashAndText) {
         clock.countdown->flashWhenDone = flash;
         return shown(clock, berlin(12, 0, 0));
     };
-    EXPECT_EQ(countdown(1800, false), "30:00");
-    EXPECT_EQ(countdown(61, true), "1:01");
+    EXPECT_EQ(std::tuple(countdown(1800, false), countdown(61, true)), std::tuple("30:00", "1:01"));
     EXPECT_EQ(countdown(60, true), "1:00!") << "the warning band includes its edge";
-    EXPECT_EQ(countdown(30.5, false), "0:30!");
-    EXPECT_EQ(countdown(0, true), "0:00!");
+    EXPECT_EQ(std::tuple(countdown(30.5, false), countdown(0, true)), std::tuple("0:30!", "0:00!"));
     EXPECT_EQ(countdown(-0.4, true), "0:00!~") << "overtime flashes before -0:01 shows";
     EXPECT_EQ(countdown(-5, true, 60, false), "-0:05!");
     EXPECT_EQ(countdown(-5, false), "-0:05!") << "paused overtime is steady";
@@ -178,26 +164,20 @@ TEST(TimeUntilRules, CountsToTheTargetTodayThenNegativeWithTargetColoursAndFlash
 }
 
 TEST(WidestTexts, ACountdownKeepsItsRangeFromTheStartValueIntoOvertime) {
-    struct Case {
-        double duration;
-        std::vector<double> remainings; // all within one range: the sizing texts must not change
-        bool plus;
-        bool tenths;
-        std::vector<std::string> expected;
-    };
-    const std::vector<Case> cases = {
+    // Duration, remaining times all within one range (the sizing texts must not change), plus,
+    // tenths, the sizing texts.
+    const std::vector<std::tuple<double, std::vector<double>, bool, bool, std::vector<std::string>>> cases = {
         {600, {600, 599.5, 61, 9.2, 0, -0.5, -59}, false, false, {"00:00", "-0:00"}},
         {3600, {3600, 3599, 1, -1}, false, false, {"0:00:00", "-0:00"}},
         {300, {300, -61, -599}, true, false, {"0:00", "+0:00"}},
-        {30, {30, 9.9, 0.05}, false, true, {"0:00", "-0:00", "0:00.0"}},
-    };
-    for (const Case& c : cases) {
-        for (const double remaining : c.remainings) {
+        {30, {30, 9.9, 0.05}, false, true, {"0:00", "-0:00", "0:00.0"}}};
+    for (const auto& [duration, remainings, plus, tenths, expected] : cases) {
+        for (const double remaining : remainings) {
             ClockModel clock = clockIn(ClockMode::countdown);
-            clock.countdown->duration = c.duration;
+            clock.countdown->duration = duration;
             clock.countdown->remaining = remaining;
-            clock.countdown->showTenths = c.tenths;
-            EXPECT_EQ(widest(clock, kNoon, c.plus), c.expected) << c.duration << " at " << remaining;
+            clock.countdown->showTenths = tenths;
+            EXPECT_EQ(widest(clock, kNoon, plus), expected) << duration << " at " << remaining;
         }
     }
     // The range grows only when the value leaves it: a nudge above the start, a long overtime.
@@ -239,7 +219,7 @@ TEST(WidestTexts, StopwatchTimeUntilAndWallClockRanges) {
     wall.hideSeconds = true;
     EXPECT_EQ(widest(wall, kNoon), (std::vector<std::string>{"00:00", "00:00"}));
     wall.use24HourTime = false;
-    const QStringList twelve = widestTexts(wall, kNoon, {false, QStringLiteral("de_DE")});
+    const QStringList twelve = widestTexts(wall, kNoon, {false, u"de_DE"_s});
     ASSERT_EQ(twelve.size(), 2);
     EXPECT_NE(twelve[0], twelve[1]) << "morning and evening marks differ: "
                                     << twelve.join(u'|').toStdString();
@@ -324,8 +304,7 @@ TEST(TimeUntil, CountsToTomorrowOnlyOnceTheGraceHasPassed) {
     };
     EXPECT_EQ(at(23, 0, 0), "-5:00:00") << "never, by default";
     clock.timeUntil->rollOverAfter = 300;
-    EXPECT_EQ(at(17, 0, 0), "1:00:00");
-    EXPECT_EQ(at(18, 5, 0), "-5:00");
+    EXPECT_EQ(std::tuple(at(17, 0, 0), at(18, 5, 0)), std::tuple("1:00:00", "-5:00"));
     EXPECT_EQ(at(18, 5, 1), "23:54:59");
     EXPECT_FALSE(isTimeUntilAtTarget(*clock.timeUntil, QDateTime(kNoon.date(), QTime(18, 5, 1))))
         << "tomorrow's target is not reached: clock colours, no flash";

@@ -10,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <random>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -61,18 +64,15 @@ struct Rig : test::TimedStore {
         }
         return texts;
     }
+    bool isCountdown() const { return clock().mode == ClockMode::countdown; }
     /// The countdown's time left or the stopwatch's time, at this moment.
     double value() const {
-        return clock().mode == ClockMode::countdown ? *timers.currentRemaining(id())
-                                                    : *timers.currentElapsed(id());
+        return isCountdown() ? *timers.currentRemaining(id()) : *timers.currentElapsed(id());
     }
     /// How far the countdown or stopwatch has run, at this moment.
-    double moved() const {
-        return clock().mode == ClockMode::countdown ? clock().countdown->duration - value() : value();
-    }
+    double moved() const { return isCountdown() ? clock().countdown->duration - value() : value(); }
     bool running() const {
-        return clock().mode == ClockMode::countdown ? clock().countdown->isRunning
-                                                    : clock().stopwatch->isRunning;
+        return isCountdown() ? clock().countdown->isRunning : clock().stopwatch->isRunning;
     }
 };
 
@@ -128,65 +128,55 @@ TEST(RunningTimers, OperationsBehaveAsTheButtonsAndAreSavedAtOnce) {
     store.edit([](ClockModel& c) { c.mode = ClockMode::clock; });
     store.timers.startPause(id);
     EXPECT_FALSE(store.clock().stopwatch->isRunning) << "a wall clock has no timer to start";
-    EXPECT_EQ(store.timers.currentRemaining(QUuid::createUuid()), std::nullopt);
 }
 
 TEST(RunningTimers, AStartChargesTheTimeSinceTheSaveWithinLimitsAndSaysWhenItDoesNot) {
-    struct Case {
-        const char* what;
-        double secondsSinceSave; // NaN: the file has no instant (an older Tavix wrote it)
-        bool keepCounting;
-        double charged;
-        const char* line;
-    };
+    // What, seconds since the save (NaN: the file has no instant, as an older Tavix wrote it), keep
+    // counting, seconds charged, the line said.
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const Case cases[] = {
+    const std::tuple<const char*, double, bool, double, const char*> cases[] = {
         {"down for 5 s", 5, true, 5, nullptr},
         {"system clock set back", -3600, true, 0, "the last save is dated 3600 s in the future"},
         {"far ahead", 30 * 86400.0, true, RunningTimers::kMaximumChargeSeconds,
          "2592000 s passed since the last save"},
         {"setting off", 5, false, 0, nullptr},
-        {"older file", nan, true, 0, nullptr},
-    };
-    for (const Case& c : cases) {
+        {"older file", nan, true, 0, nullptr}};
+    for (const auto& [what, secondsSinceSave, keepCounting, charged, line] : cases) {
+        SCOPED_TRACE(what);
         test::TimedStore store;
         ClockModel clock = test::makeClock("Show", ClockMode::countdown);
         clock.countdown->remaining = 100;
         clock.countdown->isRunning = true;
-        if (!std::isnan(c.secondsSinceSave)) {
-            clock.countdown->measuredAt = wallSeconds(store.time.wallNow()) - c.secondsSinceSave;
+        if (!std::isnan(secondsSinceSave)) {
+            clock.countdown->measuredAt = wallSeconds(store.time.wallNow()) - secondsSinceSave;
         }
         store.file->flushPendingWrites(); // the store's own first save must not land on top of ours
-        test::writeState(store.file->stateFileURL(), test::stateOf({clock}, [&](AppSettings& s) {
-                             s.runningTimersKeepCounting = c.keepCounting;
-                         }));
+        PersistenceContainer saved = test::stateOf({clock});
+        saved.settings.runningTimersKeepCounting = keepCounting;
+        test::writeState(store.file->stateFileURL(), saved);
         AppState state(store.file);
         std::unique_ptr<RunningTimers> timers;
         const QStringList lines =
             test::capturedStdoutLines([&] { timers = std::make_unique<RunningTimers>(state, store.time); });
         const QUuid id = state.clocks().at(0).id;
-        EXPECT_DOUBLE_EQ(*timers->currentRemaining(id), 100 - c.charged) << c.what;
-        ASSERT_EQ(lines.size(), c.line ? 1 : 0) << c.what;
-        if (c.line) {
-            EXPECT_TRUE(lines[0].startsWith(QStringLiteral("\u26A0\uFE0F ")) &&
-                        lines[0].contains(QString::fromUtf8(c.line)))
+        EXPECT_DOUBLE_EQ(*timers->currentRemaining(id), 100 - charged);
+        ASSERT_EQ(lines.size(), line ? 1 : 0);
+        if (line) {
+            EXPECT_TRUE(lines[0].startsWith(u"\u26A0\uFE0F "_s) && lines[0].contains(QString::fromUtf8(line)))
                 << lines[0].toStdString();
         }
         store.time.advance(2);
-        EXPECT_DOUBLE_EQ(*timers->currentRemaining(id), c.keepCounting ? 98 - c.charged : 100)
-            << "and runs on (off: only in a window): " << c.what;
+        EXPECT_DOUBLE_EQ(*timers->currentRemaining(id), keepCounting ? 98 - charged : 100)
+            << "and runs on (off: only in a window)";
     }
 }
 
 TEST(TickEngine, LateTicksOfUpTo200MsNeitherSkipNorRepeatASecond) {
     std::mt19937 random(7);
     std::uniform_int_distribution<int> upTo200(0, 200);
-    const std::function<int(int)> patterns[] = {
-        [](int) { return 0; },
-        [](int) { return 150; },
-        [](int i) { return i % 2 ? 199 : 0; },
-        [&](int) { return upTo200(random); },
-    };
+    const std::function<int(int)> patterns[] = {[](int) { return 0; }, [](int) { return 150; },
+                                                [](int i) { return i % 2 ? 199 : 0; },
+                                                [&](int) { return upTo200(random); }};
     for (const auto& lateMs : patterns) {
         Rig rig(ClockMode::countdown);
         rig.edit([](ClockModel& c) { c.countdown->remaining = c.countdown->duration = 12; });
@@ -207,7 +197,7 @@ TEST(TickEngine, LateTicksOfUpTo200MsNeitherSkipNorRepeatASecond) {
     }
 }
 
-TEST(TickEngine, ACountdownShowsEachSecondOnceThroughZeroAndFlashesInOvertime) {
+TEST(TickEngine, ACountdownAndATimeUntilShowEachSecondOnceThroughZeroAndFlashPastIt) {
     Rig rig(ClockMode::countdown);
     rig.edit([](ClockModel& c) { c.countdown->remaining = c.countdown->duration = 3; });
     rig.time.advance(0.4); // Start between two ticks
@@ -216,6 +206,9 @@ TEST(TickEngine, ACountdownShowsEachSecondOnceThroughZeroAndFlashesInOvertime) {
     rig.engine.startPause();
     EXPECT_EQ(rig.shown(), "-0:03!") << "paused in overtime: steady at once";
     EXPECT_EQ(rig.run(1), "-0:03!");
+    // A time until turns to its target colours and flashes from the target (17:59:50, target 18:00).
+    Rig until(ClockMode::timeUntil);
+    EXPECT_EQ(until.run(13), "0:09 0:08 0:07 0:06 0:05 0:04 0:03 0:02 0:01 0:00!~ -0:01! -0:02!~ -0:03!");
 }
 
 TEST(TickEngine, StartIsChargedFromThePressAndPauseUpToThePress) {
@@ -262,11 +255,6 @@ TEST(TickEngine, AStopwatchRunsOnlyInItsModeAndResetStopsIt) {
     EXPECT_EQ(rig.clock().stopwatch, (StopwatchSettings{0, false}));
 }
 
-TEST(TickEngine, TimeUntilTurnsToTargetColoursAndFlashesFromTheTarget) {
-    Rig rig(ClockMode::timeUntil); // 17:59:50, target 18:00:00
-    EXPECT_EQ(rig.run(13), "0:09 0:08 0:07 0:06 0:05 0:04 0:03 0:02 0:01 0:00!~ -0:01! -0:02!~ -0:03!");
-}
-
 TEST(TickEngine, TicksArePlacedJustAfterTheShownSecondChanges) {
     // The delay asked for at a wall-clock millisecond with a countdown or stopwatch at `value`.
     const auto delay = [](ClockMode mode, int wallMs, double value, bool running) {
@@ -286,9 +274,8 @@ TEST(TickEngine, TicksArePlacedJustAfterTheShownSecondChanges) {
     EXPECT_EQ(delay(ClockMode::countdown, 0, 12.5, false), 1000) << "paused: a plain second";
     EXPECT_EQ(delay(ClockMode::stopwatch, 777, 0, true), 1003);
     EXPECT_EQ(delay(ClockMode::stopwatch, 0, 1e12 + 0.5, true), 503) << "huge values keep their phase";
-}
 
-TEST(TickEngine, ChangingTheModeReplacesThePendingTick) {
+    // Changing the mode replaces the pending tick.
     Rig rig(ClockMode::countdown);
     rig.time.setWall(QDateTime(QDate(2024, 6, 12), QTime(12, 0, 0, 400)));
     rig.engine.startTicking();
@@ -310,12 +297,11 @@ TEST(TickEngine, TenthsTickTenTimesASecondOnlyWhileTheyShow) {
         return rig;
     };
     const auto stopwatch = tenthsRig(ClockMode::stopwatch);
-    int storeWrites = 0;
-    QObject::connect(&stopwatch->state, &AppState::clockChanged, [&](const QUuid&) { ++storeWrites; });
-    const auto first = stopwatch->runFor(1.01);
-    EXPECT_EQ(first, (std::vector<std::string>{"0:00.1", "0:00.2", "0:00.3", "0:00.4", "0:00.5", "0:00.6",
-                                               "0:00.7", "0:00.8", "0:00.9", "0:01.0"}));
-    EXPECT_LE(storeWrites, 1) << "the tenths are drawn from the running timer, not stored";
+    QSignalSpy storeWrites(&stopwatch->state, &AppState::clockChanged);
+    EXPECT_EQ(stopwatch->runFor(1.01),
+              (std::vector<std::string>{"0:00.1", "0:00.2", "0:00.3", "0:00.4", "0:00.5", "0:00.6", "0:00.7",
+                                        "0:00.8", "0:00.9", "0:01.0"}));
+    EXPECT_LE(storeWrites.size(), 1) << "the tenths are drawn from the running timer, not stored";
     EXPECT_EQ(stopwatch->runFor(2.0).size(), 20u) << "ten a second";
     stopwatch->engine.startPause();
     EXPECT_EQ(stopwatch->runFor(3.0).size(), 3u) << "paused: one tick a second";
@@ -324,11 +310,7 @@ TEST(TickEngine, TenthsTickTenTimesASecondOnlyWhileTheyShow) {
     // seconds in overtime with the flash turning once a second, never at the rate of the tenths.
     const auto shown = tenthsRig(ClockMode::countdown)->runFor(15.5);
     std::vector<std::string> changes;
-    for (const std::string& text : shown) {
-        if (changes.empty() || changes.back() != text) {
-            changes.push_back(text);
-        }
-    }
+    std::unique_copy(shown.begin(), shown.end(), std::back_inserter(changes));
     ASSERT_GE(changes.size(), 106u);
     EXPECT_EQ(std::vector<std::string>(changes.begin(), changes.begin() + 4),
               (std::vector<std::string>{"0:11!", "0:10!", "0:09.9!", "0:09.8!"}));
@@ -346,8 +328,7 @@ TEST(TimerUndo, UndoOfAResetGivesTheRunBackAsIfItHadNeverBeenReset) {
         rig.timers.start(rig.id());
         rig.time.advance(100);
         rig.undo.reset();
-        EXPECT_FALSE(rig.running());
-        EXPECT_EQ(rig.value(), start);
+        EXPECT_EQ(std::pair(rig.running(), rig.value()), std::pair(false, start));
         rig.time.advance(7); // the operator notices the slip
         ASSERT_TRUE(rig.undo.undo());
         EXPECT_TRUE(rig.running());
@@ -384,11 +365,10 @@ TEST(TimerUndo, NudgesAreTakenBackInReverseOrderAndOnlyTheLastTenAreKept) {
     for (int i = 0; i < TimerUndo::kDepth + 2; ++i) {
         rig.undo.nudge(60);
     }
-    int undone = 0;
-    while (rig.undo.undo()) {
-        ++undone;
+    for (int i = 0; i < TimerUndo::kDepth; ++i) {
+        ASSERT_TRUE(rig.undo.undo()) << i;
     }
-    EXPECT_EQ(undone, TimerUndo::kDepth);
+    EXPECT_FALSE(rig.undo.undo());
     EXPECT_DOUBLE_EQ(rig.value(), 1800 - 2 + 120);
 
     // A stopwatch stops at zero: Undo gives back what the nudge really took, not the full minute.

@@ -8,24 +8,26 @@
 #include <cmath>
 #include <limits>
 
-namespace tavix {
+using namespace Qt::StringLiterals;
+
+using namespace tavix;
+
 namespace {
 
 TEST(DecimalParse, AcceptsOnlySignedAsciiDigitsInside64Bits) {
     constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
     constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
     const std::vector<std::pair<QString, std::optional<std::int64_t>>> cases = {
-        {QStringLiteral(""), std::nullopt},
-        {QStringLiteral("007"), 7},
-        {QStringLiteral("+5"), 5},
-        {QStringLiteral("+-5"), std::nullopt},
-        {QStringLiteral(" 5"), std::nullopt},
-        {QStringLiteral("5a"), std::nullopt},
-        {QStringLiteral("9223372036854775807"), kMax},
-        {QStringLiteral("9223372036854775808"), std::nullopt},
-        {QStringLiteral("-9223372036854775808"), kMin},
-        {QStringLiteral("-9223372036854775809"), std::nullopt},
-    };
+        {u""_s, std::nullopt},
+        {u"007"_s, 7},
+        {u"+5"_s, 5},
+        {u"+-5"_s, std::nullopt},
+        {u" 5"_s, std::nullopt},
+        {u"5a"_s, std::nullopt},
+        {u"9223372036854775807"_s, kMax},
+        {u"9223372036854775808"_s, std::nullopt},
+        {u"-9223372036854775808"_s, kMin},
+        {u"-9223372036854775809"_s, std::nullopt}};
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(parseDecimalInt64(text), expected) << text.toStdString();
     }
@@ -33,61 +35,56 @@ TEST(DecimalParse, AcceptsOnlySignedAsciiDigitsInside64Bits) {
 
 TEST(NumericFilter, KeepsWholeGraphemesThatStartWithANumericCharacter) {
     const std::vector<std::pair<QString, QString>> cases = {
-        {QStringLiteral("-+ 1a:2"), QStringLiteral("12")},
-        {QStringLiteral("\u0663\u0664"), QStringLiteral("\u0663\u0664")}, // Arabic-Indic digits
-        {QStringLiteral("\u00bd\u216b\u4e09x"),
-         QStringLiteral("\u00bd\u216b\u4e09")},                                 // ½, Roman XII, Han three
-        {QStringLiteral("1\u0301b"), QStringLiteral("1\u0301")},                // a mark stays with its digit
-        {QStringLiteral("1\ufe0f\u20e3"), QStringLiteral("1\ufe0f\u20e3")},     // keycap one is one character
-        {QStringLiteral("\U0001d7d9\U0001f600"), QStringLiteral("\U0001d7d9")}, // astral digit, emoji
+        {u"-+ 1a:2"_s, u"12"_s},
+        {u"\u0663\u0664"_s, u"\u0663\u0664"_s},              // Arabic-Indic digits
+        {u"\u00bd\u216b\u4e09x"_s, u"\u00bd\u216b\u4e09"_s}, // ½, Roman XII, Han three
+        {u"1\u0301b"_s, u"1\u0301"_s},                       // a mark stays with its digit
+        {u"1\ufe0f\u20e3"_s, u"1\ufe0f\u20e3"_s},            // keycap one is one character
+        {u"\U0001d7d9\U0001f600"_s, u"\U0001d7d9"_s},        // astral digit, emoji
     };
     for (const auto& [text, kept] : cases) {
         EXPECT_EQ(keepNumericCharacters(text), kept) << text.toStdString();
     }
 }
 
-TEST(OffsetText, ShowsSignHoursAndTruncatedMinutes) {
+TEST(OffsetText, ShowsSignHoursAndTruncatedMinutesAndParsesWhatIsTyped) {
     const std::vector<std::pair<std::optional<double>, QString>> cases = {
-        {std::nullopt, QStringLiteral("+0:00")}, {19800.0, QStringLiteral("+5:30")},
-        {-12600.0, QStringLiteral("-3:30")},     {-90.0, QStringLiteral("-0:01")},
-        {59.9, QStringLiteral("+0:00")},         {std::nan(""), QStringLiteral("+0:00")},
-    };
+        {std::nullopt, u"+0:00"_s}, {19800.0, u"+5:30"_s}, {-12600.0, u"-3:30"_s},
+        {-90.0, u"-0:01"_s},        {59.9, u"+0:00"_s},    {std::nan(""), u"+0:00"_s}};
     for (const auto& [offset, text] : cases) {
         EXPECT_EQ(offsetText(offset), text) << offset.value_or(-1);
     }
     // Offsets from a hand-edited file that do not fit 64-bit minutes still give some text.
     EXPECT_FALSE(offsetText(1e300).isEmpty());
     EXPECT_FALSE(offsetText(-std::numeric_limits<double>::infinity()).isEmpty());
-}
 
-TEST(OffsetText, ParsesSignedHoursAndMinutesAndReadsAnythingElseAsZero) {
-    const std::vector<std::pair<QString, double>> cases = {
-        {QStringLiteral("  -5:30 \t"), -19800},
-        {QStringLiteral("+5"), 0},
-        {QStringLiteral("5:x"), 0},
-        {QStringLiteral("5:30.9"), 19800},
-        {QStringLiteral("5:30:15"), 19800},
-        {QStringLiteral("5:90"), 23400},
-        {QStringLiteral("5:"), 0},
-        {QStringLiteral("5::30"), 19800},
-        {QStringLiteral("5:.9"), 18540},
-        {QStringLiteral("--5:30++"), -19800},
-        {QStringLiteral("5 :30"), 0},
-        {QStringLiteral("\n5:30"), 0},
-        // Would overflow 64-bit seconds: unusable, not a crash.
-        {QStringLiteral("999999999999999999:00"), 0},
-        {QStringLiteral("0:9223372036854775807"), 0},
+    // Typed offsets: signed hours and minutes; anything else reads as zero, as do the last two, which
+    // would overflow 64-bit seconds.
+    const std::vector<std::pair<QString, double>> typed = {
+        {u"  -5:30 \t"_s, -19800},
+        {u"+5"_s, 0},
+        {u"5:x"_s, 0},
+        {u"5:30.9"_s, 19800},
+        {u"5:30:15"_s, 19800},
+        {u"5:90"_s, 23400},
+        {u"5:"_s, 0},
+        {u"5::30"_s, 19800},
+        {u"5:.9"_s, 18540},
+        {u"--5:30++"_s, -19800},
+        {u"5 :30"_s, 0},
+        {u"\n5:30"_s, 0},
+        {u"999999999999999999:00"_s, 0},
+        {u"0:9223372036854775807"_s, 0},
     };
-    for (const auto& [text, seconds] : cases) {
+    for (const auto& [text, seconds] : typed) {
         EXPECT_EQ(parseOffsetText(text), seconds) << text.toStdString();
     }
 }
 
 TEST(PercentageAndStartText, TruncateRatherThanRoundAndSurviveNaN) {
     // The usual values show in the panel and the settings window; these are the edges.
-    EXPECT_EQ(percentageText(std::nan("")), QStringLiteral("0%"));
-    EXPECT_EQ(countdownStartText(3599.9), QStringLiteral("0:59"));
+    EXPECT_EQ(percentageText(std::nan("")), u"0%"_s);
+    EXPECT_EQ(countdownStartText(3599.9), u"0:59"_s);
 }
 
 } // namespace
-} // namespace tavix

@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
-namespace tavix {
+using namespace Qt::StringLiterals;
+
+using namespace tavix;
+
 namespace {
 
 test::ScriptedAudioDevice device(std::uint32_t id, const char* name, std::uint32_t channels,
@@ -21,7 +24,7 @@ test::ScriptedAudioDevice device(std::uint32_t id, const char* name, std::uint32
 }
 
 // The onboard card's microphone input: its port, not its name, makes it one.
-const SourceTraits kMicPort{false, QStringLiteral("analog-input-mic"), PortType::microphone, QString()};
+const SourceTraits kMicPort{false, u"analog-input-mic"_s, PortType::microphone, QString()};
 
 struct TimecodeFixture : test::Store {
     test::ScriptedAudioBackend audio;
@@ -31,7 +34,6 @@ struct TimecodeFixture : test::Store {
     TimecodeSettingsEditor* editor = nullptr;
 
     TimecodeFixture() {
-        audio.setAccessGranted(true);
         audio.setDevices({device(41, "USB Line Interface", 4), device(7, "audio interface", 2),
                           device(12, "Built-in Audio Analog Mono", 1, kMicPort)});
     }
@@ -49,26 +51,26 @@ struct TimecodeFixture : test::Store {
         popover->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(popover.data()));
     }
-    static void choose(QComboBox* menu, const QString& text) {
-        ASSERT_GE(menu->findText(text), 0) << text.toStdString();
-        test::chooseByKeys(menu, menu->findText(text));
-    }
 };
+
+void choose(QComboBox* menu, const QString& text) {
+    ASSERT_GE(menu->findText(text), 0) << text.toStdString();
+    test::chooseByKeys(menu, menu->findText(text));
+}
 
 TEST(TimecodeSettingsEditor, ListsDevicesSortedAndKeepsTheStoredChannel) {
     TimecodeFixture f;
-    f.open(TimecodeSettings{TimecodeFrameRate::fps24, QStringLiteral("41"), 3});
+    f.open(TimecodeSettings{TimecodeFrameRate::fps24, u"41"_s, 3});
     QStringList devices;
     for (int i = 0; i < f.editor->deviceMenu()->count(); ++i) {
         devices << f.editor->deviceMenu()->itemText(i);
     }
-    EXPECT_EQ(devices, (QStringList{QStringLiteral("audio interface (2 ch)"),
-                                    QStringLiteral("Built-in Audio Analog Mono (1 ch)"),
-                                    QStringLiteral("USB Line Interface (4 ch)")}));
-    EXPECT_EQ(f.editor->deviceMenu()->currentText(), QStringLiteral("USB Line Interface (4 ch)"));
+    EXPECT_EQ(devices, (QStringList{u"audio interface (2 ch)"_s, u"Built-in Audio Analog Mono (1 ch)"_s,
+                                    u"USB Line Interface (4 ch)"_s}));
+    EXPECT_EQ(f.editor->deviceMenu()->currentText(), u"USB Line Interface (4 ch)"_s);
     // Channel 3 of the 4-channel device survives the list arriving after the stored choices.
-    EXPECT_EQ(f.editor->channelMenu()->currentText(), QStringLiteral("Ch 4"));
-    EXPECT_EQ(f.editor->frameRateMenu()->currentText(), QStringLiteral("24"));
+    EXPECT_EQ(f.editor->channelMenu()->currentText(), u"Ch 4"_s);
+    EXPECT_EQ(f.editor->frameRateMenu()->currentText(), u"24"_s);
     EXPECT_TRUE(f.editor->applyButton()->isEnabled());
     EXPECT_FALSE(f.editor->warningRow()->isVisible());
 }
@@ -78,70 +80,63 @@ TEST(TimecodeSettingsEditor, ReturnAppliesAllThreeChoicesAndCloses) {
     f.open(std::nullopt);
     // The fallback record was created; its missing device gives way to the first listed one.
     EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps30, std::nullopt, 0}));
-    EXPECT_EQ(f.editor->deviceMenu()->currentText(), QStringLiteral("audio interface (2 ch)"));
-    TimecodeFixture::choose(f.editor->deviceMenu(), QStringLiteral("USB Line Interface (4 ch)"));
-    TimecodeFixture::choose(f.editor->channelMenu(), QStringLiteral("Ch 3"));
-    TimecodeFixture::choose(f.editor->frameRateMenu(), QStringLiteral("29.97 DF"));
+    EXPECT_EQ(f.editor->deviceMenu()->currentText(), u"audio interface (2 ch)"_s);
+    choose(f.editor->deviceMenu(), u"USB Line Interface (4 ch)"_s);
+    choose(f.editor->channelMenu(), u"Ch 3"_s);
+    choose(f.editor->frameRateMenu(), u"29.97 DF"_s);
     EXPECT_EQ(f.clock().timecode->audioInputDeviceID, std::nullopt);
     QTest::keyClick(f.editor->frameRateMenu(), Qt::Key_Return);
-    EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("41"), 2,
-                                                    QStringLiteral("USB Line Interface")}));
+    EXPECT_EQ(f.clock().timecode,
+              (TimecodeSettings{TimecodeFrameRate::fps29_97DF, u"41"_s, 2, u"USB Line Interface"_s}));
     EXPECT_TRUE(test::closes(f.popover));
 }
 
 TEST(TimecodeSettingsEditor, AnUnpluggedDeviceStaysChosenAndReturnElsewhereInThePanelAppliesNothing) {
-    const TimecodeSettings stored{TimecodeFrameRate::fps25, QStringLiteral("99"), 1,
-                                  QStringLiteral("Studio Box")};
+    const TimecodeSettings stored{TimecodeFrameRate::fps25, u"99"_s, 1, u"Studio Box"_s};
     TimecodeFixture f;
     f.open(stored);
     // Shown by its last known name, first in the menu, with its channel; never swapped for another.
-    EXPECT_EQ(f.editor->deviceMenu()->currentText(), QStringLiteral("Not connected (Studio Box)"));
+    EXPECT_EQ(f.editor->deviceMenu()->currentText(), u"Not connected (Studio Box)"_s);
     EXPECT_EQ(f.editor->deviceMenu()->currentIndex(), 0);
-    EXPECT_EQ(f.editor->channelMenu()->currentText(), QStringLiteral("Ch 2"));
+    EXPECT_EQ(f.editor->channelMenu()->currentText(), u"Ch 2"_s);
     EXPECT_FALSE(f.editor->channelMenu()->isEnabled());
 
     // Return in the Name box renames the clock and nothing else: no Apply, the panel stays open.
     auto* panel = qobject_cast<ClockSettingsPopover*>(f.popover->content());
     ASSERT_NE(panel, nullptr);
-    test::retype(panel->nameBox(), QStringLiteral("Stage Left"));
+    test::retype(panel->nameBox(), u"Stage Left"_s);
     QTest::keyClick(panel->nameBox(), Qt::Key_Return);
     EXPECT_FALSE(test::closes(f.popover));
-    EXPECT_EQ(f.clock().name, QStringLiteral("Stage Left"));
-    EXPECT_EQ(f.clock().timecode, stored);
+    EXPECT_EQ(std::tuple(f.clock().name, f.clock().timecode), std::tuple(u"Stage Left"_s, stored));
 
     // The frame rate can still be changed while the device is away; the device stays.
-    TimecodeFixture::choose(f.editor->frameRateMenu(), QStringLiteral("30"));
+    choose(f.editor->frameRateMenu(), u"30"_s);
     QTest::keyClick(f.editor->frameRateMenu(), Qt::Key_Return);
-    EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps30, QStringLiteral("99"), 1,
-                                                    QStringLiteral("Studio Box")}));
+    EXPECT_EQ(f.clock().timecode, (TimecodeSettings{TimecodeFrameRate::fps30, u"99"_s, 1, u"Studio Box"_s}));
     EXPECT_TRUE(test::closes(f.popover));
 
     // Without a stored name, the id names it.
     TimecodeFixture unnamed;
-    unnamed.open(TimecodeSettings{TimecodeFrameRate::fps25, QStringLiteral("99"), 0});
-    EXPECT_EQ(unnamed.editor->deviceMenu()->currentText(), QStringLiteral("Not connected (99)"));
+    unnamed.open(TimecodeSettings{TimecodeFrameRate::fps25, u"99"_s, 0});
+    EXPECT_EQ(unnamed.editor->deviceMenu()->currentText(), u"Not connected (99)"_s);
 }
 
 TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
-    const TimecodeSettings stored{TimecodeFrameRate::fps25, QStringLiteral("41"), 3};
+    const TimecodeSettings stored{TimecodeFrameRate::fps25, u"41"_s, 3};
     {
+        // A microphone input is refused on Apply, which leaves the panel open; Escape then throws the
+        // choices away.
         TimecodeFixture f;
         f.open(stored);
-        TimecodeFixture::choose(f.editor->deviceMenu(), QStringLiteral("audio interface (2 ch)"));
-        // The arrow keys pass the 1-channel device on the way, which pulls the channel to the first.
-        EXPECT_EQ(f.editor->channelMenu()->currentText(), QStringLiteral("Ch 1"));
-        QTest::keyClick(f.editor->deviceMenu(), Qt::Key_Escape);
-        EXPECT_TRUE(test::closes(f.popover));
-        EXPECT_EQ(f.clock().timecode, stored);
-    }
-    {
-        TimecodeFixture f;
-        f.open(stored);
-        TimecodeFixture::choose(f.editor->deviceMenu(), QStringLiteral("Built-in Audio Analog Mono (1 ch)"));
+        choose(f.editor->deviceMenu(), u"Built-in Audio Analog Mono (1 ch)"_s);
+        EXPECT_EQ(f.editor->channelMenu()->currentText(), u"Ch 1"_s) << "the channel follows the device";
         EXPECT_TRUE(f.editor->warningRow()->isVisible());
         EXPECT_TRUE(f.editor->applyButton()->isEnabled());
         QTest::mouseClick(f.editor->applyButton(), Qt::LeftButton);
         EXPECT_FALSE(test::closes(f.popover));
+        choose(f.editor->deviceMenu(), u"audio interface (2 ch)"_s);
+        QTest::keyClick(f.editor->deviceMenu(), Qt::Key_Escape);
+        EXPECT_TRUE(test::closes(f.popover));
         EXPECT_EQ(f.clock().timecode, stored);
     }
     // Nothing to apply: no device chosen and none listed, or a stored channel the listed device does
@@ -149,8 +144,7 @@ TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
     const TimecodeSettings noDevice{TimecodeFrameRate::fps25, std::nullopt, 3};
     for (const auto& [devices, chosen, menuShows] :
          std::vector<std::tuple<std::vector<test::ScriptedAudioDevice>, TimecodeSettings, QString>>{
-             {{}, noDevice, QStringLiteral("\u2014")},
-             {{device(41, "USB Line Interface", 2)}, stored, QString()}}) {
+             {{}, noDevice, u"\u2014"_s}, {{device(41, "USB Line Interface", 2)}, stored, QString()}}) {
         TimecodeFixture f;
         f.audio.setDevices(devices);
         f.open(chosen);
@@ -164,32 +158,31 @@ TEST(TimecodeSettingsEditor, CancelAndRefusalsWriteNothing) {
 
 TEST(TimecodeSettingsEditor, RefreshListsAgainAndLiveValuesFollowTheRuntime) {
     TimecodeFixture f;
-    f.open(TimecodeSettings{TimecodeFrameRate::fps25, QStringLiteral("7"), 1});
+    f.open(TimecodeSettings{TimecodeFrameRate::fps25, u"7"_s, 1});
     f.audio.setDevices({device(7, "audio interface", 2), device(99, "Another Cable", 8)});
     QTest::mouseClick(f.editor->refreshButton(), Qt::LeftButton);
     ASSERT_TRUE(test::waitUntil([&f] { return f.editor->deviceMenu()->count() == 2; }));
-    EXPECT_EQ(f.editor->deviceMenu()->itemText(0), QStringLiteral("Another Cable (8 ch)"));
-    EXPECT_EQ(f.editor->channelMenu()->currentText(), QStringLiteral("Ch 2"));
+    EXPECT_EQ(f.editor->deviceMenu()->itemText(0), u"Another Cable (8 ch)"_s);
+    EXPECT_EQ(f.editor->channelMenu()->currentText(), u"Ch 2"_s);
 
     f.runtime.setLevel(1.7f);
     f.runtime.setLiveTime(1, 2, 3, 4);
     EXPECT_EQ(f.editor->levelBar()->targetFraction(), 1.0);
-    EXPECT_EQ(f.editor->decodedText()->text(), QStringLiteral("01:02:03:04"));
+    EXPECT_EQ(f.editor->decodedText()->text(), u"01:02:03:04"_s);
     f.runtime.setLevel(-0.2f);
     EXPECT_EQ(f.editor->levelBar()->targetFraction(), 0.0);
 
     // What arrives, against the rate in the menu.
-    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("No LTC"));
+    EXPECT_EQ(f.editor->incomingText()->text(), u"No LTC"_s);
     f.runtime.setInput({0.5f, TimecodeRuntime::Time{1, 2, 3, 5, true}, true, 0});
-    EXPECT_EQ(f.editor->decodedText()->text(), QStringLiteral("01:02:03;05"));
-    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("LTC, measuring its frame rate\u2026"));
+    EXPECT_EQ(f.editor->decodedText()->text(), u"01:02:03;05"_s);
+    EXPECT_EQ(f.editor->incomingText()->text(), u"LTC, measuring its frame rate\u2026"_s);
     f.runtime.setInput({0.5f, TimecodeRuntime::Time{1, 2, 4, 5, true}, true, 29.97});
-    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("LTC at 29.97 fps drop-frame, not 25 fps"));
+    EXPECT_EQ(f.editor->incomingText()->text(), u"LTC at 29.97 fps drop-frame, not 25 fps"_s);
     const QColor warning = f.editor->incomingText()->palette().color(QPalette::WindowText);
-    TimecodeFixture::choose(f.editor->frameRateMenu(), QStringLiteral("29.97 DF"));
-    EXPECT_EQ(f.editor->incomingText()->text(), QStringLiteral("LTC at 29.97 fps drop-frame"));
+    choose(f.editor->frameRateMenu(), u"29.97 DF"_s);
+    EXPECT_EQ(f.editor->incomingText()->text(), u"LTC at 29.97 fps drop-frame"_s);
     EXPECT_NE(f.editor->incomingText()->palette().color(QPalette::WindowText), warning);
 }
 
 } // namespace
-} // namespace tavix

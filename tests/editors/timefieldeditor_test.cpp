@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
-namespace tavix {
+using namespace Qt::StringLiterals;
+
+using namespace tavix;
+
 namespace {
 
 // Sequences of typing, pasting, Return, stepper and outside changes on one field over 0...59.
@@ -89,19 +92,16 @@ TEST(TimeFieldEditor, TypingPastingReturnStepperAndOutsideChanges) {
     for (const auto& [name, start, steps] : cases) {
         SCOPED_TRACE(name);
         std::int64_t value = start;
-        TimeFieldEditor editor(QStringLiteral("M"),
-                               {[&value] { return value; }, [&value](const auto& v) { value = v; }},
+        TimeFieldEditor editor(u"M"_s, {[&value] { return value; }, [&value](const auto& v) { value = v; }},
                                IntRange{0, 59});
         editor.show();
         QLineEdit* box = editor.textBox();
         EXPECT_EQ(box->text(), QString::number(start));
         for (const Step& step : steps) {
             step.act(editor, value);
-            EXPECT_EQ(box->text(), QString::fromUtf8(step.shown));
-            EXPECT_EQ(value, step.value);
+            EXPECT_EQ(std::tuple(box->text(), value), std::tuple(QString::fromUtf8(step.shown), step.value));
         }
     }
 }
 
 } // namespace
-} // namespace tavix

@@ -7,6 +7,7 @@
 #include <limits>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 TEST(ClockRecords, RawValuesRoundTripAndUnknownTextsGiveNone) {
     for (ClockMode mode : allClockModes()) {
@@ -60,9 +61,9 @@ TEST(ClockRecords, CountdownComponentsSplitAndRecombineWholeSecondsOfAnyStoredVa
 }
 
 TEST(ClockRecords, UuidTextIsCanonicalUpperCaseAndParsingIsStrict) {
-    const QUuid id = QUuid::fromString(QStringLiteral("{0f8fad5b-d9cb-469f-a165-70867728950e}"));
-    EXPECT_EQ(uuidText(id), QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E"));
-    EXPECT_EQ(uuidFromText(QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e")), id);
+    const QUuid id = QUuid::fromString(u"{0f8fad5b-d9cb-469f-a165-70867728950e}"_s);
+    EXPECT_EQ(uuidText(id), u"0F8FAD5B-D9CB-469F-A165-70867728950E"_s);
+    EXPECT_EQ(uuidFromText(u"0f8fad5b-d9cb-469f-a165-70867728950e"_s), id);
     for (const char* bad :
          {"", "{0F8FAD5B-D9CB-469F-A165-70867728950E}", "0F8FAD5BD9CB469FA16570867728950E",
           "0F8FAD5B-D9CB-469F-A165-70867728950E\n", "GF8FAD5B-D9CB-469F-A165-70867728950E"}) {

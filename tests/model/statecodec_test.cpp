@@ -2,7 +2,6 @@
 #include "model/statecodec.h"
 #include "support/storetest.h"
 
-#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QXmlStreamReader>
 
@@ -13,6 +12,7 @@
 #include <limits>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -25,7 +25,7 @@ PersistenceContainer fullState() {
     PersistenceContainer state;
     ClockModel clock;
     clock.id = QUuid::createUuid();
-    clock.name = QStringLiteral("Studio \u00C9 \U0001F600 & <A> >");
+    clock.name = u"Studio \u00C9 \U0001F600 & <A> >"_s;
     clock.mode = ClockMode::timecode;
     clock.foregroundColor = rgba(0.1, 0.2, 0.3, 0.4);
     clock.backgroundColor = rgba(-0.5, 1.5, 1.0 / 3.0, 1);
@@ -44,29 +44,25 @@ PersistenceContainer fullState() {
     clock.countdown->overtimeFlashStyle = OvertimeFlashStyle::outlineAndBackground;
     clock.countdown->showTenths = true;
     clock.stopwatch = StopwatchSettings{12.25, true, -0.5, true};
-    clock.timecode = TimecodeSettings{TimecodeFrameRate::fps29_97DF, QStringLiteral("4011"), -1,
-                                      QStringLiteral("Studio <Interface> & Co")};
+    clock.timecode =
+        TimecodeSettings{TimecodeFrameRate::fps29_97DF, u"4011"_s, -1, u"Studio <Interface> & Co"_s};
     clock.timeUntil = TimeUntilSettings{
         30, std::numeric_limits<std::int64_t>::min(), 0, rgba(1, 0, 0, 1), rgba(0.5, 0, 0, 1), true, 300.5};
     clock.use24HourTime = false;
     clock.hideSeconds = true;
-    clock.stage = StageSettings{true, QStringLiteral("HDMI-1 \u00C9"), CaptionKind::message,
-                                QStringLiteral("Act 2 <b>"), true};
+    clock.stage = StageSettings{true, u"HDMI-1 \u00C9"_s, CaptionKind::message, u"Act 2 <b>"_s, true};
     ClockModel sparse = clock;
     sparse.id = QUuid::createUuid();
     sparse.name.clear();
-    sparse.timeZoneOffset.reset();
-    sparse.countdown.reset();
-    sparse.stopwatch.reset();
-    sparse.timecode.reset();
-    sparse.timeUntil.reset();
-    sparse.use24HourTime.reset();
+    const auto none = std::nullopt;
+    std::tie(sparse.timeZoneOffset, sparse.countdown, sparse.stopwatch, sparse.timecode, sparse.timeUntil,
+             sparse.use24HourTime) = std::tuple(none, none, none, none, none, none);
     sparse.hideSeconds = false;
     sparse.stage = StageSettings{};
     state.clocks = {clock, sparse};
     state.settings =
         AppSettings(rgba(0, 1, 0, 1), rgba(0, 0, 0, 1), rgba(0, 0.5, 0, 1), 0.35, true, 30, rgba(1, 0, 0, 1),
-                    rgba(1, 0.1, 0, 1), false, false, false, 8420, 8421, true, QStringLiteral("t0k&n"), true);
+                    rgba(1, 0.1, 0, 1), false, false, false, 8420, 8421, true, u"t0k&n"_s, true);
     return state;
 }
 
@@ -143,8 +139,7 @@ TEST(StateCodec, FilesWithoutTheKeysAddedLaterReadAsBeforeAndDefaultsWriteNoneOf
         {plist_dict_get_item(clock, "timeUntil"), {"rollOverAfter"}},
         {plist_dict_get_item(root.get(), "settings"),
          {"runningTimersKeepCounting", "showOvertimeAsPlus", "remoteControlEnabled", "remoteHttpPort",
-          "remoteOscPort", "remoteAllowOtherComputers", "remoteAccessToken"}},
-    };
+          "remoteOscPort", "remoteAllowOtherComputers", "remoteAccessToken"}}};
     for (const auto& [dict, keys] : added) {
         for (const char* key : keys) {
             plist_dict_remove_item(dict, key);
@@ -162,13 +157,10 @@ TEST(StateCodec, FilesWithoutTheKeysAddedLaterReadAsBeforeAndDefaultsWriteNoneOf
     c.timeUntil->rollOverAfter.reset();
     AppSettings& s = expected.settings;
     const AppSettings d;
-    s.runningTimersKeepCounting = d.runningTimersKeepCounting;
-    s.showOvertimeAsPlus = d.showOvertimeAsPlus;
-    s.remoteControlEnabled = d.remoteControlEnabled;
-    s.remoteHttpPort = d.remoteHttpPort;
-    s.remoteOscPort = d.remoteOscPort;
-    s.remoteAllowOtherComputers = d.remoteAllowOtherComputers;
-    s.remoteAccessToken = d.remoteAccessToken;
+    std::tie(s.runningTimersKeepCounting, s.showOvertimeAsPlus, s.remoteControlEnabled, s.remoteHttpPort,
+             s.remoteOscPort, s.remoteAllowOtherComputers, s.remoteAccessToken) =
+        std::tie(d.runningTimersKeepCounting, d.showOvertimeAsPlus, d.remoteControlEnabled, d.remoteHttpPort,
+                 d.remoteOscPort, d.remoteAllowOtherComputers, d.remoteAccessToken);
     EXPECT_EQ(decoded, expected) << "each missing key reads as its default";
     EXPECT_EQ(decoded.clocks[0].countdown->overtimeForeground(), c.countdown->warningForegroundColor);
 
@@ -183,11 +175,7 @@ TEST(StateCodec, FilesWithoutTheKeysAddedLaterReadAsBeforeAndDefaultsWriteNoneOf
 // The corpus in tests/data/corrupt covers every failure class through the file; these check that
 // the reason names what is wrong and where.
 TEST(StateCodec, AFailedReadSaysWhatIsWrongAndWhere) {
-    struct Case {
-        std::function<void(plist_t root)> spoil;
-        const char* reason;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<std::function<void(plist_t root)>, const char*>> cases = {
         {[](plist_t r) { plist_dict_remove_item(plist_dict_get_item(r, "settings"), "defaultOpacity"); },
          "missing key \u201CdefaultOpacity\u201D at settings"},
         {[](plist_t r) { plist_dict_set_item(firstClock(r), "opacity", plist_new_string("1")); },
@@ -199,15 +187,14 @@ TEST(StateCodec, AFailedReadSaysWhatIsWrongAndWhere) {
         {[](plist_t r) {
              plist_dict_remove_item(plist_dict_get_item(firstClock(r), "timecode"), "audioChannelIndex");
          },
-         "at clocks[0].timecode"},
-    };
+         "at clocks[0].timecode"}};
     const QByteArray good = *encodeStateFile(fullState(), nullptr);
-    for (const Case& c : cases) {
+    for (const auto& [spoil, reason] : cases) {
         const PlistNode root = parse(good);
-        c.spoil(root.get());
+        spoil(root.get());
         QString error;
         EXPECT_FALSE(decodeStateFile(serialise(root.get(), false), &error));
-        EXPECT_TRUE(error.contains(QString::fromUtf8(c.reason))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(reason))) << error.toStdString();
     }
 }
 
@@ -220,10 +207,10 @@ TEST(StateCodec, FilesInOtherUnicodeEncodingsOrLatin1ReadAsTheirUtf8Form) {
         QStringEncoder encoder(encoding,
                                bom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
         QString declared = text;
-        return QByteArray(encoder(declared.replace(QStringLiteral("UTF-8"), QStringLiteral("UTF-16"))));
+        return QByteArray(encoder(declared.replace(u"UTF-8"_s, u"UTF-16"_s)));
     };
     QString latin1 = text;
-    latin1.replace(QStringLiteral("UTF-8"), QStringLiteral("ISO-8859-1"));
+    latin1.replace(u"UTF-8"_s, u"ISO-8859-1"_s);
     const std::pair<const char*, QByteArray> variants[] = {
         {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + utf8},
         {"UTF-16 little-endian with a mark", encoded(QStringConverter::Utf16LE, true)},
@@ -231,8 +218,7 @@ TEST(StateCodec, FilesInOtherUnicodeEncodingsOrLatin1ReadAsTheirUtf8Form) {
         {"UTF-16 without a mark", encoded(QStringConverter::Utf16LE, false)},
         {"UTF-32 with a mark", encoded(QStringConverter::Utf32LE, true)},
         {"UTF-8 declared as UTF-16", QByteArray(utf8).replace("UTF-8", "UTF-16")},
-        {"Latin-1", latin1.toLatin1()},
-    };
+        {"Latin-1", latin1.toLatin1()}};
     for (const auto& [label, bytes] : variants) {
         QString error;
         EXPECT_EQ(decodeStateFile(bytes, &error), expected) << label << ": " << error.toStdString();
@@ -295,7 +281,7 @@ TEST(StateCodec, EveryKeyTheWriterWritesIsKnownToTheReader) {
 
 TEST(StateCodec, CharactersXmlForbidsNeverReachTheFile) {
     // A binary list can carry anything, as a name pasted into an older Tavix could.
-    const QString raw = QStringLiteral("Line\vbreak\uFFFE\u0001 \tand\r\nmore");
+    const QString raw = u"Line\vbreak\uFFFE\u0001 \tand\r\nmore"_s;
     PersistenceContainer state = fullState();
     state.clocks[0].name = raw;
     const PlistNode root = parse(*encodeStateFile(state, nullptr));
@@ -303,7 +289,7 @@ TEST(StateCodec, CharactersXmlForbidsNeverReachTheFile) {
     plist_dict_set_item(firstClock(root.get()), "newerNote", plist_new_string("bell\a"));
     plist_dict_set_item(firstClock(root.get()), "name\x01", plist_new_uint(1)); // cannot be kept
     const auto decoded = decodeStateFile(serialise(root.get(), true), nullptr).value();
-    EXPECT_EQ(decoded.clocks[0].name, QStringLiteral("Linebreak \tand\r\nmore"));
+    EXPECT_EQ(decoded.clocks[0].name, u"Linebreak \tand\r\nmore"_s);
 
     for (const PersistenceContainer& written : {decoded, state}) {
         const QByteArray bytes = *encodeStateFile(written, nullptr);
@@ -312,8 +298,7 @@ TEST(StateCodec, CharactersXmlForbidsNeverReachTheFile) {
             xml.readNext();
         }
         EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-        EXPECT_EQ(decodeStateFile(bytes, nullptr).value().clocks[0].name,
-                  QStringLiteral("Linebreak \tand\r\nmore"))
+        EXPECT_EQ(decodeStateFile(bytes, nullptr).value().clocks[0].name, u"Linebreak \tand\r\nmore"_s)
             << "a carriage return survives";
     }
 }

@@ -6,22 +6,22 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 using tavix::test::capturedStdoutLines;
 
 namespace {
 
-const QString kPreserved = QStringLiteral("⚠️ Saved app state could not be decoded and was preserved: ");
+const QString kPreserved = u"⚠️ Saved app state could not be decoded and was preserved: "_s;
 
 // The files kept aside in `directory` as tavix-<kind>-*.plist, and their contents.
 QStringList keptFiles(const QString& directory, const char* kind = "corrupt") {
-    return QDir(directory).entryList({QStringLiteral("tavix-%1-*.plist").arg(QLatin1String(kind))},
-                                     QDir::Files);
+    return QDir(directory).entryList({u"tavix-%1-*.plist"_s.arg(QLatin1String(kind))}, QDir::Files);
 }
 QList<QByteArray> keptBytes(const QString& directory, const char* kind = "corrupt") {
     QList<QByteArray> contents;
@@ -34,8 +34,7 @@ QList<QByteArray> keptBytes(const QString& directory, const char* kind = "corrup
 PersistenceContainer stateWithClocks(int count) {
     PersistenceContainer state;
     for (int i = 0; i < count; ++i) {
-        state.clocks.append(
-            ClockModel::makeNew(QUuid::createUuid(), QStringLiteral("Clock %1").arg(i + 1), {}));
+        state.clocks.append(ClockModel::makeNew(QUuid::createUuid(), u"Clock %1"_s.arg(i + 1), {}));
     }
     return *decodeStateFile(*encodeStateFile(state, nullptr), nullptr); // colours as they read back
 }
@@ -48,43 +47,36 @@ QStringList save(StateFile& file, const PersistenceContainer& state) {
     });
 }
 
-// Moves fail on demand, so that an unreadable file cannot be moved aside.
+/// Sets `error` to `why` and fails.
+bool failure(QString* error, const char* why) {
+    *error = QString::fromUtf8(why);
+    return false;
+}
+
+// Moves and writes fail on demand, so that an unreadable file cannot be moved aside.
 class FlakyFiles : public FileOperations {
 public:
     std::atomic<bool> failMoves{false};
     std::atomic<bool> failWrites{false};
     bool moveFile(const QString& from, const QString& to, QString* error) override {
-        if (failMoves) {
-            *error = QStringLiteral("Operation not permitted");
-            return false;
-        }
-        return FileOperations::moveFile(from, to, error);
+        return failMoves ? failure(error, "Operation not permitted")
+                         : FileOperations::moveFile(from, to, error);
     }
     bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error) override {
-        if (failWrites) {
-            *error = QStringLiteral("No space left on device");
-            return false;
-        }
-        return FileOperations::writeFileAtomically(path, bytes, error);
+        return failWrites ? failure(error, "No space left on device")
+                          : FileOperations::writeFileAtomically(path, bytes, error);
     }
 };
 
 } // namespace
 
-TEST(StateFile, LivesUnderTavixInTheDataDirectoryWhichItCreates) {
+TEST(StateFile, LivesUnderTavixInTheDataDirectoryAndNoFileGivesNoStateAndOldTemporaryFilesGo) {
     QTemporaryDir base;
-    StateFile file(base.filePath(QStringLiteral("deeper/data")));
-    const QString path = file.stateFileURL();
-    EXPECT_EQ(path, base.filePath(QStringLiteral("deeper/data/Tavix/tavix.plist")));
-    EXPECT_TRUE(QFileInfo(base.filePath(QStringLiteral("deeper/data/Tavix"))).isDir());
-}
-
-TEST(StateFile, NoFileGivesNoStateSilentlyAndOldTemporaryFilesAreCleanedUp) {
-    QTemporaryDir base;
-    StateFile file(base.path());
+    StateFile file(base.filePath(u"data"_s));
+    EXPECT_EQ(file.stateFileURL(), base.filePath(u"data/Tavix/tavix.plist"_s)) << "the folder is made";
     // Left by writes that a kill interrupted: an old one goes, a fresh one may still be in use.
-    const QString old = file.stateFileURL() + QStringLiteral(".tmp-AAAAAA");
-    const QString fresh = file.stateFileURL() + QStringLiteral(".tmp-BBBBBB");
+    const QString old = file.stateFileURL() + u".tmp-AAAAAA"_s;
+    const QString fresh = file.stateFileURL() + u".tmp-BBBBBB"_s;
     test::writeFile(old, "partial");
     test::writeFile(fresh, "partial");
     QFile oldFile(old);
@@ -92,12 +84,11 @@ TEST(StateFile, NoFileGivesNoStateSilentlyAndOldTemporaryFilesAreCleanedUp) {
     ASSERT_TRUE(
         oldFile.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
     oldFile.close();
-    std::optional<PersistenceContainer> loaded;
+    std::optional<PersistenceContainer> loaded = PersistenceContainer();
     EXPECT_TRUE(capturedStdoutLines([&] { loaded = file.loadSavedState(); }).isEmpty());
     EXPECT_FALSE(loaded);
-    EXPECT_TRUE(keptFiles(base.filePath(QStringLiteral("Tavix"))).isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(old));
-    EXPECT_TRUE(QFileInfo::exists(fresh));
+    EXPECT_TRUE(keptFiles(base.filePath(u"data/Tavix"_s)).isEmpty());
+    EXPECT_EQ(std::tuple(QFileInfo::exists(old), QFileInfo::exists(fresh)), std::tuple(false, true));
 }
 
 // The name, the message and the start after it are the corrupt-corpus drill's part, one file per
@@ -105,7 +96,7 @@ TEST(StateFile, NoFileGivesNoStateSilentlyAndOldTemporaryFilesAreCleanedUp) {
 TEST(StateFile, UnreadableFilesAreMovedAsideUnderDistinctNames) {
     QTemporaryDir base;
     StateFile file(base.path());
-    const QString dir = base.filePath(QStringLiteral("Tavix"));
+    const QString dir = base.filePath(u"Tavix"_s);
     const QByteArray missingKey = [] {
         QByteArray bytes = *encodeStateFile(stateWithClocks(2), nullptr);
         return bytes.replace("<key>defaultOpacity</key>", "<key>defaultOpacityX</key>");
@@ -116,11 +107,7 @@ TEST(StateFile, UnreadableFilesAreMovedAsideUnderDistinctNames) {
         capturedStdoutLines([&] { EXPECT_FALSE(file.loadSavedState()); });
         EXPECT_FALSE(QFileInfo::exists(file.stateFileURL()));
     }
-    QList<QByteArray> kept = keptBytes(dir);
-    std::sort(kept.begin(), kept.end());
-    QList<QByteArray> expected = inputs;
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(kept, expected);
+    EXPECT_THAT(keptBytes(dir), ::testing::UnorderedElementsAreArray(inputs));
 }
 
 // Every file of the corrupt corpus is kept aside whole by the corrupt-corpus drill; one too large to
@@ -135,21 +122,21 @@ TEST(StateFile, AFileTooLargeToBeStateIsKeptAsideUnread) {
     const QStringList lines = capturedStdoutLines([&] { loaded = file.loadSavedState(); });
     EXPECT_FALSE(loaded);
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].contains(QStringLiteral("too large")));
-    EXPECT_EQ(keptFiles(base.filePath(QStringLiteral("Tavix"))).size(), 1);
+    EXPECT_TRUE(lines[0].contains(u"too large"_s));
+    EXPECT_EQ(keptFiles(base.filePath(u"Tavix"_s)).size(), 1);
 }
 
 TEST(StateFile, AnUnreadableFileThatCouldNotBeMovedIsNeverOverwrittenUnkept) {
     QTemporaryDir base;
     auto files = std::make_shared<FlakyFiles>();
     StateFile file(base.path(), files);
-    const QString dir = base.filePath(QStringLiteral("Tavix"));
+    const QString dir = base.filePath(u"Tavix"_s);
     test::writeFile(file.stateFileURL(), "the user's only copy");
 
     files->failMoves = true;
     QStringList lines = capturedStdoutLines([&] { EXPECT_FALSE(file.loadSavedState()); });
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("❌ Failed to preserve unreadable app state: ")));
+    EXPECT_TRUE(lines[0].startsWith(u"❌ Failed to preserve unreadable app state: "_s));
     EXPECT_TRUE(lines[1].startsWith(kPreserved));
 
     // Neither move nor copy can keep it: the save is refused and the bytes stay where they are.
@@ -157,7 +144,7 @@ TEST(StateFile, AnUnreadableFileThatCouldNotBeMovedIsNeverOverwrittenUnkept) {
     const PersistenceContainer state = stateWithClocks(1);
     lines = save(file, state);
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("❌ Failed to save app state: ")));
+    EXPECT_TRUE(lines[0].startsWith(u"❌ Failed to save app state: "_s));
     EXPECT_EQ(test::readFile(file.stateFileURL()), QByteArray("the user's only copy"));
 
     // Copying works again (moves still fail): the bytes are kept aside first, then the state is written.
@@ -177,8 +164,7 @@ namespace {
 class NoCopies : public FileOperations {
 public:
     bool keepCopy(const QString&, const QString&, const QByteArray&, QString* error) override {
-        *error = QStringLiteral("Operation not permitted");
-        return false;
+        return failure(error, "Operation not permitted");
     }
 };
 
@@ -201,14 +187,13 @@ TEST(StateFile, AnOutsideVersionThatCannotBeKeptIsNotOverwritten) {
 
 TEST(StateFile, ALinkedStateFileStaysALinkAndAnUnreadableTargetIsKeptBesideIt) {
     QTemporaryDir base;
-    const QString dir = base.filePath(QStringLiteral("Tavix"));
-    const QString synced = base.filePath(QStringLiteral("Sync"));
+    const QString dir = base.filePath(u"Tavix"_s);
+    const QString synced = base.filePath(u"Sync"_s);
     QDir().mkpath(dir);
     QDir().mkpath(synced);
-    const QString target = QDir(synced).filePath(QStringLiteral("tavix.plist"));
+    const QString target = QDir(synced).filePath(u"tavix.plist"_s);
     test::writeFile(target, "unreadable");
-    ASSERT_TRUE(QFile::link(QStringLiteral("../Sync/tavix.plist"),
-                            QDir(dir).filePath(QStringLiteral("tavix.plist"))));
+    ASSERT_TRUE(QFile::link(u"../Sync/tavix.plist"_s, QDir(dir).filePath(u"tavix.plist"_s)));
 
     StateFile file(base.path());
     capturedStdoutLines([&] { EXPECT_FALSE(file.loadSavedState()); });

@@ -10,6 +10,7 @@
 #include <ctime>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -26,14 +27,14 @@ double localOffsetHours() {
 TEST(LocalZone, NamesTheLinkedZoneOnceAndFollowsTheLinkWhenTheSystemsZoneChanges) {
     const QByteArray userTz = qgetenv("TZ");
     QTemporaryDir etc;
-    const QString link = etc.filePath(QStringLiteral("localtime"));
-    ASSERT_TRUE(QFile::link(QStringLiteral("/usr/share/zoneinfo/Europe/Berlin"), link));
+    const QString link = etc.filePath(u"localtime"_s);
+    ASSERT_TRUE(QFile::link(u"/usr/share/zoneinfo/Europe/Berlin"_s, link));
 
     qputenv("TZ", "UTC0");
     EXPECT_FALSE(LocalZone::nameSystemZone(link)) << "a TZ the user set stays";
     EXPECT_EQ(qgetenv("TZ"), "UTC0");
     qunsetenv("TZ");
-    EXPECT_FALSE(LocalZone::nameSystemZone(etc.filePath(QStringLiteral("missing"))));
+    EXPECT_FALSE(LocalZone::nameSystemZone(etc.filePath(u"missing"_s)));
     EXPECT_FALSE(qEnvironmentVariableIsSet("TZ")) << "no zone file: UTC, as the C library has it";
 
     ASSERT_TRUE(LocalZone::nameSystemZone(link));
@@ -43,16 +44,15 @@ TEST(LocalZone, NamesTheLinkedZoneOnceAndFollowsTheLinkWhenTheSystemsZoneChanges
     LocalZone zone(link);
     QSignalSpy changed(&zone, &LocalZone::changed);
     QFile::remove(link); // as timedatectl does: a new link in its place
-    ASSERT_TRUE(QFile::link(QStringLiteral("/usr/share/zoneinfo/Asia/Tokyo"), link));
+    ASSERT_TRUE(QFile::link(u"/usr/share/zoneinfo/Asia/Tokyo"_s, link));
     ASSERT_TRUE(changed.wait(5000));
-    EXPECT_EQ(qgetenv("TZ"), ":Asia/Tokyo");
-    EXPECT_EQ(localOffsetHours(), 9.0);
+    EXPECT_EQ(std::tuple(qgetenv("TZ"), localOffsetHours()), std::tuple(":Asia/Tokyo", 9.0));
 
     // A copied zone file has no name to give: the C library reads the path.
-    const QString copy = etc.filePath(QStringLiteral("copied"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/zoneinfo/Asia/Kolkata"), copy));
+    const QString copy = etc.filePath(u"copied"_s);
+    ASSERT_TRUE(QFile::copy(u"/usr/share/zoneinfo/Asia/Kolkata"_s, copy));
     EXPECT_EQ(LocalZone::tzValueFor(copy),
-              ':' + QDir(etc.path()).absoluteFilePath(QStringLiteral("copied")).toLocal8Bit());
+              ':' + QDir(etc.path()).absoluteFilePath(u"copied"_s).toLocal8Bit());
 
     userTz.isNull() ? qunsetenv("TZ") : qputenv("TZ", userTz);
     tzset();

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -11,17 +13,14 @@ using namespace tavix;
 using namespace Qt::StringLiterals;
 
 TEST(Paths, TheDataDirectoryFollowsTheXdgRules) {
-    struct Case {
-        QString xdgDataHome, home, expected;
-    };
-    const Case cases[] = {
+    // XDG_DATA_HOME, HOME, the data directory.
+    const std::tuple<QString, QString, QString> cases[] = {
         {u"/data//here/"_s, u"/home/u"_s, u"/data/here"_s},
         {u"relative/data"_s, u"/home/u"_s, u"/home/u/.local/share"_s},
         {QString(), u"/home/u"_s, u"/home/u/.local/share"_s},
-        {u"."_s, QString(), QString()},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(dataHomeDirectory(c.xdgDataHome, c.home), c.expected) << c.xdgDataHome.toStdString();
+        {u"."_s, QString(), QString()}};
+    for (const auto& [xdgDataHome, home, expected] : cases) {
+        EXPECT_EQ(dataHomeDirectory(xdgDataHome, home), expected) << xdgDataHome.toStdString();
     }
 }
 

@@ -31,10 +31,8 @@ TEST(SerialQueue, RunsTasksInSubmissionOrderOneAtATimeOffTheCallingThread) {
     queue.sync([] {});
     std::vector<int> submitted(200);
     std::iota(submitted.begin(), submitted.end(), 0);
-    EXPECT_EQ(order, submitted);
-    EXPECT_FALSE(overlapped);
-    EXPECT_TRUE(onQueue);
-    EXPECT_FALSE(queue.isCurrent());
+    EXPECT_EQ(std::tuple(order, overlapped.load()), std::tuple(submitted, false));
+    EXPECT_EQ(std::tuple(onQueue, queue.isCurrent()), std::tuple(true, false));
 }
 
 TEST(SerialQueue, SyncOnAnUnusedQueueReturnsAndDestructionRunsEverythingSubmitted) {

@@ -14,6 +14,7 @@
 #include <map>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -28,9 +29,8 @@ QString run(const QString& commandLine) {
 
 /// x, y, width and height of a window on the screen.
 QList<int> geometryOf(const QString& window) {
-    const QRegularExpression pattern(
-        QStringLiteral("X=(-?\\d+)\\nY=(-?\\d+)\\nWIDTH=(\\d+)\\nHEIGHT=(\\d+)"));
-    const auto match = pattern.match(run(QStringLiteral("xdotool getwindowgeometry --shell ") + window));
+    const QRegularExpression pattern(u"X=(-?\\d+)\\nY=(-?\\d+)\\nWIDTH=(\\d+)\\nHEIGHT=(\\d+)"_s);
+    const auto match = pattern.match(run(u"xdotool getwindowgeometry --shell "_s + window));
     return {match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(),
             match.captured(4).toInt()};
 }
@@ -65,8 +65,7 @@ void sendDeleteWindow(const QString& window) {
 /// True once the window is no longer viewable.
 bool closeWindow(const QString& window) {
     sendDeleteWindow(window);
-    return test::waitUntil(
-        [&] { return !run(QStringLiteral("xwininfo -id ") + window).contains(u"IsViewable"); }, 10000);
+    return test::waitUntil([&] { return !run(u"xwininfo -id "_s + window).contains(u"IsViewable"); }, 10000);
 }
 
 /// The application, and its visible windows by title.
@@ -76,10 +75,10 @@ struct Tavix : test::AppProcess {
     bool waitForExit() { return process.waitForFinished(10000); }
     std::map<QString, QString> windows() const {
         std::map<QString, QString> result;
-        const QString ids = run(
-            QStringLiteral("xdotool search --all --onlyvisible --pid %1 --name .").arg(process.processId()));
+        const QString ids =
+            run(u"xdotool search --all --onlyvisible --pid %1 --name ."_s.arg(process.processId()));
         for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            result[run(QStringLiteral("xdotool getwindowname ") + id).trimmed()] = id;
+            result[run(u"xdotool getwindowname "_s + id).trimmed()] = id;
         }
         return result;
     }
@@ -127,21 +126,20 @@ TEST_F(EndToEnd, CtrlNAddsAClockSavedAtOnceAndClosingAWindowKeepsItsClock) {
     tavix.prepare({clock("Clock 1", {100, 100}, {600, 200}), clock("Second", {800, 100}, {500, 200})});
     tavix.start();
     ASSERT_TRUE(tavix.waitForWindows(2));
-    run(QStringLiteral("xdotool windowfocus --sync ") + tavix.windows().at(QStringLiteral("Clock 1")));
-    run(QStringLiteral("xdotool key ctrl+n"));
+    run(u"xdotool windowfocus --sync "_s + tavix.windows().at(u"Clock 1"_s));
+    run(u"xdotool key ctrl+n"_s);
     ASSERT_TRUE(tavix.waitForWindows(3));
-    EXPECT_TRUE(tavix.windows().count(QStringLiteral("Clock 2")));
+    EXPECT_TRUE(tavix.windows().count(u"Clock 2"_s));
     ASSERT_TRUE(test::waitUntil([&] { return tavix.saved() && tavix.saved()->clocks.size() == 3; }))
         << "the new clock is saved at once";
-    ASSERT_TRUE(closeWindow(tavix.windows().at(QStringLiteral("Second"))));
+    ASSERT_TRUE(closeWindow(tavix.windows().at(u"Second"_s)));
     ASSERT_TRUE(tavix.waitForWindows(2));
     EXPECT_TRUE(tavix.stop(SIGINT));
     const QList<ClockModel> saved = tavix.saved().value().clocks;
     ASSERT_EQ(saved.size(), 3);
-    EXPECT_EQ(std::pair(saved[1].name, saved[1].windowOrigin),
-              std::pair(QStringLiteral("Second"), PointValue{800, 100}))
+    EXPECT_EQ(std::pair(saved[1].name, saved[1].windowOrigin), std::pair(u"Second"_s, PointValue{800, 100}))
         << "closing a window keeps its clock";
-    EXPECT_EQ(saved[2].name, QStringLiteral("Clock 2"));
+    EXPECT_EQ(saved[2].name, u"Clock 2"_s);
 }
 
 // How a corrupt file is kept aside is the corrupt-corpus drill's part, for every file of the corpus.
@@ -149,7 +147,7 @@ TEST_F(EndToEnd, ClosingTheLastWindowEndsTheApplication) {
     Tavix tavix;
     tavix.start();
     ASSERT_TRUE(tavix.waitForWindows(1));
-    ASSERT_TRUE(closeWindow(tavix.windows().at(QStringLiteral("Clock 1"))));
+    ASSERT_TRUE(closeWindow(tavix.windows().at(u"Clock 1"_s)));
     ASSERT_TRUE(tavix.waitForExit());
-    EXPECT_EQ(tavix.saved().value().clocks.at(0).name, QStringLiteral("Clock 1"));
+    EXPECT_EQ(tavix.saved().value().clocks.at(0).name, u"Clock 1"_s);
 }

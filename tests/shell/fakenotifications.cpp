@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 class Notifications : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -17,11 +19,11 @@ public Q_SLOTS:
     uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
                 const QStringList&, const QVariantMap& hints, int) {
         std::printf("Notify\t%s\t%s\t%d\n", summary.toUtf8().constData(), body.toUtf8().constData(),
-                    hints.value(QStringLiteral("urgency"), 1).toInt());
+                    hints.value(u"urgency"_s, 1).toInt());
         std::fflush(stdout);
         return ++m_id;
     }
-    QStringList GetCapabilities() { return {QStringLiteral("body")}; }
+    QStringList GetCapabilities() { return {u"body"_s}; }
 
 private:
     uint m_id = 0;
@@ -31,9 +33,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
     Notifications service;
-    if (!bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
-                            QDBusConnection::ExportAllSlots) ||
-        !bus.registerService(QStringLiteral("org.freedesktop.Notifications"))) {
+    if (!bus.registerObject(u"/org/freedesktop/Notifications"_s, &service, QDBusConnection::ExportAllSlots) ||
+        !bus.registerService(u"org.freedesktop.Notifications"_s)) {
         std::fprintf(stderr, "could not own org.freedesktop.Notifications\n");
         return 1;
     }

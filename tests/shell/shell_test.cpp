@@ -22,9 +22,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QFile>
-#include <QGuiApplication>
 #include <QMessageBox>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -35,6 +33,7 @@
 #include <limits>
 
 using namespace tavix;
+using namespace Qt::StringLiterals;
 
 void PrintTo(const QRect& r, std::ostream* out) {
     *out << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
@@ -126,9 +125,7 @@ TEST(PlatformChoice, X11IsPreferredOnlyWhenBothAreThereAndNothingWasChosen) {
     EXPECT_EQ(chooseQtPlatform({}, wayland, {}, {}), std::nullopt);
     EXPECT_EQ(chooseQtPlatform({}, {}, x11, {}), std::nullopt);
     EXPECT_EQ(chooseQtPlatform("wayland", wayland, x11, {}), std::nullopt);
-    const QStringList arguments{QStringLiteral("tavix"), QStringLiteral("-platform"),
-                                QStringLiteral("wayland")};
-    EXPECT_EQ(chooseQtPlatform({}, wayland, x11, arguments), std::nullopt);
+    EXPECT_EQ(chooseQtPlatform({}, wayland, x11, {u"tavix"_s, u"-platform"_s, u"wayland"_s}), std::nullopt);
 }
 
 TEST(CommandLine, OnlyHelpAndVersionAreAnsweredBeforeTheDisplayOpens) {
@@ -140,7 +137,7 @@ TEST(CommandLine, OnlyHelpAndVersionAreAnsweredBeforeTheDisplayOpens) {
                                                              {"-platform xcb --version", true},
                                                              {"-reverse", false},
                                                              {"-stylesheet look.qss", false}}) {
-        QStringList arguments{QStringLiteral("tavix")};
+        QStringList arguments{u"tavix"_s};
         arguments += QString::fromLatin1(line).split(u' ', Qt::SkipEmptyParts);
         EXPECT_EQ(asksForInformation(arguments), information) << line;
     }
@@ -156,43 +153,28 @@ TEST(ClockWindowManager, AHiddenOrMinimisedWindowIsBroughtBackNotDuplicated) {
     window->hide();
     EXPECT_FALSE(window->engine()->isTicking());
     EXPECT_EQ(shell.open(), window);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->engine()->isTicking());
+    EXPECT_EQ(std::tuple(window->isVisible(), window->engine()->isTicking()), std::tuple(true, true));
+    // A missing clock gets a warning and no window.
+    const QStringList lines =
+        test::capturedStdoutLines([&] { shell.manager.openClockWindow(QUuid::createUuid()); });
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(
+        lines[0].startsWith(u"\u26A0\uFE0F ClockWindowManager: tried to open window for missing clock"_s));
     EXPECT_EQ(shell.manager.windows().size(), 1);
-}
-
-TEST(ClockWindowManager, AMissingClockGetsAWarningAndNoWindow) {
-    Shell shell;
-    const QUuid missing = QUuid::fromString(QStringLiteral("{0f0e0d0c-0b0a-4908-8706-050403020100}"));
-    const QStringList lines = test::capturedStdoutLines([&] { shell.manager.openClockWindow(missing); });
-    EXPECT_EQ(lines, QStringList{QStringLiteral(
-                         "\u26A0\uFE0F ClockWindowManager: tried to open window for missing clock "
-                         "0F0E0D0C-0B0A-4908-8706-050403020100")});
-    EXPECT_TRUE(shell.manager.windows().isEmpty());
-}
-
-// A German session getting German windows is the German start script's part.
-TEST(Translations, OtherLocalesKeepEnglish) {
-    const Translations none(QLocale::c());
-    EXPECT_FALSE(none.translatesTavix());
-    App app;
-    EXPECT_EQ(app.settingsAction()->text(), QStringLiteral("Settings\u2026"));
 }
 
 TEST(TavixApp, TerminationMarksQuittingThenSavesAndFlushesOnceAndClosesNoWindow) {
     App app;
     AppState& state = app.appState();
     ClockModel clock = state.clocks().at(0);
-    clock.name = QStringLiteral("Renamed");
+    clock.name = u"Renamed"_s;
     state.setClock(0, clock);
     QSignalSpy saves(&state, &AppState::saved);
     app.terminate();
     app.terminate();
-    EXPECT_EQ(saves.size(), 1);
-    EXPECT_TRUE(state.isQuittingApp());
+    EXPECT_EQ(std::tuple(saves.size(), state.isQuittingApp()), std::tuple(1, true));
     // terminate() has flushed: the file already holds the change.
-    EXPECT_EQ(StateFile(app.dir.path()).loadSavedState().value().clocks.at(0).name,
-              QStringLiteral("Renamed"));
+    EXPECT_EQ(StateFile(app.dir.path()).loadSavedState().value().clocks.at(0).name, u"Renamed"_s);
     EXPECT_TRUE(app.windowManager().window(clock.id)->isVisible());
 }
 
@@ -207,7 +189,7 @@ TEST(TavixApp, QuitKeepsWhatIsTypedInAnOpenPanelAndLeavesTheWindowsToTheProcessE
     ASSERT_TRUE(window->popover());
     auto* hours = window->popover()->findChild<TimeFieldEditor*>();
     ASSERT_TRUE(hours);
-    test::retype(hours->textBox(), QStringLiteral("2")); // typed, no Return yet
+    test::retype(hours->textBox(), u"2"_s); // typed, no Return yet
     app.quit();
     app.terminate();
     const auto disk = StateFile(app.dir.path()).loadSavedState();
@@ -221,8 +203,7 @@ TEST(TavixApp, ActivationBringsTheWindowsBackOrOpensSettings) {
     ClockWindow* window = app.windowManager().window(app.appState().clocks().at(0).id);
     window->showMinimized();
     app.activate();
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_FALSE(window->isMinimized());
+    EXPECT_EQ(std::tuple(window->isVisible(), window->isMinimized()), std::tuple(true, false));
     EXPECT_FALSE(app.settingsWindow()) << "clock windows are there to show";
 
     AppFolder folder;
@@ -237,8 +218,7 @@ TEST(TavixApp, QuitAsksBeforeDiscardingChangesThatCouldNotBeSaved) {
     app.appState().stateFile().flushPendingWrites();
     const QString path = app.appState().stateFile().stateFileURL();
     ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner)); // the owner made it read-only
-    QStringList answers = {QStringLiteral("Cancel"), QStringLiteral("Try Again"),
-                           QStringLiteral("Quit Without Saving")};
+    QStringList answers = {u"Cancel"_s, u"Try Again"_s, u"Quit Without Saving"_s};
     QStringList informed;
     QObject::connect(&app, &TavixApp::askingToDiscardChanges, &app, [&](QWidget* dialog) {
         auto* box = qobject_cast<QMessageBox*>(dialog);
@@ -254,7 +234,7 @@ TEST(TavixApp, QuitAsksBeforeDiscardingChangesThatCouldNotBeSaved) {
     });
     EXPECT_FALSE(app.quitInteractively()) << "Cancel keeps Tavix running";
     ASSERT_EQ(informed.size(), 1);
-    EXPECT_TRUE(informed[0].contains(QStringLiteral("read-only"))) << informed[0].toStdString();
+    EXPECT_TRUE(informed[0].contains(u"read-only"_s)) << informed[0].toStdString();
     EXPECT_TRUE(app.quitInteractively()) << "Try Again fails again, then Quit Without Saving";
     EXPECT_TRUE(answers.isEmpty());
 
@@ -281,6 +261,9 @@ TEST(TavixApp, NewWindowsOfferTheActionsAndCascadeWhileSavedFramesStayWhereTheyW
     app.newWindowAction()->trigger();
     const auto window = [&](int i) { return app.windowManager().window(app.appState().clocks().at(i).id); };
     EXPECT_TRUE(window(1)->actions().contains(app.newWindowAction())) << "Ctrl+N works in the new window";
+    // A German session getting German windows is the German start script's part; others keep English.
+    EXPECT_FALSE(Translations(QLocale::c()).translatesTavix());
+    EXPECT_EQ(app.settingsAction()->text(), u"Settings\u2026"_s);
     app.settingsAction()->trigger();
     ASSERT_TRUE(app.settingsWindow());
     EXPECT_TRUE(app.settingsWindow()->isVisible());
@@ -301,7 +284,7 @@ TEST(TavixApp, ARemovedClockComesBackWithItsWindowAndItsRunningTimerUntilSetting
     ClockModel clock = state.clocks().at(0);
     const QUuid id = clock.id;
     clock.mode = ClockMode::countdown;
-    clock.name = QStringLiteral("Stage");
+    clock.name = u"Stage"_s;
     state.setClock(0, clock);
     app.runningTimers().start(id);
     ClockWindow* window = app.windowManager().window(id);
@@ -317,13 +300,13 @@ TEST(TavixApp, ARemovedClockComesBackWithItsWindowAndItsRunningTimerUntilSetting
     ASSERT_EQ(state.clocks().size(), 1) << "removed at once, nothing asked";
     EXPECT_FALSE(app.windowManager().window(id)) << "its window closed";
     EXPECT_TRUE(view->undoRemoveBar()->isVisible());
-    EXPECT_EQ(view->undoRemoveText()->text(), QStringLiteral("\u201CStage\u201D removed."));
+    EXPECT_EQ(view->undoRemoveText()->text(), u"\u201CStage\u201D removed."_s);
 
     app.time.advance(5);
     view->undoRemoveButton()->click();
     ASSERT_EQ(state.clocks().size(), 2);
     EXPECT_EQ(state.clocks().at(0).id, id) << "back at its place in the list";
-    EXPECT_EQ(state.clocks().at(0).name, QStringLiteral("Stage"));
+    EXPECT_EQ(state.clocks().at(0).name, u"Stage"_s);
     EXPECT_DOUBLE_EQ(*app.runningTimers().currentRemaining(id), 1800 - 5) << "it ran on meanwhile";
     ClockWindow* back = app.windowManager().window(id);
     ASSERT_TRUE(back);
@@ -347,7 +330,7 @@ TEST(ClockWindowManager, AStageOnAMissingScreenIsRefusedAndChangesNothing) {
     ClockCommand command;
     command.action = ClockAction::stage;
     command.stageOn = true;
-    command.screen = QStringLiteral("no such screen");
+    command.screen = u"no such screen"_s;
     EXPECT_EQ(backend.apply(shell.id(), command).status, CommandStatus::conflict);
     QCoreApplication::processEvents();
     EXPECT_FALSE(shell.clock().stage);

@@ -2,11 +2,36 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <tuple>
 #include <type_traits>
-#include <thread>
 
 namespace tavix::test {
+
+namespace {
+
+AudioStatus okIf(bool good) {
+    return good ? kAudioNoError : kAudioBadParameter;
+}
+
+} // namespace
+
+template <typename Work>
+AudioStatus ScriptedAudioBackend::step(ScriptedAudioStep which, Work&& work) {
+    std::lock_guard lock(m_mutex);
+    if (which != ScriptedAudioStep::read) { // the log would allocate on the audio thread
+        m_callLog.push_back(which);
+    }
+    if (const AudioStatus status = m_statuses.at(std::size_t(which))) {
+        return status;
+    }
+    if constexpr (std::is_void_v<decltype(work())>) {
+        work();
+        return kAudioNoError;
+    } else {
+        return work();
+    }
+}
 
 class ScriptedAudioBackend::Stream final : public CaptureStream {
 public:
@@ -14,103 +39,76 @@ public:
     ~Stream() override {
         std::lock_guard callbackLock(m_backend.m_callbackMutex);
         std::lock_guard lock(m_backend.m_mutex);
-        m_backend.m_streams.erase(std::find(m_backend.m_streams.begin(), m_backend.m_streams.end(), this));
+        std::erase(m_backend.m_streams, this);
     }
 
     AudioStatus enableRecording(bool enable) override {
-        return step(ScriptedAudioStep::enableRecording, [&] { recording = enable; });
+        return m_backend.step(Step::enableRecording, [&] { recording = enable; });
     }
+    // Record only: there is no playback to enable.
     AudioStatus enablePlayback(bool enable) override {
-        // Record only: there is no playback to enable.
-        return step(ScriptedAudioStep::enablePlayback,
-                    [&] { return enable ? kAudioBadParameter : kAudioNoError; });
+        return m_backend.step(Step::enablePlayback, [&] { return okIf(!enable); });
     }
     AudioStatus setSource(InputDeviceId source) override {
-        return step(ScriptedAudioStep::setSource, [&] {
-            if (m_backend.findDevice(source) == nullptr) {
-                return kAudioBadParameter;
-            }
-            device = source;
-            return kAudioNoError;
+        return m_backend.step(Step::setSource, [&] {
+            const bool known = m_backend.findDevice(source) != nullptr;
+            device = known ? std::optional(source) : device;
+            return okIf(known);
         });
     }
     AudioStatus sourceSpec(SampleSpec& spec) override {
-        return step(ScriptedAudioStep::sourceSpec, [&] {
+        return m_backend.step(Step::sourceSpec, [&] {
             const ScriptedAudioDevice* d = device ? m_backend.findDevice(*device) : nullptr;
-            if (d == nullptr) {
-                return kAudioBadParameter;
-            }
-            spec = SampleSpec{SampleFormat::float32, d->sampleRate, d->channels};
-            return kAudioNoError;
+            spec = d ? SampleSpec{SampleFormat::float32, d->sampleRate, d->channels} : spec;
+            return okIf(d != nullptr);
         });
     }
     AudioStatus setClientSpec(const SampleSpec& spec) override {
-        return step(ScriptedAudioStep::setClientSpec, [&] {
-            if (spec.format != SampleFormat::float32 || spec.channels == 0) {
-                return kAudioBadParameter;
+        return m_backend.step(Step::setClientSpec, [&] {
+            const bool usable = spec.format == SampleFormat::float32 && spec.channels > 0;
+            if (usable) {
+                clientSpec = m_backend.m_lastClientSpec = spec;
             }
-            clientSpec = spec;
-            m_backend.m_lastClientSpec = spec;
-            return kAudioNoError;
+            return okIf(usable);
         });
     }
     AudioStatus setMaximumBlockFrames(std::uint32_t frames) override {
-        return step(ScriptedAudioStep::setMaximumBlockFrames,
-                    [&] { m_backend.m_lastMaximumBlockFrames = frames; });
+        return m_backend.step(Step::setMaximumBlockFrames,
+                              [&] { m_backend.m_lastMaximumBlockFrames = frames; });
     }
     AudioStatus setCallback(CaptureCallback function, void* data) override {
-        return step(ScriptedAudioStep::setCallback,
-                    [&] { std::tie(callback, userData) = std::tie(function, data); });
+        return m_backend.step(Step::setCallback,
+                              [&] { std::tie(callback, userData) = std::tie(function, data); });
     }
     AudioStatus connect() override {
-        return step(ScriptedAudioStep::connectStream, [&] {
-            if (!recording || !device || !clientSpec) {
-                return kAudioBadParameter;
-            }
-            connected = true;
-            return kAudioNoError;
-        });
+        return m_backend.step(Step::connectStream,
+                              [&] { return okIf(connected = recording && device && clientSpec); });
     }
     AudioStatus start() override {
-        return step(ScriptedAudioStep::startStream, [&] {
-            if (!connected) {
-                return kAudioBadParameter;
-            }
-            started = true;
-            return kAudioNoError;
-        });
+        return m_backend.step(Step::startStream, [&] { return okIf(started = connected); });
     }
     AudioStatus read(std::uint32_t frameCount, float* destination, std::size_t capacitySamples) override {
-        const SampleSource* source = nullptr;
         std::uint64_t firstFrame = 0;
         std::uint32_t channels = 0;
-        {
-            std::lock_guard lock(m_backend.m_mutex);
-            if (const AudioStatus status = m_backend.m_statuses.at(std::size_t(ScriptedAudioStep::read))) {
-                return status;
-            }
-            if (!clientSpec || destination == nullptr ||
-                capacitySamples < std::size_t(frameCount) * clientSpec->channels) {
-                return kAudioBadParameter;
-            }
-            // The callback lock, held by the delivering thread, keeps the source from changing.
-            source = &m_backend.m_sampleSource;
+        const AudioStatus status = m_backend.step(Step::read, [&] {
             firstFrame = framesDelivered;
-            channels = clientSpec->channels;
+            channels = clientSpec ? clientSpec->channels : 0;
+            return okIf(channels > 0 && destination && capacitySamples >= std::size_t(frameCount) * channels);
+        });
+        if (status == kAudioNoError) {
+            // The callback lock, held by the delivering thread, keeps the source from changing.
+            std::fill(destination, destination + std::size_t(frameCount) * channels, 0.0f);
+            m_backend.m_sampleSource(firstFrame, frameCount, channels, destination);
         }
-        std::fill(destination, destination + std::size_t(frameCount) * channels, 0.0f);
-        if (*source) {
-            (*source)(firstFrame, frameCount, channels, destination);
-        }
-        return kAudioNoError;
+        return status;
     }
     AudioStatus stop() override {
         // Waits for a callback in progress, as a real stream does.
         std::lock_guard callbackLock(m_backend.m_callbackMutex);
-        return step(ScriptedAudioStep::stopStream, [&] { started = false; });
+        return m_backend.step(Step::stopStream, [&] { started = false; });
     }
     AudioStatus disconnect() override {
-        return step(ScriptedAudioStep::disconnectStream, [&] { started = connected = false; });
+        return m_backend.step(Step::disconnectStream, [&] { started = connected = false; });
     }
     bool isRunning() override {
         std::lock_guard lock(m_backend.m_mutex);
@@ -128,33 +126,13 @@ public:
     std::uint64_t framesDelivered = 0;
 
 private:
-    /// Logs the call and, unless a status is scripted for it, does `work`; work that returns
-    /// nothing succeeds.
-    template <typename Work>
-    AudioStatus step(ScriptedAudioStep which, Work&& work) {
-        std::lock_guard lock(m_backend.m_mutex);
-        if (const AudioStatus status = m_backend.enter(which)) {
-            return status;
-        }
-        if constexpr (std::is_void_v<decltype(work())>) {
-            work();
-            return kAudioNoError;
-        } else {
-            return work();
-        }
-    }
-
+    using Step = ScriptedAudioStep;
     ScriptedAudioBackend& m_backend;
 };
 
-ScriptedAudioBackend::ScriptedAudioBackend() = default;
-
-ScriptedAudioBackend::~ScriptedAudioBackend() = default;
-
 void ScriptedAudioBackend::setSampleSource(SampleSource source) {
     std::lock_guard callbackLock(m_callbackMutex);
-    std::lock_guard lock(m_mutex);
-    m_sampleSource = std::move(source);
+    set(m_sampleSource, std::move(source));
 }
 
 void ScriptedAudioBackend::setCallbackHooks(std::function<void()> before, std::function<void()> after) {
@@ -168,86 +146,61 @@ bool ScriptedAudioBackend::deliverCallbacks(const std::vector<std::uint32_t>& fr
     std::thread audioThread([&] {
         for (const std::uint32_t frames : frameCounts) {
             std::lock_guard callbackLock(m_callbackMutex);
-            Stream* stream = nullptr;
-            CaptureTimestamp time;
-            {
-                std::lock_guard lock(m_mutex);
-                const auto it = std::find_if(m_streams.rbegin(), m_streams.rend(), [](const Stream* s) {
-                    return s->started && s->callback != nullptr;
-                });
-                if (it == m_streams.rend()) {
-                    return;
-                }
-                stream = *it;
-                time.framePosition = stream->framesDelivered;
-                time.steadyNs = std::uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                                  std::chrono::steady_clock::now().time_since_epoch())
-                                                  .count());
+            std::unique_lock lock(m_mutex);
+            const auto it = std::find_if(m_streams.rbegin(), m_streams.rend(),
+                                         [](const Stream* s) { return s->started && s->callback; });
+            if (it == m_streams.rend()) {
+                return;
             }
-            if (m_beforeCallback) {
-                m_beforeCallback();
-            }
-            stream->callback(stream->userData, frames, time);
-            if (m_afterCallback) {
-                m_afterCallback();
-            }
+            Stream& stream = **it;
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            const CaptureTimestamp time{stream.framesDelivered,
+                                        std::uint64_t(std::chrono::nanoseconds(now).count())};
+            lock.unlock();
+            m_beforeCallback();
+            stream.callback(stream.userData, frames, time);
+            m_afterCallback();
             delivered = true;
-            std::lock_guard lock(m_mutex);
-            stream->framesDelivered += frames;
+            lock.lock();
+            stream.framesDelivered += frames;
         }
     });
     audioThread.join();
     return delivered;
 }
 
-AudioStatus ScriptedAudioBackend::enter(ScriptedAudioStep step) {
-    m_callLog.push_back(step);
-    return m_statuses.at(std::size_t(step));
-}
-
 const ScriptedAudioDevice* ScriptedAudioBackend::findDevice(InputDeviceId device) const {
-    const auto it = std::find_if(m_devices.begin(), m_devices.end(),
-                                 [device](const auto& d) { return d.deviceID == device; });
+    const auto it =
+        std::find_if(m_devices.begin(), m_devices.end(), [device](auto& d) { return d.deviceID == device; });
     return it == m_devices.end() ? nullptr : &*it;
 }
 
 AudioStatus ScriptedAudioBackend::connect() {
-    std::lock_guard lock(m_mutex);
-    return enter(ScriptedAudioStep::connect);
+    return step(ScriptedAudioStep::connect, [] {});
 }
 
 AudioStatus ScriptedAudioBackend::listSources(std::vector<SourceInfo>& sources) {
-    std::lock_guard lock(m_mutex);
     sources.clear();
-    if (const AudioStatus status = enter(ScriptedAudioStep::listSources)) {
-        return status;
-    }
-    for (const ScriptedAudioDevice& d : m_devices) {
-        sources.push_back(SourceInfo{d.deviceID, d.name, d.channels, d.traits});
-    }
-    return kAudioNoError;
+    return step(ScriptedAudioStep::listSources, [&] {
+        for (const ScriptedAudioDevice& d : m_devices) {
+            sources.push_back(SourceInfo{d.deviceID, d.name, d.channels, d.traits});
+        }
+    });
 }
 
 AudioStatus ScriptedAudioBackend::setSourceBlockFrames(InputDeviceId source, std::uint32_t) {
-    std::lock_guard lock(m_mutex);
-    if (const AudioStatus status = enter(ScriptedAudioStep::setSourceBlockFrames)) {
-        return status;
-    }
-    return findDevice(source) == nullptr ? kAudioBadParameter : kAudioNoError;
+    return step(ScriptedAudioStep::setSourceBlockFrames, [&] { return okIf(findDevice(source) != nullptr); });
 }
 
 AudioStatus ScriptedAudioBackend::newCaptureStream(std::unique_ptr<CaptureStream>& stream) {
     stream.reset(); // before locking: a stream's destructor locks too
-    std::lock_guard lock(m_mutex);
-    if (const AudioStatus status = enter(ScriptedAudioStep::newCaptureStream)) {
-        return status;
-    }
-    if (!m_newStreamReturnsNothing) {
-        auto made = std::make_unique<Stream>(*this);
-        m_streams.push_back(made.get());
-        stream = std::move(made);
-    }
-    return kAudioNoError;
+    return step(ScriptedAudioStep::newCaptureStream, [&] {
+        if (!m_newStreamReturnsNothing) {
+            auto made = std::make_unique<Stream>(*this);
+            m_streams.push_back(made.get());
+            stream = std::move(made);
+        }
+    });
 }
 
 } // namespace tavix::test

@@ -10,7 +10,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <type_traits>
 #include <vector>
 
 namespace tavix::test {
@@ -32,6 +31,7 @@ inline SourceTraits lineInPort() {
 }
 
 /// Every operation of the backend and its streams, for scripting statuses and reading the call log.
+/// `read` is scriptable but not logged: the log would allocate on the audio thread.
 enum class ScriptedAudioStep {
     connect,
     listSources,
@@ -46,7 +46,7 @@ enum class ScriptedAudioStep {
     setCallback,
     connectStream,
     startStream,
-    read, // scriptable, but not logged: the log would allocate on the audio thread
+    read,
     stopStream,
     disconnectStream,
     count
@@ -61,52 +61,32 @@ public:
     using SampleSource = std::function<void(std::uint64_t firstFrame, std::uint32_t frameCount,
                                             std::uint32_t channelCount, float* interleaved)>;
 
-    ScriptedAudioBackend();
-    ~ScriptedAudioBackend() override;
-
-    void setAccessGranted(bool granted) {
-        locked([&] { m_accessGranted = granted; });
-    }
-    void setDevices(std::vector<ScriptedAudioDevice> devices) {
-        locked([&] { m_devices = std::move(devices); });
-    }
+    void setAccessGranted(bool granted) { set(m_accessGranted, granted); }
+    void setDevices(std::vector<ScriptedAudioDevice> devices) { set(m_devices, std::move(devices)); }
     /// Every later call of `step` returns `status` (0 restores success).
     void setStatus(ScriptedAudioStep step, AudioStatus status) {
-        locked([&] { m_statuses.at(std::size_t(step)) = status; });
+        set(m_statuses.at(std::size_t(step)), status);
     }
     /// newCaptureStream succeeds without a stream.
-    void setNewStreamReturnsNothing(bool nothing) {
-        locked([&] { m_newStreamReturnsNothing = nothing; });
-    }
+    void setNewStreamReturnsNothing(bool nothing) { set(m_newStreamReturnsNothing, nothing); }
     /// What read() delivers; silence by default.
     void setSampleSource(SampleSource source);
     /// Called on the delivering thread just before and just after each capture callback.
     void setCallbackHooks(std::function<void()> before, std::function<void()> after);
-
     /// Runs one capture callback per entry of `frameCounts`, in order, on a thread of its own, as a
     /// started stream would, and waits for them. Returns false when no stream is started.
     bool deliverCallbacks(const std::vector<std::uint32_t>& frameCounts);
 
-    std::vector<ScriptedAudioStep> callLog() const {
-        return locked([&] { return m_callLog; });
-    }
-    void clearCallLog() {
-        locked([&] { m_callLog.clear(); });
-    }
+    std::vector<ScriptedAudioStep> callLog() const { return get(m_callLog); }
+    void clearCallLog() { set(m_callLog, std::vector<ScriptedAudioStep>()); }
     /// The last client format set on any stream.
-    std::optional<SampleSpec> lastClientSpec() const {
-        return locked([&] { return m_lastClientSpec; });
-    }
-    std::optional<std::uint32_t> lastMaximumBlockFrames() const {
-        return locked([&] { return m_lastMaximumBlockFrames; });
-    }
+    std::optional<SampleSpec> lastClientSpec() const { return get(m_lastClientSpec); }
+    std::optional<std::uint32_t> lastMaximumBlockFrames() const { return get(m_lastMaximumBlockFrames); }
     /// Streams made and not yet destroyed.
-    int liveStreamCount() const {
-        return locked([&] { return int(m_streams.size()); });
-    }
+    int liveStreamCount() const { return int(get(m_streams).size()); }
 
     InputAccess inputAccess() override {
-        return locked([&] { return m_accessGranted ? InputAccess::granted : InputAccess::refused; });
+        return get(m_accessGranted) ? InputAccess::granted : InputAccess::refused;
     }
     AudioStatus connect() override;
     AudioStatus listSources(std::vector<SourceInfo>& sources) override;
@@ -124,14 +104,20 @@ protected:
 private:
     class Stream;
 
-    /// Runs `work` with m_mutex held.
-    template <typename Work>
-    std::invoke_result_t<Work> locked(Work&& work) const {
+    template <typename T, typename Value>
+    void set(T& field, Value&& value) {
         std::lock_guard lock(m_mutex);
-        return work();
+        field = std::forward<Value>(value);
     }
-    /// Logs the call and returns its scripted status. Called with m_mutex held.
-    AudioStatus enter(ScriptedAudioStep step);
+    template <typename T>
+    T get(const T& field) const {
+        std::lock_guard lock(m_mutex);
+        return field;
+    }
+    /// Logs the call and, unless a status is scripted for it, runs `work`; work that returns no
+    /// status succeeds.
+    template <typename Work>
+    AudioStatus step(ScriptedAudioStep which, Work&& work);
     const ScriptedAudioDevice* findDevice(InputDeviceId device) const;
 
     mutable std::mutex m_mutex;
@@ -141,9 +127,9 @@ private:
     std::vector<ScriptedAudioDevice> m_devices;
     std::array<AudioStatus, std::size_t(ScriptedAudioStep::count)> m_statuses{};
     bool m_newStreamReturnsNothing = false;
-    SampleSource m_sampleSource;
-    std::function<void()> m_beforeCallback;
-    std::function<void()> m_afterCallback;
+    SampleSource m_sampleSource = [](std::uint64_t, std::uint32_t, std::uint32_t, float*) {};
+    std::function<void()> m_beforeCallback = [] {};
+    std::function<void()> m_afterCallback = [] {};
     std::vector<ScriptedAudioStep> m_callLog;
     std::optional<SampleSpec> m_lastClientSpec;
     std::optional<std::uint32_t> m_lastMaximumBlockFrames;

@@ -47,20 +47,18 @@ bool followsSignal(std::vector<DecodedTimecode> seen, const std::vector<DecodedT
 
 TEST(LTCDecoderWrapper, AudioFramesPerVideoFrameRoundHalfAwayFromZeroOrHaveNone) {
     const std::vector<std::tuple<double, double, std::optional<std::int32_t>>> cases = {
-        {48000, 25, 1920},       {48000, 29.97, 1602},
+        {48000, 25, 1920},      {48000, 29.97, 1602},
         {44100, 24, 1838}, // 1837.5
-        {44100, 29.97, 1471},    {48000, 0, std::nullopt},
-        {0, 25, std::nullopt},   {std::nan(""), 25, std::nullopt},
-        {1e12, 1, std::nullopt},
-    };
+        {44100, 29.97, 1471},   {48000, 0, std::nullopt},
+        {0, 25, std::nullopt},  {std::nan(""), 25, std::nullopt},
+        {1e12, 1, std::nullopt}};
     for (const auto& [rate, fps, apv] : cases) {
         EXPECT_EQ(LTCDecoderWrapper::audioFramesPerVideoFrame(rate, fps), apv) << rate << " / " << fps;
     }
     LTCDecoderWrapper decoder;
     const std::vector<float> block(kBlock, 0.5f);
     decoder.decode(block.data(), block.size(), 48000, std::numeric_limits<double>::infinity());
-    EXPECT_FALSE(decoder.hasDecoder());
-    EXPECT_EQ(decoder.runningSamplePos(), 0);
+    EXPECT_EQ(std::tuple(decoder.hasDecoder(), decoder.runningSamplePos()), std::tuple(false, 0));
 }
 
 TEST(LTCDecoderWrapper, AFrameRateChangeKeepsTheLastTimeUntilANewFrameArrives) {
@@ -71,8 +69,7 @@ TEST(LTCDecoderWrapper, AFrameRateChangeKeepsTheLastTimeUntilANewFrameArrives) {
     ASSERT_TRUE(last25);
     const std::vector<float> silence(4800, 0.0f);
     feed(decoder, silence, 48000, 30);
-    EXPECT_EQ(decoder.lastAPV(), 1600);
-    EXPECT_EQ(decoder.lastDecoded(), last25);
+    EXPECT_EQ(std::tuple(decoder.lastAPV(), decoder.lastDecoded()), std::tuple(1600, last25));
     const auto at30 = makeLtc(48000, 30, {20, 0, 0, 0}, 20);
     EXPECT_TRUE(followsSignal(feed(decoder, at30.samples, 48000, 30), at30.frames));
 }

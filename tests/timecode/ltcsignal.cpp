@@ -2,8 +2,8 @@
 
 #include <ltc.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <random>
 
 namespace tavix::test {
@@ -15,12 +15,14 @@ LtcSignal encode(double sampleRate, double fps, DecodedTimecode start, int frame
     const LTC_TV_STANDARD standard = fps < 24.5 ? LTC_TV_FILM_24 : (fps < 27 ? LTC_TV_625_50 : LTC_TV_525_60);
     LTCEncoder* encoder = ltc_encoder_create(sampleRate, fps, standard, 0);
     ltc_encoder_set_volume(encoder, 0.0); // full scale; the level is applied in float below
-    SMPTETimecode time{};
-    std::strcpy(time.timezone, "+0000");
-    time.hours = std::uint8_t(start.hours);
-    time.mins = std::uint8_t(start.minutes);
-    time.secs = std::uint8_t(start.seconds);
-    time.frame = std::uint8_t(start.frames);
+    SMPTETimecode time{"+0000",
+                       0,
+                       0,
+                       0,
+                       std::uint8_t(start.hours),
+                       std::uint8_t(start.minutes),
+                       std::uint8_t(start.seconds),
+                       std::uint8_t(start.frames)};
     ltc_encoder_set_timecode(encoder, &time);
     if (dropFrame) {
         // The encoder sets the flag for 29.97 by itself; its frame counting follows the flag.
@@ -66,9 +68,7 @@ std::vector<float> whiteNoise(std::size_t count, double dbfs, unsigned seed) {
     std::mt19937 random(seed);
     std::normal_distribution<float> normal(0.0f, float(std::pow(10.0, dbfs / 20.0)));
     std::vector<float> noise(count);
-    for (float& s : noise) {
-        s = normal(random);
-    }
+    std::generate(noise.begin(), noise.end(), [&] { return normal(random); });
     return noise;
 }
 

@@ -27,22 +27,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool haveDaemon() {
-    return !qgetenv("TAVIX_TEST_PULSE_PID").isEmpty();
-}
-
 // Child processes start through popen rather than QProcess: it spawns without a
 // plain fork, which the thread sanitizer cannot follow in a process that already runs threads.
 
 /// Runs `pactl arguments` and returns what it printed.
 QString pactl(const QString& arguments) {
     FILE* pipe = popen(("pactl " + arguments.toStdString()).c_str(), "r");
-    QByteArray output;
-    char buffer[256];
-    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    if (pipe != nullptr) {
+    QByteArray output(4096, '\0');
+    output.truncate(pipe ? qsizetype(std::fread(output.data(), 1, output.size(), pipe)) : 0);
+    if (pipe) {
         pclose(pipe);
     }
     return QString::fromUtf8(output).trimmed();
@@ -50,29 +43,17 @@ QString pactl(const QString& arguments) {
 
 /// Plays `signal` into `sink` with pacat, as a timecode source on a line input would arrive, on a
 /// thread of its own so that the main thread keeps delivering the runtime's updates.
-class Player {
-public:
-    Player(const test::LtcSignal& signal, const char* sink, int rate)
-        : m_thread([samples = signal.samples, sink, rate] {
-              const std::string command = std::string("pacat -d ") + sink +
-                                          " --format=float32le --rate=" + std::to_string(rate) +
-                                          " --channels=1";
-              FILE* pipe = popen(command.c_str(), "w");
-              if (pipe != nullptr) {
-                  std::fwrite(samples.data(), sizeof(float), samples.size(), pipe);
-                  pclose(pipe); // returns once pacat has played everything
-              }
-          }) {}
-    ~Player() { finish(); }
-    void finish() {
-        if (m_thread.joinable()) {
-            m_thread.join();
+std::jthread play(const test::LtcSignal& signal, const char* sink, int rate) {
+    return std::jthread([samples = signal.samples, sink, rate] {
+        const std::string command = std::string("pacat -d ") + sink +
+                                    " --format=float32le --rate=" + std::to_string(rate) + " --channels=1";
+        FILE* pipe = popen(command.c_str(), "w");
+        if (pipe != nullptr) {
+            std::fwrite(samples.data(), sizeof(float), samples.size(), pipe);
+            pclose(pipe); // returns once pacat has played everything
         }
-    }
-
-private:
-    std::thread m_thread;
-};
+    });
+}
 
 TimecodeSettings settingsFor(const char* sourceName, TimecodeFrameRate rate) {
     return {rate, QString::number(PulseAudioBackend::deviceIdForSourceName(sourceName)), 0};
@@ -89,7 +70,7 @@ bool shows(const TimecodeRuntime& runtime, const test::LtcSignal& signal) {
 class PulseLive : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!haveDaemon()) {
+        if (qgetenv("TAVIX_TEST_PULSE_PID").isEmpty()) {
             GTEST_SKIP() << "needs tests/support/with-pulse.sh";
         }
     }
@@ -124,8 +105,7 @@ TEST_F(PulseLive, ListsEverySourceWithWhatTheServerSaysAboutItAndRefusesItsMicro
         {"tavixbase", "Null Input", 2, false, E::name},
         {"tavixmic", "Built-in Audio Analog Stereo", 2, true, E::formFactor},
         {"tavixwebcam", "Remapped Null Input", 2, true, E::formFactor},
-        {"tavixplain", "Built-in Audio Analog Stereo", 2, false, E::name},
-    };
+        {"tavixplain", "Built-in Audio Analog Stereo", 2, false, E::name}};
     EXPECT_EQ(devices.size(), expected.size());
     for (const auto& [sourceName, name, channels, microphone, evidence] : expected) {
         const AudioInputDeviceInfo device = find(sourceName);
@@ -153,8 +133,7 @@ TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
         {"ltcout", "ltcout.monitor", 48000, TimecodeFrameRate::fps30,
          u"✅ AudioInputDeviceManager: capturing from deviceID 1241085600 • sr:48000.0 ch:2"_s},
         {"ltcout44", "ltcout44.monitor", 44100, TimecodeFrameRate::fps25,
-         u"✅ AudioInputDeviceManager: capturing from deviceID 2609877008 • sr:44100.0 ch:1"_s},
-    };
+         u"✅ AudioInputDeviceManager: capturing from deviceID 2609877008 • sr:44100.0 ch:1"_s}};
     for (const Case& c : cases) {
         PulseAudioBackend audio;
         TimecodeRuntime runtime;
@@ -162,7 +141,7 @@ TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
         const auto signal = test::makeLtc(c.rate, framesPerSecond(c.frameRate), {11, 22, 33, 0}, 90, -12);
         const QStringList lines = test::capturedStdoutLines([&] {
             test::startSettled(manager);
-            Player player(signal, c.sink, c.rate);
+            std::jthread player = play(signal, c.sink, c.rate);
             // The settings editor lists devices on a thread of its own while capture runs.
             std::atomic<bool> listing = true;
             std::thread lister([&] {
@@ -175,7 +154,7 @@ TEST_F(PulseLive, DecodesLtcPlayedIntoTheSinkThroughTheRealCapturePath) {
                 << runtime.displayString().toStdString() << " level " << runtime.level();
             listing = false;
             lister.join();
-            player.finish();
+            player.join();
             manager.stop();
         });
         EXPECT_TRUE(lines.contains(c.started)) << lines.join(u'\n').toStdString();
@@ -217,26 +196,22 @@ TEST_F(PulseLive, SplitsLargeReadsIntoBlocksOfTheRequestedSizeAndDropsNothing) {
     ASSERT_EQ(audio.newCaptureStream(stream), kAudioNoError);
     blocks.stream = stream.get();
     SampleSpec spec;
-    ASSERT_EQ(stream->enableRecording(true), kAudioNoError);
-    ASSERT_EQ(stream->setSource(source), kAudioNoError);
-    ASSERT_EQ(stream->sourceSpec(spec), kAudioNoError);
-    ASSERT_EQ(stream->setClientSpec(spec), kAudioNoError);
-    // A 1024-frame fragment cut into blocks of at most 100 frames.
-    ASSERT_EQ(audio.setSourceBlockFrames(source, 1024), kAudioNoError);
-    ASSERT_EQ(stream->setMaximumBlockFrames(100), kAudioNoError);
-    ASSERT_EQ(stream->setCallback(&Blocks::callback, &blocks), kAudioNoError);
-    ASSERT_EQ(stream->connect(), kAudioNoError);
-    ASSERT_EQ(stream->start(), kAudioNoError);
+    // A 1024-frame fragment cut into blocks of at most 100 frames; a braced list calls in order.
+    ASSERT_EQ((std::vector<AudioStatus>{
+                  stream->enableRecording(true), stream->setSource(source), stream->sourceSpec(spec),
+                  stream->setClientSpec(spec), audio.setSourceBlockFrames(source, 1024),
+                  stream->setMaximumBlockFrames(100), stream->setCallback(&Blocks::callback, &blocks),
+                  stream->connect(), stream->start()}),
+              std::vector<AudioStatus>(9, kAudioNoError));
     test::waitUntil([&] {
         std::lock_guard lock(blocks.mutex);
         return blocks.frames.size() > 200;
     });
     ASSERT_EQ(stream->stop(), kAudioNoError);
-    std::size_t count = 0;
-    {
+    const std::size_t count = [&] {
         std::lock_guard lock(blocks.mutex);
-        count = blocks.frames.size();
-    }
+        return blocks.frames.size();
+    }();
     test::waitUntil([] { return false; }, 100);
     stream.reset();
     std::lock_guard lock(blocks.mutex);
@@ -245,8 +220,7 @@ TEST_F(PulseLive, SplitsLargeReadsIntoBlocksOfTheRequestedSizeAndDropsNothing) {
     ASSERT_GT(count, 200u);
     std::uint64_t expected = blocks.positions.front();
     for (std::size_t i = 0; i < count; ++i) {
-        EXPECT_GE(blocks.frames[i], 1u);
-        EXPECT_LE(blocks.frames[i], 100u);
+        EXPECT_TRUE(blocks.frames[i] >= 1 && blocks.frames[i] <= 100) << blocks.frames[i];
         EXPECT_EQ(blocks.positions[i], expected);
         expected += blocks.frames[i];
     }
@@ -267,8 +241,7 @@ TEST_F(PulseLive, AServerThatRefusesTheClientCountsAsNoAccess) {
                        u"auth-cookie-enabled=1 auth-cookie=%2"_s.arg(port, serverCookie));
     }
     ASSERT_FALSE(module.isEmpty());
-    const std::optional<QByteArray> savedServer =
-        qEnvironmentVariableIsSet("PULSE_SERVER") ? std::optional(qgetenv("PULSE_SERVER")) : std::nullopt;
+    const QByteArray savedServer = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", "tcp:127.0.0.1:" + port.toLatin1());
     qputenv("PULSE_COOKIE", clientCookie.toLocal8Bit());
     {
@@ -280,11 +253,7 @@ TEST_F(PulseLive, AServerThatRefusesTheClientCountsAsNoAccess) {
                 u"🔒 listInputDevices: the sound server refused access to audio input (no devices listed)"_s});
     }
     // An empty PULSE_SERVER is not the same as none: it would cut the later tests off the server.
-    if (savedServer) {
-        qputenv("PULSE_SERVER", *savedServer);
-    } else {
-        qunsetenv("PULSE_SERVER");
-    }
+    savedServer.isNull() ? qunsetenv("PULSE_SERVER") : qputenv("PULSE_SERVER", savedServer);
     qunsetenv("PULSE_COOKIE");
     pactl(u"unload-module "_s + module);
 }

@@ -15,9 +15,7 @@ namespace {
 
 constexpr std::uint32_t kProcessorBlock = 1024;
 
-DecodedTimecode tc(int h, int m, int s, int f, bool dropFrame = false) {
-    return DecodedTimecode{h, m, s, f, dropFrame};
-}
+using tc = DecodedTimecode;
 
 std::string text(const DecodedTimecode& t) {
     return QString::asprintf("%02d:%02d:%02d%c%02d", t.hours, t.minutes, t.seconds, t.dropFrame ? ';' : ':',
@@ -80,40 +78,33 @@ TimecodeValidator::Frame frame(DecodedTimecode time, std::int64_t end, bool reve
 } // namespace
 
 TEST(TimecodeValidator, KnowsWhichFrameComesNextAndWhichTimesCannotExist) {
-    struct Next {
-        DecodedTimecode previous, next;
-        bool reverse;
-        int frameCount;
-        bool continues;
-    };
-    const std::vector<Next> next = {
-        {tc(10, 0, 0, 5), tc(10, 0, 0, 6), false, 0, true},
-        {tc(10, 0, 0, 5), tc(10, 0, 0, 7), false, 0, false},
-        {tc(10, 0, 0, 24), tc(10, 0, 1, 0), false, 25, true},
-        {tc(10, 0, 0, 24), tc(10, 0, 1, 0), false, 30, false},
-        {tc(10, 0, 0, 29), tc(10, 0, 1, 0), false, 0, true},
-        {tc(10, 0, 0, 27), tc(10, 0, 1, 0), false, 0, false},
-        {tc(10, 59, 59, 24), tc(11, 0, 0, 0), false, 25, true},
-        {tc(23, 59, 59, 29), tc(0, 0, 0, 0), false, 30, true},
-        {tc(10, 0, 59, 29, true), tc(10, 1, 0, 2, true), false, 30, true},
-        {tc(10, 0, 59, 29, true), tc(10, 1, 0, 0, true), false, 30, false},
-        {tc(10, 9, 59, 29, true), tc(10, 10, 0, 0, true), false, 30, true},
-        {tc(10, 0, 0, 5), tc(10, 0, 0, 6, true), false, 0, false},
-        {tc(10, 0, 1, 0), tc(10, 0, 0, 24), true, 25, true},
-        {tc(10, 0, 1, 0), tc(10, 0, 0, 24), false, 25, false},
-    };
-    for (const Next& c : next) {
-        EXPECT_EQ(TimecodeValidator::continues(c.previous, c.next, c.reverse, c.frameCount), c.continues)
-            << text(c.previous) << " -> " << text(c.next);
+    // The previous frame, the next, played backwards, frames per second (0: not known), continues.
+    const std::vector<std::tuple<DecodedTimecode, DecodedTimecode, bool, int, bool>> next = {
+        {tc{10, 0, 0, 5}, tc{10, 0, 0, 6}, false, 0, true},
+        {tc{10, 0, 0, 5}, tc{10, 0, 0, 7}, false, 0, false},
+        {tc{10, 0, 0, 24}, tc{10, 0, 1, 0}, false, 25, true},
+        {tc{10, 0, 0, 24}, tc{10, 0, 1, 0}, false, 30, false},
+        {tc{10, 0, 0, 29}, tc{10, 0, 1, 0}, false, 0, true},
+        {tc{10, 0, 0, 27}, tc{10, 0, 1, 0}, false, 0, false},
+        {tc{10, 59, 59, 24}, tc{11, 0, 0, 0}, false, 25, true},
+        {tc{23, 59, 59, 29}, tc{0, 0, 0, 0}, false, 30, true},
+        {tc{10, 0, 59, 29, true}, tc{10, 1, 0, 2, true}, false, 30, true},
+        {tc{10, 0, 59, 29, true}, tc{10, 1, 0, 0, true}, false, 30, false},
+        {tc{10, 9, 59, 29, true}, tc{10, 10, 0, 0, true}, false, 30, true},
+        {tc{10, 0, 0, 5}, tc{10, 0, 0, 6, true}, false, 0, false},
+        {tc{10, 0, 1, 0}, tc{10, 0, 0, 24}, true, 25, true},
+        {tc{10, 0, 1, 0}, tc{10, 0, 0, 24}, false, 25, false}};
+    for (const auto& [previous, following, reverse, frameCount, continues] : next) {
+        EXPECT_EQ(TimecodeValidator::continues(previous, following, reverse, frameCount), continues)
+            << text(previous) << " -> " << text(following);
     }
     const std::vector<std::tuple<DecodedTimecode, int, bool>> possible = {
-        {tc(1, 49, 60, 11), 0, false},      {tc(15, 20, 60, 24), 25, false},
-        {tc(24, 0, 0, 0), 0, false},        {tc(10, 60, 0, 0), 0, false},
-        {tc(23, 59, 59, 29), 0, true},      {tc(10, 0, 0, 25), 25, false},
-        {tc(10, 0, 0, 25), 30, true},       {tc(10, 0, 0, 30), 0, false},
-        {tc(10, 1, 0, 0, true), 30, false}, {tc(10, 1, 0, 2, true), 30, true},
-        {tc(10, 10, 0, 0, true), 30, true},
-    };
+        {tc{1, 49, 60, 11}, 0, false},      {tc{15, 20, 60, 24}, 25, false},
+        {tc{24, 0, 0, 0}, 0, false},        {tc{10, 60, 0, 0}, 0, false},
+        {tc{23, 59, 59, 29}, 0, true},      {tc{10, 0, 0, 25}, 25, false},
+        {tc{10, 0, 0, 25}, 30, true},       {tc{10, 0, 0, 30}, 0, false},
+        {tc{10, 1, 0, 0, true}, 30, false}, {tc{10, 1, 0, 2, true}, 30, true},
+        {tc{10, 10, 0, 0, true}, 30, true}};
     for (const auto& [time, frameCount, isPossible] : possible) {
         EXPECT_EQ(TimecodeValidator::isPossible(time, frameCount), isPossible)
             << text(time) << " " << frameCount;
@@ -126,31 +117,31 @@ TEST(TimecodeValidator, AJumpIsShownWhenTheNextFrameContinuesItOneFrameLengthLat
         TimecodeValidator::Frame frame;
         bool shown;
     };
-    std::vector<Step> steps = {{frame(tc(10, 0, 0, 0), L), false}}; // nothing before it: a jump
+    std::vector<Step> steps = {{frame(tc{10, 0, 0, 0}, L), false}}; // nothing before it: a jump
     for (int f = 1; f < 10; ++f) {
-        steps.push_back({frame(tc(10, 0, 0, f), (f + 1) * L), true});
+        steps.push_back({frame(tc{10, 0, 0, f}, (f + 1) * L), true});
     }
     const std::vector<Step> cases = {
-        {frame(tc(10, 0, 60, 10), 10 * L + 900), false}, // impossible: ignored
-        {frame(tc(10, 0, 0, 10), 11 * L), true},
-        {frame(tc(3, 0, 0, 11), 12 * L), false},  // a bit error in the hours ...
-        {frame(tc(10, 0, 0, 12), 13 * L), false}, // ... so this one needs the next
-        {frame(tc(10, 0, 0, 13), 14 * L), true},
-        {frame(tc(11, 0, 0, 0), 15 * L), false}, // a real jump ...
-        {frame(tc(11, 0, 0, 1), 16 * L), true},  // ... confirmed
-        {frame(tc(12, 0, 0, 0), 17 * L), false},
-        {frame(tc(12, 0, 0, 1), 17 * L + L / 2), false}, // half a frame later: not the frame after it
-        {frame(tc(12, 0, 0, 2), 18 * L + L / 2), true},
-        {frame(tc(12, 0, 0, 1), 19 * L + L / 2, true), true}, // played backwards
+        {frame(tc{10, 0, 60, 10}, 10 * L + 900), false}, // impossible: ignored
+        {frame(tc{10, 0, 0, 10}, 11 * L), true},
+        {frame(tc{3, 0, 0, 11}, 12 * L), false},  // a bit error in the hours ...
+        {frame(tc{10, 0, 0, 12}, 13 * L), false}, // ... so this one needs the next
+        {frame(tc{10, 0, 0, 13}, 14 * L), true},
+        {frame(tc{11, 0, 0, 0}, 15 * L), false}, // a real jump ...
+        {frame(tc{11, 0, 0, 1}, 16 * L), true},  // ... confirmed
+        {frame(tc{12, 0, 0, 0}, 17 * L), false},
+        {frame(tc{12, 0, 0, 1}, 17 * L + L / 2), false}, // half a frame later: not the frame after it
+        {frame(tc{12, 0, 0, 2}, 18 * L + L / 2), true},
+        {frame(tc{12, 0, 0, 1}, 19 * L + L / 2, true), true}, // played backwards
     };
     steps.insert(steps.end(), cases.begin(), cases.end());
     // Frames that never continue each other, as when two streams share the channel: even a pair that
     // looks right is not trusted until the signal is steady again.
     for (int k = 0; k < 20; ++k) {
-        steps.push_back({frame(k % 2 ? tc(13, 0, 0, k) : tc(14, 1, 0, k), (21 + k) * L), false});
+        steps.push_back({frame(k % 2 ? tc{13, 0, 0, k} : tc{14, 1, 0, k}, (21 + k) * L), false});
     }
-    steps.push_back({frame(tc(15, 0, 0, 0), 41 * L), false});
-    steps.push_back({frame(tc(15, 0, 0, 1), 42 * L), false});
+    steps.push_back({frame(tc{15, 0, 0, 0}, 41 * L), false});
+    steps.push_back({frame(tc{15, 0, 0, 1}, 42 * L), false});
 
     TimecodeValidator validator;
     validator.beginStream(48000);
@@ -158,14 +149,14 @@ TEST(TimecodeValidator, AJumpIsShownWhenTheNextFrameContinuesItOneFrameLengthLat
         EXPECT_EQ(validator.offer(step.frame), step.shown)
             << text(step.frame.time) << " at " << step.frame.endSample;
     }
-    EXPECT_EQ(validator.shown(), tc(12, 0, 0, 1));
+    EXPECT_EQ(validator.shown(), (tc{12, 0, 0, 1}));
     EXPECT_GT(validator.takeRejectedCount(), 20);
     EXPECT_LT(validator.quality(), TimecodeValidator::kMinimumQuality);
     // A new capture keeps the time on show but needs two frames again.
     validator.beginStream(48000);
     EXPECT_FALSE(validator.isArriving(0, 25));
-    EXPECT_FALSE(validator.offer(frame(tc(12, 0, 0, 0), L, true)));
-    EXPECT_TRUE(validator.offer(frame(tc(11, 59, 59, 24), 2 * L, true)));
+    EXPECT_FALSE(validator.offer(frame(tc{12, 0, 0, 0}, L, true)));
+    EXPECT_TRUE(validator.offer(frame(tc{11, 59, 59, 24}, 2 * L, true)));
     EXPECT_TRUE(validator.isArriving(2 * L + 10 * L, 25));
     EXPECT_FALSE(validator.isArriving(2 * L + 10 * L + 1, 25));
 }
@@ -177,7 +168,7 @@ TEST(TimecodeBlockProcessor, WeakLtcIsRaisedAndReadDownToMinus48Dbfs) {
             for (const double dbfs : {-6.0, -48.0}) {
                 SCOPED_TRACE(::testing::Message() << rate << " Hz " << rawValue(frameRate).toStdString()
                                                   << " " << dbfs << " dBFS");
-                const auto ltc = makeLtc(rate, frameRate, tc(10, 0, 59, 0), 100, dbfs);
+                const auto ltc = makeLtc(rate, frameRate, tc{10, 0, 59, 0}, 100, dbfs);
                 // Over the noise floor of a good line input.
                 const auto samples = test::mixed(ltc.samples, test::whiteNoise(ltc.samples.size(), -90));
                 TimecodeBlockProcessor processor;
@@ -193,10 +184,10 @@ TEST(TimecodeBlockProcessor, WeakLtcIsRaisedAndReadDownToMinus48Dbfs) {
     // A weak signal that turns loud at once is not driven into clipping: the block that brings the
     // loud peak is taken at that peak's gain.
     TimecodeBlockProcessor processor;
-    const auto weak = makeLtc(48000, 25.0, tc(1, 0, 0, 0), 50, -48);
+    const auto weak = makeLtc(48000, 25.0, tc{1, 0, 0, 0}, 50, -48);
     feed(processor, weak.samples, 48000, 25);
     ASSERT_GT(processor.gain(), 100);
-    const auto loud = makeLtc(48000, 25.0, tc(1, 0, 2, 0), 5, -1);
+    const auto loud = makeLtc(48000, 25.0, tc{1, 0, 2, 0}, 5, -1);
     processor.process(loud.samples.data(), kProcessorBlock, 1, 48000, 0, 25);
     EXPECT_EQ(processor.gain(), 1.0f);
 }
@@ -222,7 +213,7 @@ TEST(TimecodeBlockProcessor, NoiseHumAndMixedStreamsShowNothingWrong) {
     // whatever is shown was sent, and the rejections are told.
     for (const TimecodeFrameRate frameRate : {TimecodeFrameRate::fps25, TimecodeFrameRate::fps29_97DF}) {
         const double fps = framesPerSecond(frameRate);
-        const auto a = makeLtc(rate, frameRate, tc(1, 49, 58, 0), int(fps * 30));
+        const auto a = makeLtc(rate, frameRate, tc{1, 49, 58, 0}, int(fps * 30));
         {
             TimecodeBlockProcessor processor;
             const auto noisy = test::mixed(a.samples, test::whiteNoise(a.samples.size(), -12, 5));
@@ -230,7 +221,7 @@ TEST(TimecodeBlockProcessor, NoiseHumAndMixedStreamsShowNothingWrong) {
         }
         bool told = false;
         for (const double relative : {0.0, -3.0}) {
-            const auto b = makeLtc(rate, frameRate, tc(15, 20, 58, 3), int(fps * 31), -6 + relative);
+            const auto b = makeLtc(rate, frameRate, tc{15, 20, 58, 3}, int(fps * 31), -6 + relative);
             for (const std::size_t offset : {0, 37, 300, 700}) {
                 TimecodeBlockProcessor processor;
                 const Fed fed = feed(processor, test::mixed(a.samples, b.samples, offset), rate, fps);
@@ -254,7 +245,7 @@ TEST(TimecodeBlockProcessor, NoLtcTenFramesAfterTheSignalStopsAndLiveAgainWithin
         SCOPED_TRACE(rawValue(frameRate).toStdString());
         // A source that runs on, cut off for a second after 2 s (on a block boundary) and back: over
         // a minute boundary, where drop-frame counting leaves numbers out.
-        auto ltc = makeLtc(rate, frameRate, tc(10, 0, 57, 15), int(4 * fps));
+        auto ltc = makeLtc(rate, frameRate, tc{10, 0, 57, 15}, int(4 * fps));
         const auto cutAt = std::size_t(2 * rate) / kProcessorBlock * kProcessorBlock;
         std::fill(ltc.samples.begin() + std::ptrdiff_t(cutAt),
                   ltc.samples.begin() + std::ptrdiff_t(cutAt + rate), 0.0f);
@@ -291,7 +282,7 @@ TEST(TimecodeBlockProcessor, NoLtcTenFramesAfterTheSignalStopsAndLiveAgainWithin
         // A source that comes back elsewhere is a jump: shown once the next frame confirms it.
         const auto before = fed.blocks.back().time;
         feed(processor, std::vector<float>(std::size_t(rate), 0.0f), rate, fps, {}, before);
-        const auto elsewhere = makeLtc(rate, frameRate, tc(11, 0, 0, 0), int(fps));
+        const auto elsewhere = makeLtc(rate, frameRate, tc{11, 0, 0, 0}, int(fps));
         const Fed jumped = feed(processor, elsewhere.samples, rate, fps, elsewhere.frames, before);
         EXPECT_LE(jumped.firstLiveBlock(), block(std::size_t(3 * period)));
         EXPECT_TRUE(onlySent(jumped, elsewhere.frames));
@@ -303,7 +294,7 @@ TEST(TimecodeBlockProcessor, MeasuresTheFrameRateAgainstTheSampleClockWithinTwoS
         for (const TimecodeFrameRate frameRate : allTimecodeFrameRates()) {
             SCOPED_TRACE(::testing::Message() << rate << " Hz " << rawValue(frameRate).toStdString());
             const double fps = framesPerSecond(frameRate);
-            const auto ltc = makeLtc(rate, frameRate, tc(10, 0, 57, 0), int(fps * 5), -20);
+            const auto ltc = makeLtc(rate, frameRate, tc{10, 0, 57, 0}, int(fps * 5), -20);
             // The clock is set to another rate: the decoder follows the signal, and so does the measure.
             const double chosen = frameRate == TimecodeFrameRate::fps25 ? 30 : 25;
             TimecodeBlockProcessor processor;

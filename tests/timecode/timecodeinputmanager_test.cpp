@@ -83,8 +83,7 @@ TEST(TimecodeInputManager, DeviceIDsParseAsUnsigned32BitDecimalOnly) {
         {"4294967296", std::nullopt},
         {"-1", std::nullopt},
         {"", std::nullopt},
-        {"++73", std::nullopt},
-    };
+        {"++73", std::nullopt}};
     for (const auto& [text, id] : cases) {
         EXPECT_EQ(TimecodeInputManager::parseDeviceID(QString::fromLatin1(text)), id) << text;
     }
@@ -100,15 +99,8 @@ TEST(JudgeMicrophone, WhatTheServerSaysDecidesAndTheNameOnlyWhenItSaysNothing) {
         return SourceTraits{false, QString(), PortType::unknown, QString::fromLatin1(value)};
     };
     using E = MicrophoneEvidence;
-    struct Case {
-        const char* name;
-        std::uint32_t channels;
-        SourceTraits traits;
-        bool microphone;
-        MicrophoneEvidence evidence;
-    };
     // Monitors, form factors and names the server gives are judged live, in the sound-server test.
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<const char*, std::uint32_t, SourceTraits, bool, E>> cases = {
         {"Built-in Audio Analog Stereo", 2, port("analog-input-linein", PortType::line), false, E::port},
         {"Built-in Audio Analog Stereo", 2, port("analog-input-headset-mic", PortType::headset), true,
          E::port},
@@ -116,13 +108,12 @@ TEST(JudgeMicrophone, WhatTheServerSaysDecidesAndTheNameOnlyWhenItSaysNothing) {
         {"Family 17h HD Audio", 2, port("[In] Line1", PortType::unknown), false, E::port},
         {"Built-in Audio Pro", 4, formFactor("internal"), false, E::formFactor},
         {"MacBook Pro Microphone", 2, {}, true, E::name},
-        {"USB microphone array", 8, {}, false, E::name},
-    };
-    for (const Case& c : cases) {
+        {"USB microphone array", 8, {}, false, E::name}};
+    for (const auto& [name, channels, traits, microphone, evidence] : cases) {
         const MicrophoneVerdict verdict =
-            judgeMicrophone(AudioInputDeviceInfo{1, QString::fromLatin1(c.name), c.channels, c.traits});
-        EXPECT_EQ(std::pair(verdict.isMicrophone, verdict.evidence), std::pair(c.microphone, c.evidence))
-            << c.name << " " << c.traits.portName.toStdString();
+            judgeMicrophone(AudioInputDeviceInfo{1, QString::fromLatin1(name), channels, traits});
+        EXPECT_EQ(std::pair(verdict.isMicrophone, verdict.evidence), std::pair(microphone, evidence))
+            << name << " " << traits.portName.toStdString();
     }
 }
 
@@ -139,10 +130,9 @@ TEST(TimecodeInputManager, UnusableSettingsCaptureNothingAndZeroTheLevel) {
         rig.audio.setDevices({{73, u"Built-in Audio Analog Stereo"_s, 2, 48000, traits}});
         rig.runtime.setLevel(0.5f);
         EXPECT_TRUE(rig.start().isEmpty()) << id;
-        EXPECT_EQ(rig.runtime.level(), 0.0f);
-        EXPECT_EQ(rig.manager->inputManager(), nullptr);
-        EXPECT_EQ(rig.audio.liveStreamCount(), 0);
-        EXPECT_EQ(rig.manager->isRetrying(), waits) << id;
+        EXPECT_EQ(std::tuple(rig.runtime.level(), rig.audio.liveStreamCount(), rig.manager->isRetrying()),
+                  std::tuple(0.0f, 0, waits))
+            << id;
         rig.manager->stop();
         EXPECT_FALSE(rig.manager->isRetrying()) << "stopping ends the wait";
     }
@@ -172,21 +162,15 @@ TEST(TimecodeInputManager, ASourceWithoutPortOrFormFactorIsJudgedByItsNameAndSay
 }
 
 TEST(TimecodeInputManager, MetersTheSelectedChannelLinearly) {
-    struct Case {
-        std::int64_t channelIndex;
-        std::vector<float> channels;
-        float level;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<std::int64_t, std::vector<float>, float>> cases = {
         {0, {0.1f, 0.9f}, 0.4f},  {1, {0.9f, 0.1f}, 0.4f}, {5, {0.0f, 0.25f}, 1.0f},
-        {-1, {0.1f, 0.9f}, 0.4f}, {0, {0.0f, 1.0f}, 0.0f}, {0, {-1.0f, 0.0f}, 1.0f},
-    };
-    for (const Case& c : cases) {
-        Rig rig(settingsFor("73", c.channelIndex));
+        {-1, {0.1f, 0.9f}, 0.4f}, {0, {0.0f, 1.0f}, 0.0f}, {0, {-1.0f, 0.0f}, 1.0f}};
+    for (const auto& [channelIndex, channels, level] : cases) {
+        Rig rig(settingsFor("73", channelIndex));
         rig.start();
-        rig.constantChannels(c.channels);
+        rig.constantChannels(channels);
         rig.deliver(1, 512);
-        EXPECT_NEAR(rig.runtime.level(), c.level, 1e-5) << c.channelIndex << " " << c.channels[0];
+        EXPECT_NEAR(rig.runtime.level(), level, 1e-5) << channelIndex << " " << channels[0];
     }
     // A level that is not a number leaves the shown level alone; an empty block zeroes it.
     Rig rig(settingsFor("73"));
@@ -219,14 +203,12 @@ TEST(TimecodeInputManager, PublishesDecodedTimeAndKeepsItAcrossStopAndRestart) {
     rig.audio.deliverCallbacks({1024, 1024});
     test::capturedStdoutLines([&] { rig.manager->stop(); });
     rig.manager->waitForPendingBlocks();
-    EXPECT_EQ(rig.runtime.level(), 0.0f);
-    EXPECT_EQ(rig.runtime.liveTime(), shown);
+    EXPECT_EQ(std::tuple(rig.runtime.level(), rig.runtime.liveTime()), std::tuple(0.0f, shown));
 
     // A restart prints the first-fire line again and still shows the last time.
     rig.start();
     EXPECT_EQ(rig.deliver(2).count(firstFire), 1);
-    EXPECT_EQ(rig.runtime.liveTime(), shown);
-    EXPECT_EQ(rig.runtime.level(), 1.0f);
+    EXPECT_EQ(std::tuple(rig.runtime.liveTime(), rig.runtime.level()), std::tuple(shown, 1.0f));
 }
 
 // Capture that comes back, on the server's news or by the retry after the server itself was missing

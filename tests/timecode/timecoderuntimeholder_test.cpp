@@ -6,17 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace tavix;
 using namespace Qt::StringLiterals;
 
 TEST(TimecodeRuntime, HoldFreezesTheShownTimeWhileTheLiveTimeMovesOn) {
-    struct Step {
-        std::function<void(TimecodeRuntime&)> action;
-        const char* display;
-        TimecodeRuntime::Time live;
-        TimecodeRuntime::Time frozen;
-    };
-    const std::vector<Step> steps = {
+    using Time = TimecodeRuntime::Time;
+    // An action, then the time displayed, the live time and the frozen one.
+    const std::vector<std::tuple<std::function<void(TimecodeRuntime&)>, const char*, Time, Time>> steps = {
         {[](auto&) {}, "00:00:00:00", {}, {}},
         {[](auto& r) { r.setLiveTime(10, 0, 0, 5); }, "10:00:00:05", {10, 0, 0, 5}, {10, 0, 0, 5}},
         {[](auto& r) { r.setHoldEnabled(true); }, "10:00:00:05", {10, 0, 0, 5}, {10, 0, 0, 5}},
@@ -25,13 +23,12 @@ TEST(TimecodeRuntime, HoldFreezesTheShownTimeWhileTheLiveTimeMovesOn) {
         {[](auto& r) { r.setLiveTime(10, 0, 1, 2, true); },
          "10:00:01;02",
          {10, 0, 1, 2, true},
-         {10, 0, 1, 2, true}},
-    };
+         {10, 0, 1, 2, true}}};
     TimecodeRuntime runtime;
-    for (const Step& step : steps) {
-        step.action(runtime);
+    for (const auto& [action, display, live, frozen] : steps) {
+        action(runtime);
         EXPECT_EQ(std::tuple(runtime.displayString(), runtime.liveTime(), runtime.frozenTime()),
-                  std::tuple(QString::fromLatin1(step.display), step.live, step.frozen));
+                  std::tuple(QString::fromLatin1(display), live, frozen));
     }
     // The measured frame rate is known only while timecode is live.
     runtime.setHoldEnabled(false);
@@ -88,19 +85,16 @@ TEST(TimecodeRuntimeHolder, AppearSettingsChangeAndDisappearDriveOneManager) {
     TimecodeSettings channel1 = kLineIn;
     channel1.audioChannelIndex = 1;
     EXPECT_EQ(window.starts([&] { window.holder->settingsChanged(channel1); }), 1);
-    EXPECT_EQ(manager->settings(), channel1);
-    EXPECT_EQ(window.audio.liveStreamCount(), 1);
+    EXPECT_EQ(std::tuple(manager->settings(), window.audio.liveStreamCount()), std::tuple(channel1, 1));
 
     window.holder->runtime()->setLiveTime(1, 2, 3, 4);
     const QStringList stopped = test::capturedStdoutLines([&] { window.holder->disappear(); });
     EXPECT_EQ(stopped, QStringList{u"🛑 AudioInputDeviceManager: stopped"_s});
-    EXPECT_FALSE(manager->isCapturing());
-    EXPECT_EQ(window.holder->runtime()->level(), 0.0f);
+    EXPECT_EQ(std::tuple(manager->isCapturing(), window.holder->runtime()->level()), std::tuple(false, 0.0f));
 
     // Coming back keeps the manager, its settings and the time shown.
     EXPECT_EQ(window.starts([&] { window.holder->appear(window.state, window.clockID); }), 1);
-    EXPECT_EQ(window.holder->manager(), manager);
-    EXPECT_EQ(manager->settings(), channel1);
+    EXPECT_EQ(std::tuple(window.holder->manager(), manager->settings()), std::tuple(manager, channel1));
     EXPECT_EQ(window.holder->runtime()->displayString(), u"01:02:03:04"_s);
 
     // Absent settings count as the defaults, which name no device.

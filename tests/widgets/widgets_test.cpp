@@ -21,13 +21,11 @@ TEST(ColourConversion, StoredComponentsAreClampedWithInfinityFullAndNaNNone) {
     const struct {
         ColorValue colour;
         const char* drawn; // #aarrggbb
-    } cases[] = {
-        {ColorValue::srgb(0.2, 0.2, 0.2, 1), "#ff333333"},
-        {ColorValue::srgb(1.5, -0.5, 0.2, 7), "#ffff0033"},
-        {ColorValue::srgb(kInf, 0.2, 0.2, 1), "#ffff3333"},
-        {ColorValue::srgb(-kInf, kNaN, 0.2, kInf), "#ff000033"},
-        {ColorValue::srgb(0.2, 0.2, 0.2, kNaN), "#00333333"},
-    };
+    } cases[] = {{ColorValue::srgb(0.2, 0.2, 0.2, 1), "#ff333333"},
+                 {ColorValue::srgb(1.5, -0.5, 0.2, 7), "#ffff0033"},
+                 {ColorValue::srgb(kInf, 0.2, 0.2, 1), "#ffff3333"},
+                 {ColorValue::srgb(-kInf, kNaN, 0.2, kInf), "#ff000033"},
+                 {ColorValue::srgb(0.2, 0.2, 0.2, kNaN), "#00333333"}};
     for (const auto& c : cases) {
         EXPECT_EQ(toQColor(c.colour).name(QColor::HexArgb), QLatin1String(c.drawn)) << c.drawn;
     }
