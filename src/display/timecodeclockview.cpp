@@ -80,7 +80,7 @@ void TimecodeClockView::refresh() {
         // The last time stays readable but steps back; the words say why.
         const bool noTimecode = m_runtime->showsNoTimecode();
         if (noTimecode) {
-            digits.setAlphaF(digits.alphaF() * kDimmedOpacity);
+            digits.setAlphaF(static_cast<float>(digits.alphaF() * kDimmedOpacity)); // QColor keeps a float
         }
         m_display->setCaption(noTimecode ? QStringLiteral("NO LTC") : QString(), text);
     }
