@@ -23,6 +23,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavix {
 
@@ -479,18 +480,36 @@ struct DecodeFailure {
 
 class Reader {
 public:
+    // One step of the path shown in error messages: a field (".name"), a top-level key ("clocks")
+    // or an index ("[3]"). Only a failure spells the path out: a load reads thousands of fields.
+    struct Step {
+        const char* key = nullptr; // a literal or a caller's key, alive while the step is
+        bool dotted = true;
+        qint64 index = -1;
+    };
+
     [[noreturn]] void fail(const QString& what) const {
-        throw DecodeFailure{m_path.isEmpty() ? what
-                                             : QStringLiteral("%1 at %2").arg(what, m_path.join(QString()))};
+        if (m_path.empty()) {
+            throw DecodeFailure{what};
+        }
+        QString path;
+        for (const Step& step : m_path) {
+            if (step.index >= 0) {
+                path += QStringLiteral("[%1]").arg(step.index);
+            } else {
+                path += (step.dotted ? QStringLiteral(".") : QString()) + QString::fromUtf8(step.key);
+            }
+        }
+        throw DecodeFailure{QStringLiteral("%1 at %2").arg(what, path)};
     }
 
-    // Runs `body` with `component` appended to the path shown in error messages.
+    // Runs `body` with `step` appended to the path shown in error messages.
     template <typename Body>
-    auto at(const QString& component, Body body) {
-        m_path.append(component);
+    auto at(Step step, Body body) {
+        m_path.push_back(step);
         struct Pop {
-            QStringList& path;
-            ~Pop() { path.removeLast(); }
+            std::vector<Step>& path;
+            ~Pop() { path.pop_back(); }
         } pop{m_path};
         return body();
     }
@@ -510,7 +529,7 @@ public:
         return value;
     }
 
-    static QString field(const char* key) { return QStringLiteral(".") + QString::fromUtf8(key); }
+    static Step field(const char* key) { return Step{key}; }
 
     // The entries of `dict` whose keys are not in `known`, copied as they are.
     static UnknownKeys unknownKeys(plist_t dict, KnownKeys known) {
@@ -825,7 +844,7 @@ public:
     PersistenceContainer container(plist_t root) {
         expectDict(root);
         PersistenceContainer state;
-        at(QStringLiteral("clocks"), [&] {
+        at(Step{"clocks", false}, [&] {
             plist_t clocks = require(root, "clocks");
             if (plist_get_node_type(clocks) != PLIST_ARRAY) {
                 fail(QStringLiteral("expected an array"));
@@ -833,18 +852,18 @@ public:
             const uint32_t count = plist_array_get_size(clocks);
             state.clocks.reserve(count);
             for (uint32_t i = 0; i < count; ++i) {
-                at(QStringLiteral("[%1]").arg(i),
+                at(Step{nullptr, false, i},
                    [&] { state.clocks.append(clock(plist_array_get_item(clocks, i))); });
             }
         });
-        at(QStringLiteral("settings"),
+        at(Step{"settings", false},
            [&] { state.settings = settings(expectDict(require(root, "settings"))); });
         state.unknownKeys = unknownKeys(root, kRootKeys);
         return state;
     }
 
 private:
-    QStringList m_path;
+    std::vector<Step> m_path;
 };
 
 } // namespace
