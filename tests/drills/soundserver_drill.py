@@ -20,6 +20,7 @@ import argparse
 import os
 import signal
 import statistics
+import struct
 import subprocess
 import sys
 import time
@@ -116,7 +117,12 @@ class Player:
 
 
 def grab():
-    return subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True, timeout=10).stdout
+    """The root window's pixels. Only the pixels: xwd leaves the pad byte of each colour-map entry
+    uninitialised, so two dumps of an unchanged screen differ about every second time."""
+    dump = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True, timeout=10).stdout
+    header_size, = struct.unpack(">I", dump[0:4])
+    colours, = struct.unpack(">I", dump[76:80])
+    return dump[header_size + 12 * colours:]
 
 
 def display_moving(timeout):
