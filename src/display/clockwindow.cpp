@@ -91,7 +91,7 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
       m_caption(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
       m_startPause(new ProminentButton(tr("Start"), m_controls)),
       m_reset(new ProminentButton(tr("Reset"), m_controls)),
-      m_stageAction(new QAction(tr("Stage Mode"), this)), m_screenMenu(new QMenu(tr("Stage Screen"), this)),
+      m_stageAction(new QAction(tr("Stage Mode"), this)),
       m_clickThroughAction(new QAction(tr("Click-Through"), this)),
       m_leaveStage(new QShortcut(QKeySequence(Qt::Key_Escape), this)) {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -175,7 +175,6 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
     m_stageAction->setShortcutVisibleInContextMenu(true);
     connect(m_stageAction, &QAction::triggered, this,
             [this](bool on) { writeStage([on](StageSettings& s) { s.isActive = on; }); });
-    connect(m_screenMenu, &QMenu::aboutToShow, this, &ClockWindow::fillScreenMenu);
     m_clickThroughAction->setCheckable(true);
     connect(m_clickThroughAction, &QAction::triggered, this,
             [this](bool on) { writeStage([on](StageSettings& s) { s.clickThrough = on; }); });
@@ -184,7 +183,7 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
             [this] { writeStage([](StageSettings& s) { s.isActive = false; }); });
     auto* separator = new QAction(this);
     separator->setSeparator(true);
-    addActions({m_stageAction, m_screenMenu->menuAction(), m_clickThroughAction, separator});
+    addActions({m_stageAction, m_clickThroughAction, separator});
     // A screen that comes or goes may be the stage: follow the record to wherever it now points.
     const auto screensChanged = [this] {
         QTimer::singleShot(0, this, [this] {
@@ -442,6 +441,7 @@ bool ClockWindow::event(QEvent* event) {
     if (event->type() == QEvent::ActivationChange) {
         registerKeys(isActiveWindow());
     } else if (event->type() == QEvent::ContextMenu) {
+        stageScreenMenu();
         registerKeys(true);
         const bool handled = QWidget::event(event);
         registerKeys(isActiveWindow());
@@ -520,6 +520,17 @@ void ClockWindow::updateUndoAction() {
     } else {
         m_undoAction->setText(tr("Undo %1").arg(nudgeText(next->second)));
     }
+}
+
+QMenu* ClockWindow::stageScreenMenu() {
+    // Made the first time a menu shows it, like the timer entries: a window whose menu nobody
+    // opens keeps no menu (3 KB).
+    if (m_screenMenu == nullptr) {
+        m_screenMenu = new QMenu(tr("Stage Screen"), this);
+        connect(m_screenMenu, &QMenu::aboutToShow, this, &ClockWindow::fillScreenMenu);
+        insertAction(m_clickThroughAction, m_screenMenu->menuAction());
+    }
+    return m_screenMenu;
 }
 
 QList<QAction*> ClockWindow::timerActions() {

@@ -73,7 +73,8 @@ public:
 
     /// Context-menu actions: Stage Mode (F11), the stage screen menu and Click-Through.
     QAction* stageModeAction() const { return m_stageAction; }
-    QMenu* stageScreenMenu() const { return m_screenMenu; }
+    /// The Stage Screen submenu of the context menu (made if not yet).
+    QMenu* stageScreenMenu();
     QAction* clickThroughAction() const { return m_clickThroughAction; }
 
     // The parts, for tests and the window manager.
@@ -165,7 +166,7 @@ private:
     QAction* m_undoAction = nullptr;
     QAction* m_timerSeparator = nullptr;
     QAction* m_stageAction;
-    QMenu* m_screenMenu;
+    QMenu* m_screenMenu = nullptr;
     QAction* m_clickThroughAction;
     QShortcut* m_leaveStage;
     QList<std::pair<QAction*, QList<QKeySequence>>> m_keys;

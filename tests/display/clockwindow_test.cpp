@@ -432,6 +432,9 @@ TEST(ClockWindow, TheStageGoesToTheChosenScreenOrThePrimaryWhenThatOneIsMissing)
     EXPECT_EQ(rig.window->stageScreen(), QGuiApplication::primaryScreen());
     const QString name = QGuiApplication::primaryScreen()->name();
     rig.window->stageScreenMenu()->aboutToShow();
+    const QList<QAction*> entries = rig.window->actions(); // the context menu: Stage Mode, then its screen
+    EXPECT_EQ(entries.indexOf(rig.window->stageScreenMenu()->menuAction()),
+              entries.indexOf(rig.window->stageModeAction()) + 1);
     ASSERT_FALSE(rig.window->stageScreenMenu()->actions().isEmpty());
     EXPECT_TRUE(rig.window->stageScreenMenu()->actions().first()->text().startsWith(name));
     rig.window->stageScreenMenu()->actions().first()->trigger();
