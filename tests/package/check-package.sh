@@ -54,12 +54,12 @@ for file in ./usr/bin/tavix ./usr/share/applications/org.tavix.Tavix.desktop \
             ./usr/share/metainfo/org.tavix.Tavix.metainfo.xml \
             ./usr/share/icons/hicolor/scalable/apps/org.tavix.Tavix.svg \
             ./usr/share/doc/tavix/copyright ./usr/share/doc/tavix/changelog.gz \
-            ./usr/share/man/man1/tavix.1.gz ./usr/lib/tavix/tavix-pulse.so; do
+            ./usr/share/man/man1/tavix.1.gz "./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/tavix/tavix-pulse.so"; do
     echo "$contents" | grep -q " $file\$" || fail "$file is not in the package"
 done
 echo "$contents" | grep -q '^-rwxr-xr-x \./usr/bin/tavix$' || fail "usr/bin/tavix is not executable by all"
-if echo "$contents" | awk '{print $2}' | grep -Ev '^\./(usr/|usr/bin/.*|usr/share/.*|usr/lib/|usr/lib/tavix/.*)?$'; then
-    fail "files outside /usr/bin, /usr/lib/tavix and /usr/share"
+if echo "$contents" | awk '{print $2}' | grep -Ev '^\./(usr/|usr/bin/.*|usr/share/.*|usr/lib/|usr/lib/[^/]+/|usr/lib/[^/]+/tavix/.*)?$'; then
+    fail "files outside /usr/bin, /usr/lib/<multiarch>/tavix and /usr/share"
 fi
 
 lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1 ||
