@@ -5,6 +5,7 @@
 #include "platform/diagnostics.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -54,6 +55,10 @@ bool keepUnreadableBytes(FileOperations& files, const QString& path, QString* er
     return files.writeFileAtomically(target, source.readAll(), error);
 }
 
+QByteArray contentDigest(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
 } // namespace
 
 struct StateFile::DiskState {
@@ -61,7 +66,9 @@ struct StateFile::DiskState {
     // What Tavix last read from or wrote to the state path. Until start-up has looked (tests that
     // only save), nothing is known and nothing is compared.
     Known known = Known::nothing;
-    QByteArray bytes;
+    // A digest of those bytes rather than a copy: the file grows with the clocks, and comparing
+    // digests tells a change just as surely.
+    QByteArray digest;
     // Set when an unreadable file could not be moved aside at start-up. Its bytes are the user's
     // only copy, so the first write keeps them under a preserved name before replacing the file.
     bool unreadableFileAtPath = false;
@@ -181,7 +188,7 @@ std::optional<PersistenceContainer> StateFile::loadSavedState() {
         } else {
             state = decodeStateFile(bytes, &error);
             m_disk->known = DiskState::Known::bytes;
-            m_disk->bytes = bytes;
+            m_disk->digest = contentDigest(bytes);
         }
     }
     if (state) {
@@ -241,7 +248,7 @@ OutsideChange keepOutsideChange(FileOperations& files, StateFile::DiskState& dis
         current = file.readAll();
         readable = file.error() == QFileDevice::NoError;
     }
-    if (readable && disk.known == Known::bytes && current == disk.bytes) {
+    if (readable && disk.known == Known::bytes && contentDigest(current) == disk.digest) {
         return OutsideChange::none;
     }
     *kept = besideFile(target, StateFile::replacedFileName());
@@ -250,7 +257,7 @@ OutsideChange keepOutsideChange(FileOperations& files, StateFile::DiskState& dis
     }
     // That version is safe now; should this write fail, the next one must not keep it again.
     disk.known = readable ? Known::bytes : Known::nothing;
-    disk.bytes = current;
+    disk.digest = contentDigest(current);
     return OutsideChange::keptAside;
 }
 
@@ -314,7 +321,7 @@ void StateFile::save(const QList<ClockModel>& clocks, const AppSettings& setting
             return;
         }
         disk->known = DiskState::Known::bytes;
-        disk->bytes = bytes;
+        disk->digest = contentDigest(bytes);
         if (lastWriteFailed->exchange(false)) {
             inbox.post([status] { status->reportSaved(); });
         }

@@ -170,7 +170,18 @@ public:
 
 } // namespace
 
-TEST(StateFile, AnOutsideVersionThatCannotBeKeptIsNotOverwritten) {
+TEST(StateFile, OnlyAnOutsideVersionCountsAsAChangeAndOneThatCannotBeKeptIsNotOverwritten) {
+    {
+        // What Tavix read and what it wrote itself are no outside change: nothing is kept or refused.
+        QTemporaryDir base;
+        StateFile file(base.path(), std::make_shared<NoCopies>());
+        QDir().mkpath(QFileInfo(file.stateFileURL()).path());
+        test::writeFile(file.stateFileURL(), *encodeStateFile(stateWithClocks(2), nullptr));
+        ASSERT_TRUE(file.loadSavedState());
+        EXPECT_THAT(save(file, stateWithClocks(1)), testing::IsEmpty());
+        EXPECT_THAT(save(file, stateWithClocks(3)), testing::IsEmpty());
+        EXPECT_FALSE(file.lastWriteFailed());
+    }
     QTemporaryDir base;
     StateFile file(base.path(), std::make_shared<NoCopies>());
     EXPECT_FALSE(file.loadSavedState()); // no file: a file that appears later is someone else's
