@@ -87,11 +87,7 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
       m_holder(new TimecodeRuntimeHolder(audio, this)), m_undo(new TimerUndo(timers, clockID, this)),
       m_header(new QWidget(this)), m_modeSymbol(new QLabel(m_header)),
       m_settingsButton(new SymbolButton(m_header)), m_displayArea(new QWidget(this)),
-      m_display(new FittedText(m_displayArea)), m_message(new QLabel(m_displayArea)),
-      m_caption(new QLabel(m_displayArea)), m_controls(new QWidget(this)),
-      m_startPause(new ProminentButton(tr("Start"), m_controls)),
-      m_reset(new ProminentButton(tr("Reset"), m_controls)),
-      m_stageAction(new QAction(tr("Stage Mode"), this)),
+      m_display(new FittedText(m_displayArea)), m_stageAction(new QAction(tr("Stage Mode"), this)),
       m_clickThroughAction(new QAction(tr("Click-Through"), this)),
       m_leaveStage(new QShortcut(QKeySequence(Qt::Key_Escape), this)) {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -128,35 +124,9 @@ ClockWindow::ClockWindow(RunningTimers& timers, TickScheduler& ticks, const QUui
     auto* displayLayout = new QVBoxLayout(m_displayArea);
     displayLayout->setContentsMargins(kDisplayPadding, kDisplayPadding, kDisplayPadding, kDisplayPadding);
     displayLayout->addWidget(m_display);
-    displayLayout->addWidget(m_message);
-    displayLayout->addWidget(m_caption);
-    m_caption->setAlignment(Qt::AlignCenter);
-    // A long message is elided, never allowed to widen the window.
-    m_caption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    m_caption->hide();
-    m_message->setAlignment(Qt::AlignCenter);
-    QFont titleFont = m_message->font();
-    titleFont.setPixelSize(22);
-    titleFont.setBold(true);
-    m_message->setFont(titleFont);
-    m_message->hide();
     root->addWidget(m_displayArea, 1);
 
-    auto* controls = new QHBoxLayout(m_controls);
-    controls->setContentsMargins(0, 8, 0, 0);
-    controls->setSpacing(16);
-    controls->addStretch();
-    controls->addWidget(m_startPause);
-    controls->addWidget(m_reset);
-    controls->addStretch();
-    root->addWidget(m_controls);
-    for (QPushButton* button : {m_startPause, m_reset}) {
-        button->setFocusPolicy(Qt::TabFocus);
-    }
-
     connect(m_settingsButton, &QToolButton::clicked, this, &ClockWindow::toggleSettings);
-    connect(m_startPause, &QPushButton::clicked, m_engine, &TickEngine::startPause);
-    connect(m_reset, &QPushButton::clicked, m_undo, &TimerUndo::reset);
     connect(m_undo, &TimerUndo::changed, this, &ClockWindow::updateUndoAction);
     connect(m_engine, &TickEngine::ticked, this, [this] { refresh(true); });
     AppState* state = &timers.appState();
@@ -312,8 +282,10 @@ void ClockWindow::updateTint(const ClockModel& clock) {
     symbolColour.setAlphaF(0.75f);
     if (tint != m_tint) {
         m_tint = tint;
-        m_startPause->setTint(tint);
-        m_reset->setTint(tint);
+        if (m_controls) {
+            m_startPause->setTint(tint);
+            m_reset->setTint(tint);
+        }
         m_settingsButton->setIcon(symbolPixmap(Symbol::settings, kSymbolSize, symbolColour, dpr));
         m_settingsButton->setTint(tint);
         m_symbolMode.reset();
@@ -341,7 +313,9 @@ void ClockWindow::showMode(const ClockModel& clock) {
     }
     if (timecode) {
         m_display->hide();
-        m_message->hide();
+        if (m_message) {
+            m_message->hide();
+        }
         return;
     }
     const AppSettings& settings = m_clock.appState() ? m_clock.appState()->settings() : AppSettings{};
@@ -350,7 +324,7 @@ void ClockWindow::showMode(const ClockModel& clock) {
     const FaceLook look = faceLook(clock, m_engine->now(), m_engine->flashVisible());
     const QColor textColour = toQColor(look.text);
     if (content.isMessage) {
-        m_message->setText(content.text);
+        message()->setText(content.text);
         setTextColour(m_message, textColour);
         m_display->hide();
         m_message->show();
@@ -359,9 +333,79 @@ void ClockWindow::showMode(const ClockModel& clock) {
         m_display->setText(content.text);
         m_display->setColor(textColour);
         m_display->setTextVisible(content.visible);
-        m_message->hide();
+        if (m_message) {
+            m_message->hide();
+        }
         m_display->show();
     }
+}
+
+QLabel* ClockWindow::message() {
+    if (!m_message) {
+        m_message = new QLabel(m_displayArea);
+        m_message->hide();
+        m_message->setAlignment(Qt::AlignCenter);
+        QFont titleFont = m_message->font();
+        titleFont.setPixelSize(22);
+        titleFont.setBold(true);
+        m_message->setFont(titleFont);
+        // Between the digits and the caption.
+        qobject_cast<QBoxLayout*>(m_displayArea->layout())->insertWidget(1, m_message);
+    }
+    return m_message;
+}
+
+QLabel* ClockWindow::caption() {
+    if (!m_caption) {
+        m_caption = new QLabel(m_displayArea);
+        m_caption->hide();
+        m_caption->setAlignment(Qt::AlignCenter);
+        // A long message is elided, never allowed to widen the window.
+        m_caption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        m_displayArea->layout()->addWidget(m_caption);
+    }
+    return m_caption;
+}
+
+void ClockWindow::ensureControls() {
+    if (m_controls) {
+        return;
+    }
+    m_controls = new QWidget(this);
+    m_controls->hide();
+    m_startPause = new ProminentButton(tr("Start"), m_controls);
+    m_reset = new ProminentButton(tr("Reset"), m_controls);
+    auto* controls = new QHBoxLayout(m_controls);
+    controls->setContentsMargins(0, 8, 0, 0);
+    controls->setSpacing(16);
+    controls->addStretch();
+    controls->addWidget(m_startPause);
+    controls->addWidget(m_reset);
+    controls->addStretch();
+    layout()->addWidget(m_controls);
+    for (ProminentButton* button : {m_startPause, m_reset}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        if (m_tint.isValid()) {
+            button->setTint(m_tint);
+        }
+    }
+    connect(m_startPause, &QPushButton::clicked, m_engine, &TickEngine::startPause);
+    connect(m_reset, &QPushButton::clicked, m_undo, &TimerUndo::reset);
+}
+
+QPushButton* ClockWindow::startPauseButton() {
+    ensureControls();
+    return m_startPause;
+}
+
+QPushButton* ClockWindow::resetButton() {
+    ensureControls();
+    return m_reset;
+}
+
+QWidget* ClockWindow::controlRow() {
+    ensureControls();
+    return m_controls;
 }
 
 void ClockWindow::refresh(bool ticked) {
@@ -387,7 +431,12 @@ void ClockWindow::refresh(bool ticked) {
 
     const bool counting =
         (clock.mode == ClockMode::countdown && clock.countdown) || clock.mode == ClockMode::stopwatch;
-    m_controls->setVisible(counting && !m_inStage);
+    if (counting) {
+        ensureControls();
+    }
+    if (m_controls) {
+        m_controls->setVisible(counting && !m_inStage);
+    }
     if (m_timecodeView) {
         m_timecodeView->holdButton()->setVisible(!m_inStage);
     }
@@ -549,6 +598,10 @@ void ClockWindow::updateCaption(const ClockModel& clock, const QColor& colour) {
     }
     text = text.simplified();
     const bool shown = !text.isEmpty() && clock.mode != ClockMode::timecode;
+    if (!shown && !m_caption) {
+        return;
+    }
+    caption();
     const int pixels =
         std::max(kMinimumCaptionPixels, static_cast<int>(std::lround(height() * kCaptionShare)));
     QFont font = m_caption->font();
@@ -599,7 +652,9 @@ void ClockWindow::enterStage(QScreen* screen) {
         m_popover->close();
     }
     m_header->hide();
-    m_controls->hide();
+    if (m_controls) {
+        m_controls->hide();
+    }
     layout()->setContentsMargins(kStageMargins);
     applyWindowSettings();
     // A window manager full-screens a window on the screen it is on, so it goes there first; the

@@ -79,15 +79,17 @@ public:
 
     // The parts, for tests and the window manager.
     FittedText* display() const { return m_display; }
-    QLabel* message() const { return m_message; }
+    // The message, the caption and the Start/Reset row are made when first needed (or asked for):
+    // most windows of a large show never need them.
+    QLabel* message();
     /// The caption under the digits: the clock's name or a message line; hidden when it has none.
-    QLabel* caption() const { return m_caption; }
+    QLabel* caption();
     QWidget* header() const { return m_header; }
     QLabel* modeSymbolLabel() const { return m_modeSymbol; }
     QToolButton* settingsButton() const { return m_settingsButton; }
-    QPushButton* startPauseButton() const { return m_startPause; }
-    QPushButton* resetButton() const { return m_reset; }
-    QWidget* controlRow() const { return m_controls; }
+    QPushButton* startPauseButton();
+    QPushButton* resetButton();
+    QWidget* controlRow();
     TimecodeClockView* timecodeView() const { return m_timecodeView; }
     Popover* popover() const { return m_popover; }
     /// Start/Pause, Reset, the nudges and Undo, in the order of the context menu (made if not yet).
@@ -128,6 +130,7 @@ private:
     void registerKeys(bool on);
     void showMode(const ClockModel& clock);
     void updateTint(const ClockModel& clock);
+    void ensureControls();
     void ensureTimerActions();
     void updateTimerActions(bool counting, bool running);
     void updateUndoAction();
@@ -150,12 +153,12 @@ private:
     SymbolButton* m_settingsButton;
     QWidget* m_displayArea;
     FittedText* m_display;
-    QLabel* m_message;
-    QLabel* m_caption;
+    QLabel* m_message = nullptr;
+    QLabel* m_caption = nullptr;
     QPointer<TimecodeClockView> m_timecodeView;
-    QWidget* m_controls;
-    ProminentButton* m_startPause;
-    ProminentButton* m_reset;
+    QWidget* m_controls = nullptr;
+    ProminentButton* m_startPause = nullptr;
+    ProminentButton* m_reset = nullptr;
     QPointer<Popover> m_popover;
     QAction* m_startPauseAction = nullptr;
     QAction* m_resetAction = nullptr;
