@@ -37,7 +37,6 @@ SignalNotifier::SignalNotifier(std::initializer_list<int> signalNumbers, QObject
     }
     m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalNotifier::readPending);
-    m_active = true;
     for (const int number : m_signals) {
         struct sigaction action = {};
         action.sa_handler = onSignal;
@@ -46,7 +45,6 @@ SignalNotifier::SignalNotifier(std::initializer_list<int> signalNumbers, QObject
         if (::sigaction(number, &action, nullptr) != 0) {
             printDiagnostic(QStringLiteral("\u274C SignalNotifier: couldn't handle signal %1: ").arg(number) +
                             errnoDescription(errno));
-            m_active = false;
         }
     }
 }

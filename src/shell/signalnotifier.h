@@ -19,9 +19,6 @@ public:
     explicit SignalNotifier(std::initializer_list<int> signalNumbers, QObject* parent = nullptr);
     ~SignalNotifier() override;
 
-    /// False when the socket pair or a handler could not be set up (reported on standard output).
-    bool isActive() const { return m_active; }
-
 Q_SIGNALS:
     void received(int signalNumber);
 
@@ -30,7 +27,6 @@ private:
 
     std::vector<int> m_signals;
     QSocketNotifier* m_notifier = nullptr;
-    bool m_active = false;
 };
 
 } // namespace tavix

@@ -3,8 +3,6 @@
 // "Notify", summary, body and urgency, separated by tabs. "ready" once the name is owned.
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QTextStream>
 #include <QVariantMap>
 
 #include <cstdio>

@@ -12,15 +12,12 @@
 #include "remote/clockcommand.h"
 #include "shell/screengeometry.h"
 #include "shell/shellclockbackend.h"
-#include "shell/signalnotifier.h"
 #include "shell/tavixapp.h"
 #include "shell/translations.h"
 #include "testsupport.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QLabel>
-#include <QPushButton>
 #include <QFile>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -29,7 +26,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <limits>
 
 using namespace tavix;
@@ -130,13 +126,10 @@ TEST(PlatformChoice, X11IsPreferredOnlyWhenBothAreThereAndNothingWasChosen) {
 
 TEST(CommandLine, OnlyHelpAndVersionAreAnsweredBeforeTheDisplayOpens) {
     // Qt's own single-dash options hold the letters of -v and -h; they are not ours to answer.
-    for (const auto& [line, information] :
-         std::initializer_list<std::pair<const char*, bool>>{{"", false},
-                                                             {"-v", true},
-                                                             {"--help-all", true},
-                                                             {"-platform xcb --version", true},
-                                                             {"-reverse", false},
-                                                             {"-stylesheet look.qss", false}}) {
+    const std::pair<const char*, bool> cases[] = {{"", false},          {"-v", true},
+                                                  {"--help-all", true}, {"-platform xcb --version", true},
+                                                  {"-reverse", false},  {"-stylesheet look.qss", false}};
+    for (const auto& [line, information] : cases) {
         QStringList arguments{u"tavix"_s};
         arguments += QString::fromLatin1(line).split(u' ', Qt::SkipEmptyParts);
         EXPECT_EQ(asksForInformation(arguments), information) << line;
@@ -209,8 +202,7 @@ TEST(TavixApp, ActivationBringsTheWindowsBackOrOpensSettings) {
     AppFolder folder;
     TavixApp empty(folder.file, nullptr, folder.time); // no clock window opened
     empty.activate();
-    ASSERT_TRUE(empty.settingsWindow());
-    EXPECT_TRUE(empty.settingsWindow()->isVisible());
+    ASSERT_TRUE(empty.settingsWindow() && empty.settingsWindow()->isVisible());
 }
 
 TEST(TavixApp, QuitAsksBeforeDiscardingChangesThatCouldNotBeSaved) {
@@ -243,18 +235,6 @@ TEST(TavixApp, QuitAsksBeforeDiscardingChangesThatCouldNotBeSaved) {
     EXPECT_EQ(informed.size(), 3);
 }
 
-TEST(SignalNotifier, DeliversTheSignalOnTheEventLoop) {
-    SignalNotifier notifier({SIGHUP, SIGUSR1});
-    ASSERT_TRUE(notifier.isActive());
-    QSignalSpy received(&notifier, &SignalNotifier::received);
-    ::raise(SIGUSR1);
-    ::raise(SIGHUP);
-    EXPECT_TRUE(received.isEmpty()) << "nothing happens inside the handler";
-    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 2; }));
-    EXPECT_EQ(received.at(0).at(0).toInt(), SIGUSR1);
-    EXPECT_EQ(received.at(1).at(0).toInt(), SIGHUP);
-}
-
 TEST(TavixApp, NewWindowsOfferTheActionsAndCascadeWhileSavedFramesStayWhereTheyWere) {
     App app;
     app.newWindowAction()->trigger();
@@ -263,10 +243,8 @@ TEST(TavixApp, NewWindowsOfferTheActionsAndCascadeWhileSavedFramesStayWhereTheyW
     EXPECT_TRUE(window(1)->actions().contains(app.newWindowAction())) << "Ctrl+N works in the new window";
     // A German session getting German windows is the German start script's part; others keep English.
     EXPECT_FALSE(Translations(QLocale::c()).translatesTavix());
-    EXPECT_EQ(app.settingsAction()->text(), u"Settings\u2026"_s);
     app.settingsAction()->trigger();
-    ASSERT_TRUE(app.settingsWindow());
-    EXPECT_TRUE(app.settingsWindow()->isVisible());
+    ASSERT_TRUE(app.settingsWindow() && app.settingsWindow()->isVisible());
     const auto corner = [&](int i) { return window(i)->frameGeometry().topLeft(); };
     const QPoint step = corner(1) - corner(0);
     EXPECT_GE(step.x(), 16) << "a title bar's height, not a border's";
@@ -305,8 +283,8 @@ TEST(TavixApp, ARemovedClockComesBackWithItsWindowAndItsRunningTimerUntilSetting
     app.time.advance(5);
     view->undoRemoveButton()->click();
     ASSERT_EQ(state.clocks().size(), 2);
-    EXPECT_EQ(state.clocks().at(0).id, id) << "back at its place in the list";
-    EXPECT_EQ(state.clocks().at(0).name, u"Stage"_s);
+    EXPECT_EQ(std::pair(state.clocks().at(0).id, state.clocks().at(0).name), std::pair(id, u"Stage"_s))
+        << "back at its place in the list";
     EXPECT_DOUBLE_EQ(*app.runningTimers().currentRemaining(id), 1800 - 5) << "it ran on meanwhile";
     ClockWindow* back = app.windowManager().window(id);
     ASSERT_TRUE(back);
