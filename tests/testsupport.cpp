@@ -12,22 +12,19 @@ namespace tavix::test {
 QStringList capturedStdoutLines(const std::function<void()>& body) {
     ::testing::internal::CaptureStdout();
     body();
-    const QString text = QString::fromStdString(::testing::internal::GetCapturedStdout());
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty()) {
+    QStringList lines = QString::fromStdString(::testing::internal::GetCapturedStdout()).split(u'\n');
+    if (lines.last().isEmpty()) { // the newline that ends the last line
         lines.removeLast();
     }
     return lines;
 }
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
+    for (QDeadlineTimer deadline(timeoutMs); !done(); QThread::msleep(1)) {
         if (deadline.hasExpired()) {
             return false;
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
     }
     return true;
 }

@@ -8,13 +8,7 @@
 
 namespace tavix::test {
 
-namespace {
-
-AudioStatus okIf(bool good) {
-    return good ? kAudioNoError : kAudioBadParameter;
-}
-
-} // namespace
+constexpr auto okIf = [](bool good) { return good ? kAudioNoError : kAudioBadParameter; };
 
 template <typename Work>
 AudioStatus ScriptedAudioBackend::step(ScriptedAudioStep which, Work&& work) {
@@ -170,8 +164,7 @@ bool ScriptedAudioBackend::deliverCallbacks(const std::vector<std::uint32_t>& fr
 }
 
 const ScriptedAudioDevice* ScriptedAudioBackend::findDevice(InputDeviceId device) const {
-    const auto it =
-        std::find_if(m_devices.begin(), m_devices.end(), [device](auto& d) { return d.deviceID == device; });
+    const auto it = std::ranges::find(m_devices, device, &ScriptedAudioDevice::deviceID);
     return it == m_devices.end() ? nullptr : &*it;
 }
 

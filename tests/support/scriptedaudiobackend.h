@@ -32,25 +32,11 @@ inline SourceTraits lineInPort() {
 
 /// Every operation of the backend and its streams, for scripting statuses and reading the call log.
 /// `read` is scriptable but not logged: the log would allocate on the audio thread.
-enum class ScriptedAudioStep {
-    connect,
-    listSources,
-    setSourceBlockFrames,
-    newCaptureStream,
-    enableRecording,
-    enablePlayback,
-    setSource,
-    sourceSpec,
-    setClientSpec,
-    setMaximumBlockFrames,
-    setCallback,
-    connectStream,
-    startStream,
-    read,
-    stopStream,
-    disconnectStream,
-    count
-};
+// clang-format off
+enum class ScriptedAudioStep { connect, listSources, setSourceBlockFrames, newCaptureStream, enableRecording,
+    enablePlayback, setSource, sourceSpec, setClientSpec, setMaximumBlockFrames, setCallback, connectStream,
+    startStream, read, stopStream, disconnectStream, count };
+// clang-format on
 
 /// A backend whose sources, formats and statuses a test sets, and whose capture callbacks a test
 /// delivers on a thread of its own. Thread safe.
