@@ -15,14 +15,9 @@ LtcSignal encode(double sampleRate, double fps, DecodedTimecode start, int frame
     const LTC_TV_STANDARD standard = fps < 24.5 ? LTC_TV_FILM_24 : (fps < 27 ? LTC_TV_625_50 : LTC_TV_525_60);
     LTCEncoder* encoder = ltc_encoder_create(sampleRate, fps, standard, 0);
     ltc_encoder_set_volume(encoder, 0.0); // full scale; the level is applied in float below
-    SMPTETimecode time{"+0000",
-                       0,
-                       0,
-                       0,
-                       std::uint8_t(start.hours),
-                       std::uint8_t(start.minutes),
-                       std::uint8_t(start.seconds),
-                       std::uint8_t(start.frames)};
+    const auto byte = [](int value) { return std::uint8_t(value); };
+    SMPTETimecode time{
+        "+0000", 0, 0, 0, byte(start.hours), byte(start.minutes), byte(start.seconds), byte(start.frames)};
     ltc_encoder_set_timecode(encoder, &time);
     if (dropFrame) {
         // The encoder sets the flag for 29.97 by itself; its frame counting follows the flag.

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -32,12 +33,10 @@ namespace {
 
 /// Runs `pactl arguments` and returns what it printed.
 QString pactl(const QString& arguments) {
-    FILE* pipe = popen(("pactl " + arguments.toStdString()).c_str(), "r");
+    const std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("pactl " + arguments.toStdString()).c_str(), "r"),
+                                                     pclose);
     QByteArray output(4096, '\0');
-    output.truncate(pipe ? qsizetype(std::fread(output.data(), 1, output.size(), pipe)) : 0);
-    if (pipe) {
-        pclose(pipe);
-    }
+    output.truncate(pipe ? qsizetype(std::fread(output.data(), 1, output.size(), pipe.get())) : 0);
     return QString::fromUtf8(output).trimmed();
 }
 
@@ -258,20 +257,20 @@ TEST_F(PulseLive, AServerThatRefusesTheClientCountsAsNoAccess) {
     pactl(u"unload-module "_s + module);
 }
 
-// Decoding across a lost source is the sound-server drill's business; here the server's own news of
-// the source going and coming must bring capture back, with the retry timer out of the way.
+// Decoding across a lost source, and one line for each loss and each return, are the sound-server
+// drill's business; here the server's own news of the source going and coming must bring capture
+// back, with the retry timer out of the way (the drill's returns may come from the retry).
 TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesOnTheServersNews) {
     const QString load = u"load-module module-null-sink sink_name=ltcloss rate=48000 channels=1"_s;
     PulseAudioBackend audio;
     TimecodeRuntime runtime;
     TimecodeInputManager manager(&audio, &runtime, settingsFor("ltcloss.monitor", TimecodeFrameRate::fps25));
     manager.setRetryIntervalMs(3600 * 1000);
-    QString module;
-    const QStringList lines = test::capturedStdoutLines([&] {
+    test::capturedStdoutLines([&] {
         test::startSettled(manager);
         EXPECT_TRUE(manager.isRetrying()) << "named before it exists";
         for (int round = 0; round < 2; ++round) {
-            module = pactl(load);
+            const QString module = pactl(load);
             EXPECT_TRUE(test::waitUntil([&] { return manager.isCapturing(); }, 10000)) << round;
             pactl(u"unload-module "_s + module);
             EXPECT_TRUE(test::waitUntil([&] { return manager.isRetrying(); }, 10000)) << round;
@@ -279,8 +278,6 @@ TEST_F(PulseLive, ALostSourceIsAnnouncedOnceAndCaptureResumesOnTheServersNews) {
         EXPECT_EQ(runtime.level(), 0.0f);
         manager.stop();
     });
-    EXPECT_EQ(lines.filter(u"✅"_s).size(), 2) << lines.join(u'\n').toStdString();
-    EXPECT_EQ(lines.filter(u"⚠️ TimecodeInputManager: capture from deviceID"_s).size(), 2);
 }
 
 TEST_F(PulseLive, AHungServerNeverHoldsUpTheMainThreadAndCaptureResumesWhenItAnswers) {

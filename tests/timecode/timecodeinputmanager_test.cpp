@@ -74,21 +74,15 @@ struct Rig {
 } // namespace
 
 TEST(TimecodeInputManager, DeviceIDsParseAsUnsigned32BitDecimalOnly) {
-    const std::vector<std::pair<const char*, std::optional<std::uint32_t>>> cases = {
-        {"73", 73u},
-        {"+73", 73u},
-        {"-0", 0u},
-        {"4294967295", 4294967295u},
-        {" 73", std::nullopt},
-        {"4294967296", std::nullopt},
-        {"-1", std::nullopt},
-        {"", std::nullopt},
-        {"++73", std::nullopt}};
-    for (const auto& [text, id] : cases) {
+    const std::pair<const char*, std::uint32_t> valid[] = {
+        {"73", 73}, {"+73", 73}, {"-0", 0}, {"4294967295", 4294967295u}};
+    for (const auto& [text, id] : valid) {
         EXPECT_EQ(TimecodeInputManager::parseDeviceID(QString::fromLatin1(text)), id) << text;
     }
     // Digits outside ASCII are not digits here.
-    EXPECT_EQ(TimecodeInputManager::parseDeviceID(u"٧٣"_s), std::nullopt);
+    for (const QString& text : {u" 73"_s, u"4294967296"_s, u"-1"_s, QString(), u"++73"_s, u"٧٣"_s}) {
+        EXPECT_EQ(TimecodeInputManager::parseDeviceID(text), std::nullopt) << text.toStdString();
+    }
 }
 
 TEST(JudgeMicrophone, WhatTheServerSaysDecidesAndTheNameOnlyWhenItSaysNothing) {

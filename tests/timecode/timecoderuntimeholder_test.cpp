@@ -54,13 +54,11 @@ struct Window : test::Store {
     }
     /// Capture starts that `action` leads to, once the device listing it started is taken.
     int starts(const std::function<void()>& action) {
-        return int(test::capturedStdoutLines([&] {
-                       action();
-                       TimecodeInputManager* manager = holder->manager();
-                       test::waitUntil([manager] { return manager == nullptr || !manager->isListing(); });
-                   })
-                       .filter(u"✅"_s)
-                       .size());
+        const QStringList lines = test::capturedStdoutLines([&] {
+            action();
+            test::waitUntil([manager = holder->manager()] { return !manager || !manager->isListing(); });
+        });
+        return int(lines.filter(u"✅"_s).size());
     }
 };
 
