@@ -36,9 +36,7 @@ TEST(SerialQueue, RunsTasksInSubmissionOrderOneAtATimeOffTheCallingThread) {
 }
 
 TEST(SerialQueue, SyncOnAnUnusedQueueReturnsAndDestructionRunsEverythingSubmitted) {
-    SerialQueue idle("Test.Idle");
-    idle.sync([] {}); // must not hang on a queue that never ran anything
-
+    SerialQueue("Test.Idle").sync([] {}); // must not hang on a queue that never ran anything
     std::atomic<int> ran{0};
     {
         SerialQueue queue("Test.Drain");
