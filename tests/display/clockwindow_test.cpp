@@ -12,14 +12,10 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QScreen>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
-#include <QToolButton>
-#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -190,7 +186,6 @@ TEST(ClockWindow, EachModeShowsItsSymbolControlsAndTextAndTheSettingsButtonOpens
     EXPECT_EQ(show(ClockMode::stopwatch, "Stopwatch", true), "0:00");
     EXPECT_EQ(show(ClockMode::timeUntil, "Time until\u2026", false), "3:29:55");
     show(ClockMode::timecode, "Timecode", false);
-    EXPECT_EQ(rig.window->settingsButton()->toolTip(), u"Clock Settings"_s);
     QTest::mouseClick(rig.window->settingsButton(), Qt::LeftButton);
     ASSERT_TRUE(rig.window->showingSettings());
     rig.window->popover()->close();
@@ -203,8 +198,8 @@ TEST(ClockWindow, TheButtonsDriveTheCountdownAndItsColoursAndFlashReachTheScreen
         c.countdown->remaining = 1.5;
     });
     const QRgb warning = QColor::fromRgbF(1.0f, 0.84f, 0.04f).rgb();
-    EXPECT_EQ(rig.window->display()->color().rgb(), warning);
-    EXPECT_EQ(rig.window->outlineColor().rgb(), warning);
+    EXPECT_EQ(std::pair(rig.window->display()->color().rgb(), rig.window->outlineColor().rgb()),
+              std::pair(warning, warning));
     QTest::mouseClick(rig.window->startPauseButton(), Qt::LeftButton);
     EXPECT_EQ(rig.window->startPauseButton()->text(), u"Pause"_s);
     rig.tick(1.0);
@@ -213,8 +208,8 @@ TEST(ClockWindow, TheButtonsDriveTheCountdownAndItsColoursAndFlashReachTheScreen
     rig.tick(1.0);
     EXPECT_EQ(std::tuple(rig.window->display()->isTextVisible(), rig.text()), std::tuple(true, u"-0:01"_s));
     QTest::mouseClick(rig.window->resetButton(), Qt::LeftButton);
-    EXPECT_EQ(rig.window->startPauseButton()->text(), u"Start"_s);
-    EXPECT_EQ(rig.text(), u"30:00"_s);
+    EXPECT_EQ(std::pair(rig.window->startPauseButton()->text(), rig.text()),
+              std::pair(u"Start"_s, u"30:00"_s));
     EXPECT_NE(rig.window->display()->color().rgb(), warning);
 }
 
@@ -232,8 +227,9 @@ TEST(ClockWindow, MissingSettingsShowMessagesAndAStopwatchGetsItsRecord) {
     rig.edit([](ClockModel& c) { c.mode = ClockMode::timeUntil; });
     EXPECT_EQ(rig.window->message()->text(), u"No Target Time"_s);
     rig.edit([](ClockModel& c) { c.mode = ClockMode::stopwatch; });
-    EXPECT_EQ(rig.clock().stopwatch, (StopwatchSettings{0, false})) << "shown once, it has settings";
-    EXPECT_FALSE(rig.window->message()->isVisible());
+    EXPECT_EQ(std::pair(rig.clock().stopwatch, rig.window->message()->isVisible()),
+              std::pair(std::optional(StopwatchSettings{0, false}), false))
+        << "shown once, it has settings";
 }
 
 TEST(ClockWindow, ADeletedClockTurnsIntoTheGreyPlaceholderAndStaysOpen) {
@@ -293,7 +289,6 @@ TEST(ClockWindow, TheCountdownSettingsAdjustTheTimeLeftUndoably) {
     auto* settings = rig.window->popover()->findChild<ClockSettingsPopover*>();
     ASSERT_TRUE(settings);
     ASSERT_TRUE(settings->minuteUpButton());
-    EXPECT_EQ(settings->minuteDownButton()->text(), u"\u22121 min"_s);
     // Keys typed in the panel belong to its fields, not to the window's timer.
     rig.window->popover()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window->popover()));
@@ -301,13 +296,14 @@ TEST(ClockWindow, TheCountdownSettingsAdjustTheTimeLeftUndoably) {
     for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Space, Qt::Key_R, Qt::Key_Down}) {
         QTest::keyClick(settings->nameBox(), key);
     }
-    EXPECT_EQ(rig.clock().countdown->remaining, 1800);
-    EXPECT_FALSE(rig.clock().countdown->isRunning);
+    EXPECT_EQ(std::pair(rig.clock().countdown->remaining, rig.clock().countdown->isRunning),
+              std::pair(1800.0, false));
     settings->minuteDownButton()->click();
     settings->minuteDownButton()->click();
     settings->minuteUpButton()->click();
-    EXPECT_EQ(rig.clock().countdown->remaining, 1740);
-    EXPECT_EQ(rig.clock().countdown->duration, 1800) << "the start value stays";
+    EXPECT_EQ(std::pair(rig.clock().countdown->remaining, rig.clock().countdown->duration),
+              std::pair(1740.0, 1800.0))
+        << "the start value stays";
     rig.window->timerUndo()->undo();
     EXPECT_EQ(rig.clock().countdown->remaining, 1680);
     rig.edit([](ClockModel& c) { c.mode = ClockMode::stopwatch; });
@@ -330,16 +326,16 @@ TEST(TimecodeClockView, StoresDefaultsOnAppearShowsTheRuntimeAndHoldsIt) {
     // Nothing decoded yet: the zero time, dimmed, with NO LTC under it in the text colour, at least
     // an eighth of the digits' height.
     const auto shown = [&] { return std::pair(display->text(), display->caption()); };
-    EXPECT_EQ(shown(), std::pair(u"00:00:00:00"_s, u"NO LTC"_s));
-    EXPECT_EQ(display->captionColor(), text);
+    EXPECT_EQ(std::tuple(display->text(), display->caption(), display->captionColor()),
+              std::tuple(u"00:00:00:00"_s, u"NO LTC"_s, text));
     EXPECT_NEAR(display->color().alphaF(), TimecodeClockView::kDimmedOpacity, 0.01);
     EXPECT_GE(display->captionBox().height(), display->textBox().height() / 8);
     EXPECT_GT(display->captionBox().top(), display->textBox().bottom());
 
     // Drop-frame timecode arrives: live, full strength, a semicolon before the frames.
     runtime->setInput({0.5f, TimecodeRuntime::Time{10, 0, 0, 12, true}, true, 0});
-    EXPECT_EQ(shown(), std::pair(u"10:00:00;12"_s, QString()));
-    EXPECT_EQ(display->color(), text);
+    EXPECT_EQ(std::tuple(display->text(), display->caption(), display->color()),
+              std::tuple(u"10:00:00;12"_s, QString(), text));
     const QRectF digits = display->textBox();
 
     // Lost: the last time stays where it was, dimmed, with NO LTC; HOLD wins over it.
@@ -347,8 +343,8 @@ TEST(TimecodeClockView, StoresDefaultsOnAppearShowsTheRuntimeAndHoldsIt) {
     EXPECT_EQ(shown(), std::pair(u"10:00:00;12"_s, u"NO LTC"_s));
     EXPECT_EQ(display->textBox(), digits);
     QTest::mouseClick(view->holdButton(), Qt::LeftButton);
-    EXPECT_TRUE(runtime->holdEnabled());
-    EXPECT_EQ(std::pair(display->caption(), display->color()), std::pair(QString(), text));
+    EXPECT_EQ(std::tuple(runtime->holdEnabled(), display->caption(), display->color()),
+              std::tuple(true, QString(), text));
 }
 
 TEST(ClockWindow, DigitsKeepTheirSizeWhileTheTextChangesLengthWithinTheRange) {

@@ -264,16 +264,16 @@ TEST(TickEngine, TicksArePlacedJustAfterTheShownSecondChanges) {
         clock.stopwatch = StopwatchSettings{value, running};
         return TickEngine::tickDelayMs(clock, QDateTime(QDate(2024, 6, 12), QTime(12, 0, 0, wallMs)));
     };
-    EXPECT_EQ(delay(ClockMode::clock, 3, 0, false), 1000);
-    EXPECT_EQ(delay(ClockMode::clock, 500, 0, false), 503);
-    EXPECT_EQ(delay(ClockMode::clock, 990, 0, false), 13);
-    EXPECT_EQ(delay(ClockMode::countdown, 123, 1800, true), 990) << "just before 29:59 is due";
-    EXPECT_EQ(delay(ClockMode::countdown, 0, 1799.01, true), 1000);
-    EXPECT_EQ(delay(ClockMode::countdown, 0, 0.01, true), 1013) << "just after overtime begins";
-    EXPECT_EQ(delay(ClockMode::countdown, 0, -1.003, true), 1000);
-    EXPECT_EQ(delay(ClockMode::countdown, 0, 12.5, false), 1000) << "paused: a plain second";
-    EXPECT_EQ(delay(ClockMode::stopwatch, 777, 0, true), 1003);
-    EXPECT_EQ(delay(ClockMode::stopwatch, 0, 1e12 + 0.5, true), 503) << "huge values keep their phase";
+    // Just before 29:59 is due; just after overtime begins; paused: a plain second; huge values keep
+    // their phase.
+    EXPECT_EQ(
+        (std::vector{delay(ClockMode::clock, 3, 0, false), delay(ClockMode::clock, 500, 0, false),
+                     delay(ClockMode::clock, 990, 0, false), delay(ClockMode::countdown, 123, 1800, true),
+                     delay(ClockMode::countdown, 0, 1799.01, true),
+                     delay(ClockMode::countdown, 0, 0.01, true), delay(ClockMode::countdown, 0, -1.003, true),
+                     delay(ClockMode::countdown, 0, 12.5, false), delay(ClockMode::stopwatch, 777, 0, true),
+                     delay(ClockMode::stopwatch, 0, 1e12 + 0.5, true)}),
+        (std::vector{1000, 503, 13, 990, 1000, 1013, 1000, 1000, 1003, 503}));
 
     // Changing the mode replaces the pending tick.
     Rig rig(ClockMode::countdown);

@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
 

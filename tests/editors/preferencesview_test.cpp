@@ -9,7 +9,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QSlider>
 #include <QSpinBox>
 
 #include <gtest/gtest.h>

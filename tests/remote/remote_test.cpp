@@ -51,8 +51,7 @@ public:
     CommandResult apply(const QUuid& id, const ClockCommand& command) override {
         ++applied;
         last = command;
-        const auto it =
-            std::find_if(models.begin(), models.end(), [&](const ClockModel& c) { return c.id == id; });
+        const auto it = std::ranges::find(models, id, &ClockModel::id);
         if (it == models.end()) {
             return {CommandStatus::notFound, u"gone"_s, std::nullopt};
         }
@@ -96,7 +95,7 @@ struct Fixture {
 
 TEST(RemoteApi, RoutesRequestsAndAnswersErrorsWithTheRightStatusWithoutChangingAnything) {
     // Method, path, body, status, whether a clock changes.
-    const std::vector<std::tuple<const char*, const char*, const char*, int, bool>> cases = {
+    const std::tuple<const char*, const char*, const char*, int, bool> cases[] = {
         {"GET", "/api/v1/clocks", "", 200, false},
         {"GET", "/api/v1/clocks/show%20timer", "", 404, false}, // names compare exactly
         {"GET", "/api/v1/clocks/Show%20Timer", "", 200, false},
@@ -124,7 +123,7 @@ TEST(RemoteApi, RoutesRequestsAndAnswersErrorsWithTheRightStatusWithoutChangingA
                   std::tuple(status, changes, QByteArray("application/json")));
         if (status >= 400) {
             EXPECT_EQ(bodyOf(response).value(u"status"_s).toInt(), status);
-            EXPECT_NE(bodyOf(response).value(u"error"_s).toString(), QString());
+            EXPECT_FALSE(bodyOf(response).value(u"error"_s).toString().isEmpty());
         }
     }
 }
@@ -183,10 +182,8 @@ TEST(RemoteApi, HostOriginAndTokenDecideWhoMayAct) {
     // With other computers allowed but no token made yet, nobody gets in.
     Fixture f;
     f.api.setPolicy({true, QString()});
-    EXPECT_EQ(
-        f.api.handle(request("GET", "/api/v1/clocks", "", {{"Host", "h"}, {"Authorization", "Bearer "}}))
-            .status,
-        401);
+    const HttpHeaders emptyToken{{"Host", "h"}, {"Authorization", "Bearer "}};
+    EXPECT_EQ(f.api.handle(request("GET", "/api/v1/clocks", "", emptyToken)).status, 401);
 }
 
 TEST(RemoteApi, WebSocketUpgradesAreCheckedLikeRequests) {
@@ -199,9 +196,9 @@ TEST(RemoteApi, WebSocketUpgradesAreCheckedLikeRequests) {
         const auto answer = f.api.refuseUpgrade(request("GET", path, "", headers), 0);
         return answer ? answer->status : 0;
     };
-    EXPECT_EQ(refusal("/api/v1/events"), 401);
-    EXPECT_EQ(refusal("/api/v1/events?access_token=tok"), 0);
-    EXPECT_EQ(refusal("/other?access_token=tok"), 404);
+    EXPECT_EQ((std::vector{refusal("/api/v1/events"), refusal("/api/v1/events?access_token=tok"),
+                           refusal("/other?access_token=tok")}),
+              (std::vector{401, 0, 404}));
 }
 
 TEST(AccessControl, TokensCompareByContentOnlyAndArePrintedMasked) {
@@ -519,14 +516,13 @@ TEST(RemoteCommands, StageAndCaptionReadTheSameOverHttpAndOsc) {
 
     // Refused before anything is applied.
     const int before = f.backend.applied;
-    EXPECT_EQ(http("POST", "stage", R"({"on": "yes"})"), 400);
-    EXPECT_EQ(http("POST", "stage", R"({"screen": ""})"), 400);
-    EXPECT_EQ(http("PUT", "caption", "{}"), 400);
-    EXPECT_EQ(http("PUT", "caption", R"({"caption": "banner"})"), 400);
     const QByteArray longMessage = "{\"message\": \"" + QByteArray(kMaximumMessageLength + 1, 'x') + "\"}";
-    EXPECT_EQ(http("PUT", "caption", longMessage.constData()), 400);
-    EXPECT_FALSE(oscSend("caption", {u"banner"_s}));
-    EXPECT_FALSE(oscSend("message", {qint64{3}}));
+    EXPECT_EQ(
+        (std::vector{http("POST", "stage", R"({"on": "yes"})"), http("POST", "stage", R"({"screen": ""})"),
+                     http("PUT", "caption", "{}"), http("PUT", "caption", R"({"caption": "banner"})"),
+                     http("PUT", "caption", longMessage.constData())}),
+        std::vector(5, 400));
+    EXPECT_FALSE(oscSend("caption", {u"banner"_s}) || oscSend("message", {qint64{3}}));
     EXPECT_EQ(f.backend.applied, before);
 
     f.backend.models[1].stage = StageSettings{true, u"DP-1"_s, CaptionKind::message, u"Act 2"_s};
