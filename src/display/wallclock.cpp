@@ -34,16 +34,15 @@ QString userTimeLocaleId() {
 
 namespace {
 
-// The zone ICU formats in at `epochMs`: a fixed zone at the C library's offset at that instant.
-// The time shows no zone name, so the offset is all that matters, and the C library is what `date`
-// and every other program follow: ICU knows zone names only, and with TZ set to a POSIX rule
+// The offset ICU formats in at `epochMs`: the C library's local offset at that instant. The time
+// shows no zone name, so the offset is all that matters, and the C library is what `date` and every
+// other program follow: ICU knows zone names only, and with TZ set to a POSIX rule
 // ("CET-1CEST,M3.5.0,M10.5.0/3", "IST-5:30", "<+0545>-5:45") it would find no zone and show UTC.
-std::unique_ptr<icu::TimeZone> localZoneAt(double epochMs) {
+int32_t localOffsetMsAt(double epochMs) {
     tzset(); // localtime_r need not look at TZ again by itself
     const auto seconds = static_cast<time_t>(std::floor(epochMs / 1000.0));
     tm local{};
-    const auto offsetMs = localtime_r(&seconds, &local) ? static_cast<int32_t>(local.tm_gmtoff * 1000) : 0;
-    return std::make_unique<icu::SimpleTimeZone>(offsetMs, icu::UnicodeString(u"Local"));
+    return localtime_r(&seconds, &local) ? static_cast<int32_t>(local.tm_gmtoff * 1000) : 0;
 }
 
 } // namespace
@@ -130,7 +129,12 @@ QString wallClockText(const QDateTime& now, std::optional<double> offsetSeconds,
         }
         return now.addMSecs(static_cast<qint64>(offset * 1000.0)).toString(pattern);
     }
-    format->adoptTimeZone(localZoneAt(epochMs).release());
+    // A format's zone is a fixed offset (ICU's default zone is one too): a new one only when the
+    // local offset changes, not at every tick.
+    const int32_t offsetMs = localOffsetMsAt(epochMs);
+    if (format->getTimeZone().getRawOffset() != offsetMs) {
+        format->adoptTimeZone(new icu::SimpleTimeZone(offsetMs, icu::UnicodeString(u"Local")));
+    }
     icu::UnicodeString text;
     format->format(static_cast<UDate>(epochMs), text);
     return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
