@@ -29,7 +29,9 @@ QString declaredEncoding(QStringView head) {
     if (!head.startsWith(u"<?xml")) {
         return {};
     }
-    head = head.first(head.contains(u'>') ? head.indexOf(u'>') : head.size());
+    if (const qsizetype end = head.indexOf(u'>'); end >= 0) {
+        head = head.first(end);
+    }
     const qsizetype at = head.indexOf(u"encoding");
     if (at < 0) {
         return {};
